@@ -1,0 +1,126 @@
+// The front end's process-wide state and its per-file records.
+//
+// Everything runs on the simulator's one thread, so nothing here is locked.
+// One global record is shared by every task, callback and Tcl command.
+#ifndef TAVRI_PLI_DUMPER_STATE_H
+#define TAVRI_PLI_DUMPER_STATE_H
+
+#include <cstdint>
+#include <list>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct txwObject;     // a writer object, owned by its file record until closed
+struct txwVarMapRec;  // a writer variable record (handle, idcode, width, type)
+
+namespace tavri::pli {
+
+// Variables whose vector value is sampled at the next read-only
+// synchronisation, in arrival order. The vector keeps its capacity when
+// emptied, so the value-change path allocates only when a new high-water mark
+// is reached.
+using PendingVectors = std::vector<txwVarMapRec *>;
+
+// A scope dumped into a file, replayed after a restart.
+struct RecordedScope {
+    std::string full_name;
+    int level = 0;
+};
+
+// One open dump file.
+struct DumpFileRecord {
+    txwObject *writer = nullptr;
+    uint32_t last_time_low = 0;  // low word of the last time tag written here
+    std::string name;            // the name the file was created with
+    uint32_t temporary = 0;      // 1 after the 2 GB switch made this a temporary file
+    PendingVectors pending;
+    uint8_t all_scopes_dumped = 0;
+    std::vector<RecordedScope> scopes;
+};
+
+// The three dump modes exclude each other.
+enum class DumpMode { kNone, kSingleFile, kScopeFile, kEssentialSignal };
+
+// Switches read once at start-up from the environment and plus-arguments.
+struct DumperOptions {
+    bool debug = false;
+    bool skip_cell_instance = false;
+    bool same_net = false;
+    bool do_not_write = false;
+    int verbose = 0;
+    bool bus_compression = true;
+    bool dump_parameters = false;
+    int strength_mode = 2;  // 2 logic values only, 3 logic and strength
+    bool reserve = false;
+    bool sequence_numbers = false;
+    int user_glitch_limit = 0;
+    bool user_glitch_limit_set = false;
+    bool warning_trace = false;
+    bool autoflush = false;
+    bool force_callback_delete = false;
+    bool check_pid = false;
+    bool no_functions = false;
+    bool expanded_vectors = true;
+    uint32_t simulator_version = 0;
+    // Message switches.
+    bool no_error = false;
+    bool no_warning = false;
+    bool no_all_msg = false;
+};
+
+struct DumperState {
+    // File set. The front of `files` is the current file.
+    std::list<DumpFileRecord> files;
+    txwObject *current_writer = nullptr;
+    std::optional<std::string> current_file_name;
+    uint32_t current_time_low = 0xFFFFFFFFu;
+    uint32_t current_time_high = 0xFFFFFFFFu;
+    std::list<DumpFileRecord> saved_files;
+    std::vector<std::string> closed_names;
+    int creator_pid = 0;
+
+    // Dump control.
+    bool dumping_on = true;
+    bool needs_flush = false;
+    bool deferred = false;
+    bool dumpon_pending = false;
+    bool dumpoff_pending = false;
+    uint64_t dumpon_time = 0;
+    uint64_t dumpoff_time = 0;
+    bool rosync_idle = true;
+    char *sync_instance = nullptr;
+    int tree_depth = 0;
+    bool same_net_pass = false;
+
+    DumperOptions options;
+
+    // Modes.
+    bool interactive = false;
+    bool interactive_task_present = false;
+    DumpMode mode = DumpMode::kNone;
+    bool glitch_off = true;
+    bool saving = false;
+    bool hooks_removed_for_save = false;
+
+    // Message suppression: texts that drop any message line containing them.
+    std::vector<std::string> suppressed_messages;
+
+    // Re-entrancy guards.
+    bool in_close_all = false;
+    bool in_close_without_time_tags = false;
+    bool options_started = false;
+    bool dumpon_parsed = false;
+    bool in_status_report = false;
+};
+
+extern DumperState g_dumper;
+
+// Puts the state back to its start-up values (files are forgotten, not
+// closed). The simulator never needs this; tests run one scenario after
+// another in one process.
+void ResetDumperState();
+
+}  // namespace tavri::pli
+
+#endif

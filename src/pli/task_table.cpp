@@ -1,0 +1,36 @@
+#include "pli/task_table.h"
+
+#include "pli/noarg_check.h"
+#include "pli/version.h"
+
+namespace tavri::pli {
+namespace {
+
+// Every row is a user task with data 0, no sizetf and forward references
+// allowed; the fields after forwref stay zero.
+constexpr s_tfcell Task(const char *name, p_tffn checktf, p_tffn calltf, p_tffn misctf) {
+    s_tfcell row{};
+    row.type = usertask;
+    row.data = 0;
+    row.checktf = checktf;
+    row.sizetf = nullptr;
+    row.calltf = calltf;
+    row.misctf = misctf;
+    row.tfname = const_cast<char *>(name);
+    row.forwref = 1;
+    return row;
+}
+
+}  // namespace
+
+s_tfcell g_taskTable[] = {
+    Task("$traxVersion", plicompileNoArg, plitaskVersion, nullptr),
+    s_tfcell{},
+};
+
+const TclCommandRow g_tclCommands[] = {
+    {"traxVersion", TclVersion},
+    {nullptr, nullptr},
+};
+
+}  // namespace tavri::pli
