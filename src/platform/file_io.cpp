@@ -1,0 +1,81 @@
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace tavri::platform {
+
+FileHandle CreateFile(const char *path) {
+    return ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+
+FileHandle OpenForReading(const char *path) { return ::open(path, O_RDONLY | O_CLOEXEC); }
+
+FileHandle OpenForReadWrite(const char *path) { return ::open(path, O_RDWR | O_CLOEXEC); }
+
+long WriteSome(FileHandle file, const void *data, size_t length) {
+    return static_cast<long>(::write(file, data, length));
+}
+
+long ReadSome(FileHandle file, void *data, size_t length) {
+    return static_cast<long>(::read(file, data, length));
+}
+
+bool ReadAt(FileHandle file, uint64_t offset, void *data, size_t length) {
+    auto *out = static_cast<unsigned char *>(data);
+    while (length > 0) {
+        const ssize_t got = ::pread(file, out, length, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        out += got;
+        offset += static_cast<uint64_t>(got);
+        length -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+int64_t Seek(FileHandle file, int64_t offset) { return ::lseek(file, offset, SEEK_SET); }
+
+int64_t SeekEnd(FileHandle file) { return ::lseek(file, 0, SEEK_END); }
+
+int64_t Tell(FileHandle file) { return ::lseek(file, 0, SEEK_CUR); }
+
+int64_t Size(FileHandle file) {
+    struct stat status {};
+    if (::fstat(file, &status) != 0) {
+        return -1;
+    }
+    return status.st_size;
+}
+
+int Truncate(FileHandle file, uint64_t length) {
+    return ::ftruncate(file, static_cast<off_t>(length));
+}
+
+int Commit(FileHandle file) { return ::fdatasync(file); }
+
+int Close(FileHandle file) { return ::close(file); }
+
+int Remove(const char *path) { return ::unlink(path); }
+
+int Rename(const char *from, const char *to) { return std::rename(from, to); }
+
+bool Exists(const char *path) { return ::access(path, F_OK) == 0; }
+
+unsigned SetCreationMask(unsigned mask) { return ::umask(static_cast<mode_t>(mask)); }
+
+const char *ErrorText(int error_number) {
+    const char *text = std::strerror(error_number);
+    return text != nullptr ? text : "unknown error";
+}
+
+}  // namespace tavri::platform

@@ -1,0 +1,46 @@
+// File calls on descriptors, as the writer and reader use them. On failure
+// each returns -1 and leaves the system error number in errno.
+#ifndef TAVRI_PLATFORM_FILE_IO_H
+#define TAVRI_PLATFORM_FILE_IO_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tavri::platform {
+
+using FileHandle = int;
+constexpr FileHandle kNoFile = -1;
+
+// Create (or truncate) for reading and writing, permission 0666 before the
+// process's file-creation mask.
+FileHandle CreateFile(const char *path);
+FileHandle OpenForReading(const char *path);
+FileHandle OpenForReadWrite(const char *path);
+
+// One write or read call; the result is the byte count, 0 or -1.
+long WriteSome(FileHandle file, const void *data, size_t length);
+long ReadSome(FileHandle file, void *data, size_t length);
+
+// Reads exactly `length` bytes at `offset`; false on a short read or error.
+bool ReadAt(FileHandle file, uint64_t offset, void *data, size_t length);
+
+int64_t Seek(FileHandle file, int64_t offset);  // from the start; new position or -1
+int64_t SeekEnd(FileHandle file);               // to the end; new position or -1
+int64_t Tell(FileHandle file);
+int64_t Size(FileHandle file);
+int Truncate(FileHandle file, uint64_t length);
+int Commit(FileHandle file);  // make written data durable
+int Close(FileHandle file);
+int Remove(const char *path);
+int Rename(const char *from, const char *to);
+bool Exists(const char *path);
+
+// Sets the file-creation mask and returns the previous one.
+unsigned SetCreationMask(unsigned mask);
+
+// The system's text for an error number, or "unknown error".
+const char *ErrorText(int error_number);
+
+}  // namespace tavri::platform
+
+#endif

@@ -1,0 +1,41 @@
+#include "platform/file_lock.h"
+
+#include <fcntl.h>
+#include <time.h>
+
+#include <cerrno>
+
+namespace tavri::platform {
+namespace {
+
+int SetLock(FileHandle file, short type, int command) {
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = 0;
+    range.l_len = 1;
+    return ::fcntl(file, command, &range);
+}
+
+}  // namespace
+
+int LockFirstByte(FileHandle file) { return SetLock(file, F_WRLCK, F_SETLKW); }
+
+int UnlockFirstByte(FileHandle file) { return SetLock(file, F_UNLCK, F_SETLK); }
+
+int TryLockFirstByte(FileHandle file) {
+    if (SetLock(file, F_WRLCK, F_SETLK) == 0) {
+        return 1;
+    }
+    return (errno == EACCES || errno == EAGAIN) ? 0 : -1;
+}
+
+void SleepMilliseconds(unsigned milliseconds) {
+    struct timespec wait {};
+    wait.tv_sec = milliseconds / 1000;
+    wait.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace tavri::platform

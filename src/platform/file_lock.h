@@ -1,0 +1,23 @@
+// Exclusive byte-range lock on the first byte of a lock file. The lock
+// serialises processes (a writer and its readers), not threads.
+#ifndef TAVRI_PLATFORM_FILE_LOCK_H
+#define TAVRI_PLATFORM_FILE_LOCK_H
+
+#include "platform/file_io.h"
+
+namespace tavri::platform {
+
+// Takes the lock, waiting while another process holds it. 0, or -1 with errno
+// (EINTR when a signal interrupted the wait).
+int LockFirstByte(FileHandle file);
+int UnlockFirstByte(FileHandle file);
+
+// Takes the lock only if it is free: 1 taken, 0 held elsewhere, -1 error.
+int TryLockFirstByte(FileHandle file);
+
+// Waits for the given number of milliseconds.
+void SleepMilliseconds(unsigned milliseconds);
+
+}  // namespace tavri::platform
+
+#endif

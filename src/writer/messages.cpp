@@ -1,0 +1,97 @@
+#include "writer/messages.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace tavri::writer {
+namespace {
+
+struct Channels {
+    bool warnings_off = false;
+    bool information_off = false;
+    MessageHook warning = nullptr;
+    MessageHook error = nullptr;
+    MessageHook information = nullptr;
+};
+
+Channels g_channels;
+
+// Messages are formatted into one buffer first; longer texts are cut.
+constexpr int kMessageBufferSize = 4096;
+
+}  // namespace
+
+void Warn(const char *format, ...) {
+    if (g_channels.warnings_off) {
+        return;
+    }
+    char text[kMessageBufferSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (g_channels.warning != nullptr) {
+        g_channels.warning(text);
+    } else {
+        std::fprintf(stderr, "*WARN* %s", text);
+    }
+}
+
+void Fail(const char *format, ...) {
+    char text[kMessageBufferSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (g_channels.error != nullptr) {
+        g_channels.error(text);
+    } else {
+        std::fprintf(stderr, "*ERROR* %s", text);
+    }
+    std::exit(1);
+}
+
+void Inform(const char *format, ...) {
+    if (g_channels.information_off) {
+        return;
+    }
+    char text[kMessageBufferSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (g_channels.information != nullptr) {
+        g_channels.information(text);
+    } else {
+        std::fputs(text, stdout);
+    }
+}
+
+void SetWarningSwitch(bool suppress) { g_channels.warnings_off = suppress; }
+
+void SetInformationSwitch(bool suppress) { g_channels.information_off = suppress; }
+
+void SetMessageHooks(MessageHook warning, MessageHook error, MessageHook information) {
+    g_channels.warning = warning;
+    g_channels.error = error;
+    g_channels.information = information;
+}
+
+void AssertionFailed(const char *source, int line) {
+    if (source != nullptr) {
+        std::fprintf(stderr, "Assertion failed, file %s, line %d\n", source, line);
+    } else {
+        std::fprintf(stderr, "Assertion failed\n");
+    }
+    std::fflush(stderr);
+    std::abort();
+}
+
+void AssertionFailedWith(const char *condition, const char *source, int line, const char *message) {
+    std::fprintf(stderr, "Failed to assert [%s]: file %s, line %d\n", condition, source, line);
+    std::fprintf(stderr, "Message:%s\n", message);
+    std::fflush(stderr);
+    std::abort();
+}
+
+}  // namespace tavri::writer
