@@ -10,6 +10,18 @@
 // simulator's routines with tavri::sim::Bind and makes it the active one; the
 // destructor binds an empty table again. Each test builds a fresh one.
 //
+//   ModelSim sim;
+//   Scope *top = sim.AddTopModule("top");
+//   Signal *bus = sim.AddNet(top, "bus", 7, 0);
+//   tavri::pli::RegisterDumper();              // rows arrive via mti_RegisterUserTF
+//   sim.RunTask(top, "$traxVersion");          // checktf, then calltf; args as
+//                                              // in Verilog: "$t(1, top, bus[3])"
+//   sim.SetValue(bus, "1010xxzz");             // value-change links fire now
+//   sim.EndStep();                             // synch, then rosynch callbacks
+//   sim.AdvanceTo(100);                        // delayed reactivations, step by step
+//   sim.Finish();                              // misctf(reason_finish) to every instance
+//   EXPECT_EQ(sim.TranscriptText(), "...");
+//
 // Choices where PLI 1.0 leaves room (tests rely on them):
 // - Strings returned by ACC routines live in a ring of kAccStringRing buffers
 //   shared by all string-returning ACC routines: a string stays valid through
@@ -20,6 +32,7 @@
 // - acc_handle_parent and acc_handle_scope return the declaring scope of an
 //   object (a bit's is its vector's); for a scope its enclosing scope, null for
 //   a top module; for a port its module.
+// - Net bits have type and fulltype accNetBit, reg bits accRegBit.
 // - acc_next_bit serves every vector net and reg (expanded or not) and returns
 //   the bits left index first; ports and other objects have no bits here.
 // - acc_vcl_add makes a new link at each call, so adding the same link twice
@@ -28,11 +41,21 @@
 // - Nets start at x with strong strength (supply0/supply1 at 0/1 with supply
 //   strength), regs, integer and time variables at x, reals at 0.0.
 // - Named events read as a 1-bit x through acc_fetch_value and tf_exprinfo.
+// - acc_fetch_value: "%v" of a vector gives the bits' strength texts, most
+//   significant first, separated by spaces; accScalarVal fails on multi-bit
+//   objects; accIntVal and accRealVal read x and z bits as 0; with "%%" the
+//   result is value->value.str for the text formats and a non-null empty
+//   string for the others.
+// - acc_handle_tfarg gives the bit object for a bit-select of a vector net or
+//   reg, and null for part-selects, memory word-selects, string literals and
+//   empty arguments (ACC has no object for them).
 // - Memories have no ACC type (acc_fetch_type 0); value links on them are
 //   refused.
 // - tf_typep gives tf_readonly for scope references and named events.
 // - tf_nodeinfo on a bit-, part- or memory word-select describes the whole
-//   object selected from. Its value buffers are snapshots taken at the call,
+//   object selected from. For a scalar net, strengthval_p holds the strength
+//   levels of the 0 and the 1 component: {s, 0} for a driven 0, {0, s} for a
+//   driven 1, both for x, {0, 0} for z. Its value buffers are snapshots taken at the call,
 //   valid until the next tf_nodeinfo or tf_exprinfo of the same argument.
 // - tf_setdelay and tf_setlongdelay count in the time unit of the calling
 //   instance's module and are scaled to simulation ticks (the resolution).
@@ -220,7 +243,8 @@ public:
     // routine's result (0 when the row has none).
     int RunCheck(TaskCall *call);
     int RunCall(TaskCall *call);
-    // AddTaskCall, RunCheck and RunCall.
+    // AddTaskCall, RunCheck, and RunCall unless checktf reported a tf_error
+    // (a simulator stops at compile errors).
     TaskCall *RunTask(Scope *scope, std::string_view source);
     // Calls in creation order.
     const std::vector<TaskCall *> &TaskCalls() const { return call_order_; }

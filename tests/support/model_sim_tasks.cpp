@@ -402,8 +402,11 @@ int ModelSim::RunCall(TaskCall *call) {
 
 TaskCall *ModelSim::RunTask(Scope *scope, std::string_view source) {
     TaskCall *call = AddTaskCall(scope, source);
+    // A tf_error at compile time stops a simulator before the run starts.
     RunCheck(call);
-    RunCall(call);
+    if (call->check_errors == 0) {
+        RunCall(call);
+    }
     return call;
 }
 

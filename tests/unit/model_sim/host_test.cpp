@@ -92,6 +92,12 @@ TEST(ModelSimHost, CountsErrorsReportedByChecktf) {
     EXPECT_TRUE(call->checked);
     EXPECT_EQ(call->check_result, 3);
     EXPECT_EQ(call->check_errors, 2);
+    EXPECT_EQ(call->call_count, 0);
+
+    // RunTask stops after a checktf that reported errors.
+    TaskCall *run = model.RunTask(top, "$picky");
+    EXPECT_EQ(run->check_errors, 2);
+    EXPECT_EQ(run->call_count, 0);
 }
 
 TEST(ModelSimHost, ReportsVersionResolutionAndInitialisation) {
