@@ -1,0 +1,323 @@
+/*
+ * The TRAX database reader.
+ *
+ * Opens a ".trax" file, finished or still being written, and gives access to
+ * its header, its scope and variable trees, its sessions and their blocks,
+ * the vc chain of every variable, the string list and the value changes of
+ * every idcode in time order.
+ *
+ * A live file (file status 1 or 2) keeps its index structures in side files
+ * next to it (".tlist", ".slist", ".chain", ".str"); the reader reads them
+ * under the lock that the writer takes for every flush, so that it never sees
+ * a half-written session. What the open saw stays what the handle shows; a
+ * file that has grown since is read again by opening it again.
+ *
+ * Every call returns a status; nothing is thrown across this interface.
+ * Pointers handed out (names, texts, bits) stay valid until the reader (or
+ * the change list they came from) is closed or freed. A handle is not meant
+ * for use by several threads at once.
+ */
+#ifndef TAVRI_TRAX_READER_H
+#define TAVRI_TRAX_READER_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct traxrReader traxrReader;
+typedef struct traxrChangeList traxrChangeList;
+typedef struct traxrChangeSet traxrChangeSet;
+
+typedef int traxrStatus;
+enum {
+    TRAXR_OK = 0,
+    TRAXR_ERR_ARGUMENT = 1,    /* null pointer, index or kind out of range */
+    TRAXR_ERR_IO = 2,          /* a file could not be opened or read */
+    TRAXR_ERR_NOT_TRAX = 3,    /* not a database file (magic number, byte order) */
+    TRAXR_ERR_TRUNCATED = 4,   /* a structure runs past the end of its file */
+    TRAXR_ERR_CORRUPT = 5,     /* content that contradicts itself */
+    TRAXR_ERR_UNSUPPORTED = 6, /* a valid feature that this reader does not decode */
+    TRAXR_ERR_NO_MEMORY = 7,
+    TRAXR_ERR_NOT_FOUND = 8 /* no such idcode, tree, scope, variable or session */
+};
+
+/* How the file's multi-byte fields relate to this host's order. */
+enum {
+    TRAXR_ORDER_SAME = 0,     /* byte-order word read as 0x01020304 */
+    TRAXR_ORDER_REVERSED = 1, /* read as 0x04030201 */
+    TRAXR_ORDER_HALVES = 2    /* read as 0x02010403: bytes swapped in each 16-bit half */
+};
+
+/* Every named field of the fixed, offset and statistics sections. Offsets
+ * (uoff) are plain file offsets; time tags are (high << 32) | low. */
+typedef struct traxrHeader {
+    /* fixed section, bytes 0..191 */
+    uint32_t magic_number;
+    uint32_t byte_order_word; /* as read, in this host's order */
+    uint64_t birth_time;
+    uint8_t flag_61;
+    uint8_t flag_62;
+    uint8_t time_unit_code;
+    uint8_t file_type;
+    uint8_t compression_method;
+    uint8_t version_major;
+    uint8_t version_minor;
+    uint8_t pointer_length;
+    uint8_t endian_type;
+    uint8_t lock_scheme;
+    char scope_separator[4];
+    char scale_unit[20];
+    char simulation_date[32];
+    char simulator_version[64];
+    /* offset section, bytes 192..311 */
+    uint64_t tree_list_uoff;
+    uint64_t session_list_uoff;
+    uint64_t chain_uoff;
+    uint64_t annotation_uoff;
+    uint64_t string_list_uoff;
+    uint64_t redundant_list_uoff;
+    uint64_t esd_uoff;
+    uint64_t esd_table_uoff;
+    uint32_t annotation_length;
+    uint32_t writer_memory_limit;
+    /* statistics section, bytes 312..511 */
+    uint64_t minimum_xtag;
+    uint64_t maximum_xtag;
+    uint64_t minimum_time_step;
+    uint32_t esd_var_count;
+    uint8_t independent_var_type;
+    uint8_t special_dumping_flags[5]; /* index = dumping type 0..4 */
+    uint8_t xtag_type;
+    uint32_t session_list_size;
+    uint32_t dump_limit;
+    uint32_t first_valid_vc_chain_block;
+    uint32_t dump_off_count;
+    uint32_t string_list_size;
+    uint32_t string_count;
+    uint8_t environment_record_present;
+    uint8_t value_format_flags[3]; /* bytes 441..443 */
+    uint32_t scope_blk_cnt;
+    uint32_t var_blk_cnt;
+    uint32_t data_type_blk_cnt;
+    uint32_t vc_blk_cnt;
+    uint32_t vc_chain_blk_cnt;
+    uint32_t session_count;
+    uint32_t tree_count;
+    uint32_t max_xtag_idx;
+    uint32_t max_var_idcode;
+    uint32_t max_dt_idcode;
+    uint32_t scope_creation_cnt;
+    uint32_t var_creation_cnt;
+    uint32_t bc1_vc_creation_cnt;
+    uint32_t bcn_vc_creation_cnt;
+    uint16_t max_string_length;
+    uint16_t max_glitch_number;
+    uint8_t file_status;
+    uint8_t design_type;
+    uint8_t has_var_dir;
+    uint8_t synchronous_control;
+    uint8_t vc_chain_is_8byte;
+    uint8_t max_xtag_was_reset;
+    uint8_t has_sequence_number;
+    uint8_t vc_is_8byte;
+} traxrHeader;
+
+/* Where a stored block lies in the main file. */
+typedef struct traxrBlockLayout {
+    uint64_t offset;
+    uint32_t stored_length;
+} traxrBlockLayout;
+
+#define TRAXR_NONE 0xFFFFFFFFu
+
+typedef struct traxrTree {
+    uint32_t first_idcode; /* 0 for the first tree (idcode 0 is the dump-off marker) */
+    uint32_t idcode_count; /* the tree record's variable count */
+    uint32_t scope_block_count;
+    uint32_t var_block_count;
+    uint32_t data_type_block_count;
+    uint32_t first_scope; /* scopes of this tree: [first_scope, first_scope + scope_count) */
+    uint32_t scope_count;
+    uint32_t first_var; /* variable records of this tree, in scope order */
+    uint32_t var_count;
+} traxrTree;
+
+typedef struct traxrScope {
+    uint8_t type;
+    uint8_t trailer; /* the trailer byte: bit 4 wide kind, bit 5 flag A, bit 6 flag B */
+    uint8_t has_fourth_name;
+    const char *name;
+    const char *second_name; /* "" when absent */
+    const char *third_name;
+    const char *fourth_name; /* "" unless has_fourth_name */
+    uint32_t tree;
+    uint32_t parent;    /* TRAXR_NONE for a top scope */
+    uint32_t depth;     /* 0 for a top scope */
+    uint32_t first_var; /* its variable records: [first_var, first_var + var_count) */
+    uint32_t var_count;
+    uint64_t var_group_position; /* logical position in the variable stream, if var_count */
+} traxrScope;
+
+typedef struct traxrVar {
+    const char *name;
+    uint8_t var_type;        /* as stored: type code | descriptor kind */
+    uint8_t type_code;       /* low 6 bits */
+    uint8_t descriptor_kind; /* 0, 0x40 or 0x80 */
+    uint8_t direction;
+    uint8_t bytes_per_bit_code; /* a bit takes 2^code bytes */
+    uint8_t has_data_type;
+    uint16_t data_type;
+    int32_t left;
+    int32_t right;
+    uint32_t idcode;
+    uint32_t width;      /* |left - right| + 1 */
+    uint64_t value_size; /* width << bytes_per_bit_code */
+    uint8_t is_alias;    /* another record names this idcode first */
+    const uint8_t *descriptor;
+    uint32_t descriptor_length;
+    uint32_t scope;
+    uint32_t tree;
+} traxrVar;
+
+typedef struct traxrSession {
+    uint64_t start_time;
+    uint64_t end_time;
+    uint32_t first_vc_block; /* index among all value-change blocks */
+    uint32_t vc_block_count;
+    uint32_t first_vc_chain_block; /* index among all vc chain blocks */
+    uint32_t vc_chain_block_count;
+} traxrSession;
+
+/* Block kinds for traxr_GetTreeBlock and traxr_GetSessionBlock. */
+enum {
+    TRAXR_BLOCK_SCOPE = 0,
+    TRAXR_BLOCK_VAR = 1,
+    TRAXR_BLOCK_DATA_TYPE = 2,
+    TRAXR_BLOCK_VC = 3,
+    TRAXR_BLOCK_VC_CHAIN = 4
+};
+
+/* One vc chain entry: a variable's record for one session. */
+typedef struct traxrChainEntry {
+    uint64_t position;         /* logical position in the vc chain stream */
+    uint64_t back_link;        /* distance back to the previous entry; 0 for the first */
+    uint64_t element_position; /* logical position of the element array */
+    uint64_t statistic;        /* largest time delta between consecutive changes */
+    uint64_t first_time;
+    uint64_t last_time;
+    uint32_t change_count;
+    uint8_t flags_a;
+    uint8_t flags_b; /* bits 4..6: the three per-session flags */
+    uint32_t session;
+} traxrChainEntry;
+
+/* How a value is presented. */
+enum {
+    TRAXR_VALUE_LOGIC = 0,  /* bits: per-bit codes 0, 1, 2 (X), 3 (Z), most significant first */
+    TRAXR_VALUE_REAL = 1,   /* real: a double (width 1, bytes-per-bit code 3) */
+    TRAXR_VALUE_STRING = 2, /* text: a string variable's text (width 1, code 2) */
+    TRAXR_VALUE_RAW = 3     /* only raw: the value as stored */
+};
+
+typedef struct traxrChange {
+    uint64_t time;
+    uint32_t session;
+    uint8_t has_sequence;
+    uint32_t sequence;
+    uint8_t format;  /* element group format byte: 0 scalar, 4 bus, 5 A/B, 6, 10 C/D, 11 */
+    uint8_t compact; /* the value was stored in the compact form */
+    int kind;        /* TRAXR_VALUE_* */
+    const uint8_t *bits;
+    uint32_t bit_count;
+    double real;
+    uint32_t string_id;
+    const char *text;
+    const uint8_t *raw; /* the value bytes as stored */
+    uint32_t raw_length;
+} traxrChange;
+
+/* ---- Opening ---- */
+
+/* Opens a database. On failure *reader is null and, when message is not
+ * null, a description of the fault is copied into it. */
+traxrStatus traxr_Open(const char *path, traxrReader **reader, char *message, size_t message_size);
+void traxr_Close(traxrReader *reader);
+/* The description of the last failed call on this handle ("" if none). */
+const char *traxr_LastMessage(const traxrReader *reader);
+
+/* ---- Header ---- */
+const traxrHeader *traxr_GetHeader(const traxrReader *reader);
+int traxr_ByteOrder(const traxrReader *reader);          /* TRAXR_ORDER_* */
+int traxr_IsLive(const traxrReader *reader);             /* read through the side files */
+const char *traxr_Version(const traxrReader *reader);    /* "%u.%u" */
+const char *traxr_FileTypeName(unsigned file_type);      /* null beyond 7 */
+const char *traxr_FileStatusName(unsigned file_status);  /* null beyond 2 */
+const char *traxr_EndianName(unsigned endian_type);      /* null unless 1 or 2 */
+const char *traxr_TimeUnitName(unsigned time_unit_code); /* null for 0 and beyond 18 */
+const char *traxr_Annotation(const traxrReader *reader); /* null when the file has none */
+
+/* ---- Trees, scopes, variables ---- */
+uint32_t traxr_TreeCount(const traxrReader *reader);
+traxrStatus traxr_GetTree(const traxrReader *reader, uint32_t index, traxrTree *tree);
+traxrStatus traxr_GetTreeBlock(const traxrReader *reader, uint32_t tree, int kind, uint32_t index,
+                               traxrBlockLayout *layout);
+uint32_t traxr_ScopeCount(const traxrReader *reader);
+traxrStatus traxr_GetScope(const traxrReader *reader, uint32_t index, traxrScope *scope);
+uint32_t traxr_VarCount(const traxrReader *reader);
+traxrStatus traxr_GetVar(const traxrReader *reader, uint32_t index, traxrVar *var);
+/* The highest idcode named by a variable record. */
+uint32_t traxr_MaxIdcode(const traxrReader *reader);
+/* The record that named the idcode first (NOT_FOUND for none). */
+traxrStatus traxr_FindVar(const traxrReader *reader, uint32_t idcode, uint32_t *var_index);
+/* All records naming the idcode, the first one and its aliases. */
+uint32_t traxr_NameCount(const traxrReader *reader, uint32_t idcode);
+traxrStatus traxr_GetName(const traxrReader *reader, uint32_t idcode, uint32_t k,
+                          uint32_t *var_index);
+
+/* ---- Sessions ---- */
+uint32_t traxr_SessionCount(const traxrReader *reader);
+traxrStatus traxr_GetSession(const traxrReader *reader, uint32_t index, traxrSession *session);
+/* kind TRAXR_BLOCK_VC or TRAXR_BLOCK_VC_CHAIN; index inside the session. */
+traxrStatus traxr_GetSessionBlock(const traxrReader *reader, uint32_t session, int kind,
+                                  uint32_t index, traxrBlockLayout *layout);
+
+/* ---- Strings ---- */
+uint32_t traxr_StringCount(const traxrReader *reader);
+const char *traxr_String(const traxrReader *reader, uint32_t id); /* null when out of range */
+
+/* ---- vc chain ---- */
+/* Entries of the chain table: one per idcode from 0. */
+uint32_t traxr_ChainTableSize(const traxrReader *reader);
+traxrStatus traxr_GetChainTableEntry(const traxrReader *reader, uint32_t idcode,
+                                     uint64_t *last_position, uint8_t *flags);
+/* The idcode's chain entries, oldest first; free with traxr_FreeChainEntries. */
+traxrStatus traxr_ReadChainEntries(traxrReader *reader, uint32_t idcode, traxrChainEntry **entries,
+                                   uint32_t *count);
+void traxr_FreeChainEntries(traxrChainEntry *entries);
+
+/* ---- Value changes ---- */
+/* The idcode's value changes in time order across all sessions. */
+traxrStatus traxr_ReadChanges(traxrReader *reader, uint32_t idcode, traxrChangeList **list);
+uint32_t traxr_ChangeCount(const traxrChangeList *list);
+traxrStatus traxr_GetChange(const traxrChangeList *list, uint32_t index, traxrChange *change);
+void traxr_FreeChangeList(traxrChangeList *list);
+
+/* The changes of every idcode at once, reading each block once. The set
+ * holds a list per chain table entry (idcodes 0 .. size - 1); any other
+ * idcode gets an empty list. */
+traxrStatus traxr_ReadAllChanges(traxrReader *reader, traxrChangeSet **set);
+uint32_t traxr_ChangeSetSize(const traxrChangeSet *set);
+const traxrChangeList *traxr_ChangeSetList(const traxrChangeSet *set, uint32_t idcode);
+void traxr_FreeChangeSet(traxrChangeSet *set);
+
+/* Blocks decompressed and blocks found in the cache since the open. */
+void traxr_GetBlockStats(const traxrReader *reader, uint64_t *decompressed, uint64_t *cache_hits);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,65 @@
+#include "reader/byte_order.h"
+
+#include <cstring>
+
+namespace tavri::reader {
+
+std::optional<ByteOrder> ByteOrderFromWord(uint32_t word_as_read) {
+    switch (word_as_read) {
+        case 0x01020304u:
+            return ByteOrder::kSame;
+        case 0x04030201u:
+            return ByteOrder::kReversed;
+        case 0x02010403u:
+            return ByteOrder::kHalves;
+        default:
+            return std::nullopt;
+    }
+}
+
+uint16_t FieldOrder::U16(const uint8_t *bytes) const {
+    uint16_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    if (order_ != ByteOrder::kSame) {
+        value = __builtin_bswap16(value);
+    }
+    return value;
+}
+
+uint32_t FieldOrder::U32(const uint8_t *bytes) const {
+    uint32_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    switch (order_) {
+        case ByteOrder::kSame:
+            break;
+        case ByteOrder::kReversed:
+            value = __builtin_bswap32(value);
+            break;
+        case ByteOrder::kHalves:
+            value = ((value & 0x00FF00FFu) << 8) | ((value >> 8) & 0x00FF00FFu);
+            break;
+    }
+    return value;
+}
+
+uint64_t FieldOrder::U64(const uint8_t *bytes) const {
+    uint64_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    if (order_ != ByteOrder::kSame) {
+        value = __builtin_bswap64(value);
+    }
+    return value;
+}
+
+double FieldOrder::F64(const uint8_t *bytes) const {
+    const uint64_t bits = U64(bytes);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+uint64_t FieldOrder::HighLow(const uint8_t *bytes) const {
+    return (static_cast<uint64_t>(U32(bytes)) << 32) | U32(bytes + 4);
+}
+
+}  // namespace tavri::reader
