@@ -1,0 +1,94 @@
+#include "reader/block_cache.h"
+
+#include <lzo/lzo1b.h>
+#include <lzo/lzoconf.h>
+
+#include "reader/header.h"
+
+namespace tavri::reader {
+namespace {
+
+bool LzoReady() {
+    static const bool ready = lzo_init() == LZO_E_OK;
+    return ready;
+}
+
+}  // namespace
+
+BlockLayout ReadLayout(const FieldOrder &order, const uint8_t *bytes) {
+    BlockLayout layout;
+    layout.offset = order.U64(bytes);
+    layout.stored_length = order.U32(bytes + 8);
+    return layout;
+}
+
+BlockCache::BlockCache(const FileSource *file, size_t capacity)
+    : file_(file), capacity_(capacity < 2 ? 2 : capacity) {}
+
+Status BlockCache::CheckLayout(const BlockLayout &layout) const {
+    if (layout.stored_length == 0 || layout.stored_length > kMaxStoredLength) {
+        return Fail(TRAXR_ERR_CORRUPT, "block layout (%llu, %u) has an impossible length",
+                    static_cast<unsigned long long>(layout.offset), layout.stored_length);
+    }
+    if (layout.offset < kDataStart) {
+        return Fail(TRAXR_ERR_CORRUPT, "block layout (%llu, %u) lies inside the header area",
+                    static_cast<unsigned long long>(layout.offset), layout.stored_length);
+    }
+    if (layout.offset > file_->size() || layout.stored_length > file_->size() - layout.offset) {
+        return Fail(TRAXR_ERR_TRUNCATED,
+                    "block layout (%llu, %u) runs past the end of the file (%llu bytes)",
+                    static_cast<unsigned long long>(layout.offset), layout.stored_length,
+                    static_cast<unsigned long long>(file_->size()));
+    }
+    return Status();
+}
+
+Status BlockCache::Get(const BlockLayout &layout, BlockData *out) {
+    ++clock_;
+    for (Slot &slot : slots_) {
+        if (slot.offset == layout.offset && slot.length == layout.stored_length) {
+            slot.last_use = clock_;
+            ++hits_;
+            *out = slot.data;
+            return Status();
+        }
+    }
+    TAVRI_RETURN_IF_ERROR(CheckLayout(layout));
+    if (!LzoReady()) {
+        return Fail(TRAXR_ERR_UNSUPPORTED, "the LZO library failed to initialise");
+    }
+    TAVRI_RETURN_IF_ERROR(file_->Read(layout.offset, layout.stored_length, &stored_));
+
+    auto block = std::make_shared<std::vector<uint8_t>>(kBlockSize);
+    lzo_uint length = kBlockSize;
+    const int result =
+        lzo1b_decompress_safe(stored_.data(), stored_.size(), block->data(), &length, nullptr);
+    if (result != LZO_E_OK || length == 0) {
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "Failed to decompress a block, blk_layout = (%llu, %u) (LZO status %d)",
+                    static_cast<unsigned long long>(layout.offset), layout.stored_length, result);
+    }
+    block->resize(length);
+    block->shrink_to_fit();
+    ++decompressed_;
+
+    Slot *victim = nullptr;
+    if (slots_.size() < capacity_) {
+        victim = &slots_.emplace_back();
+    } else {
+        victim = &slots_[0];
+        for (Slot &slot : slots_) {
+            if (slot.last_use < victim->last_use) {
+                victim = &slot;
+            }
+        }
+    }
+    victim->offset = layout.offset;
+    victim->length = layout.stored_length;
+    victim->data = std::move(block);
+    victim->last_use = clock_;
+    *out = victim->data;
+    return Status();
+}
+
+}  // namespace tavri::reader

@@ -1,0 +1,68 @@
+// Stored blocks and the cache of their decompressed contents.
+//
+// Every bulk stream of a database is cut into blocks of at most 0x100000
+// bytes, each compressed on its own with LZO1B and appended to the main file.
+// A block is found through its layout (`blk_layout`, 12 bytes on disk): the
+// file offset of the stored bytes (an 8-byte uoff) and their stored length
+// (4 bytes).
+#ifndef TAVRI_READER_BLOCK_CACHE_H
+#define TAVRI_READER_BLOCK_CACHE_H
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "reader/byte_order.h"
+#include "reader/file_source.h"
+#include "reader/status.h"
+
+namespace tavri::reader {
+
+constexpr uint32_t kBlockSize = 0x100000;
+constexpr unsigned kBlockShift = 20;
+// LZO's bound for incompressible input of one full block.
+constexpr uint32_t kMaxStoredLength = kBlockSize + kBlockSize / 16 + 64 + 3;
+constexpr size_t kLayoutBytes = 12;
+
+struct BlockLayout {
+    uint64_t offset = 0;
+    uint32_t stored_length = 0;
+};
+
+BlockLayout ReadLayout(const FieldOrder &order, const uint8_t *bytes);
+
+using BlockData = std::shared_ptr<const std::vector<uint8_t>>;
+
+// A few decompressed blocks, least recently used out first. Blocks handed out
+// stay alive while their holder keeps them, even once evicted.
+class BlockCache {
+  public:
+    BlockCache(const FileSource *file, size_t capacity);
+
+    // Checks that the layout names stored bytes inside the data area.
+    Status CheckLayout(const BlockLayout &layout) const;
+    Status Get(const BlockLayout &layout, BlockData *out);
+
+    uint64_t decompressed() const { return decompressed_; }
+    uint64_t hits() const { return hits_; }
+
+  private:
+    struct Slot {
+        uint64_t offset = 0;
+        uint32_t length = 0;
+        BlockData data;
+        uint64_t last_use = 0;
+    };
+
+    const FileSource *file_;
+    size_t capacity_;
+    std::vector<Slot> slots_;
+    std::vector<uint8_t> stored_;
+    uint64_t clock_ = 0;
+    uint64_t decompressed_ = 0;
+    uint64_t hits_ = 0;
+};
+
+}  // namespace tavri::reader
+
+#endif

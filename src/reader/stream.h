@@ -1,0 +1,93 @@
+// Logical streams over stored blocks.
+//
+// The variable, value-change and vc chain streams are addressed by logical
+// positions: block index × 0x100000 + offset inside the decompressed block,
+// the block index counting the stream's blocks from 0. A record may start in
+// one block and end in the next; that only happens when the first block is
+// full, since a stream is cut into a new block only when its buffer is full
+// or its owner ends it (end of a tree or of a session).
+#ifndef TAVRI_READER_STREAM_H
+#define TAVRI_READER_STREAM_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "reader/block_cache.h"
+#include "reader/byte_order.h"
+#include "reader/status.h"
+
+namespace tavri::reader {
+
+struct StreamBlock {
+    uint32_t index = 0;
+    BlockLayout layout;
+    uint32_t owner = 0;  // the tree or session that stored it
+};
+
+class Stream {
+  public:
+    // With `full_blocks_only`, a read may continue into the next block only
+    // from a block of exactly 0x100000 bytes.
+    Stream(const char *name, BlockCache *cache, bool full_blocks_only)
+        : name_(name), cache_(cache), full_blocks_only_(full_blocks_only) {}
+
+    // Blocks are added in ascending index order.
+    Status Add(uint32_t index, const BlockLayout &layout, uint32_t owner);
+    const StreamBlock *Find(uint32_t index) const;
+    // The block a position lies in, or null.
+    const StreamBlock *FindPosition(uint64_t position) const;
+    const std::vector<StreamBlock> &blocks() const { return blocks_; }
+    const char *name() const { return name_; }
+    BlockCache *cache() const { return cache_; }
+    bool full_blocks_only() const { return full_blocks_only_; }
+
+  private:
+    const char *name_;
+    BlockCache *cache_;
+    bool full_blocks_only_;
+    std::vector<StreamBlock> blocks_;
+};
+
+// Reads a stream byte by byte through the block cache.
+class Cursor {
+  public:
+    Cursor(const Stream *stream, const FieldOrder &order) : stream_(stream), order_(order) {}
+
+    // Moves to a logical position; CORRUPT when no block of the stream holds it.
+    Status Seek(uint64_t position);
+    uint64_t position() const;
+    const StreamBlock *block() const { return block_; }
+
+    Status Byte(uint8_t *out);
+    Status Peek(uint8_t *out);
+    Status Bytes(uint8_t *out, size_t count);
+    Status U16(uint16_t *out);
+    Status U32(uint32_t *out);
+    // An unsigned field of 1, 2 or 4 bytes, or an 8-byte field in the file's
+    // order (uoff).
+    Status Unsigned(unsigned width, uint64_t *out);
+    // Two 32-bit words, high word first.
+    Status HighLow(uint64_t *out);
+    // A NUL-terminated text of at most `limit` bytes before the NUL.
+    Status Text(std::string *out, size_t limit);
+    // No byte follows in the stream.
+    bool AtEnd() const;
+    // An upper bound of the bytes left in the stream from here.
+    uint64_t RemainingBound() const;
+
+  private:
+    Status Load(const StreamBlock *block);
+    Status Advance();
+    Status Unavailable() const;
+
+    const Stream *stream_;
+    FieldOrder order_;
+    const StreamBlock *block_ = nullptr;
+    BlockData data_;
+    size_t offset_ = 0;
+};
+
+}  // namespace tavri::reader
+
+#endif
