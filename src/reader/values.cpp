@@ -1,0 +1,300 @@
+#include "reader/values.h"
+
+#include <algorithm>
+
+namespace tavri::reader {
+namespace {
+
+constexpr uint8_t kNextGroup = 0xC0;
+constexpr uint8_t kEndArray = 0xC1;
+constexpr uint8_t kScalar = 0;
+constexpr uint8_t kNormalBus = 4;
+constexpr uint8_t kABBus = 5;
+constexpr uint8_t kVhdlBus = 6;
+constexpr uint8_t kCDBus = 10;
+constexpr uint8_t kABMemory = 11;
+constexpr uint8_t kCompactBit = 0x08;
+constexpr uint32_t kValueSizeLimit = 0x8000000;
+
+struct Group {
+    uint8_t format = kScalar;
+    uint8_t bytes_per_bit = 0;
+    uint32_t value_size = 1;
+    uint64_t full_length = 1;
+    uint64_t compact_length = 0;  // 0: no compact form
+};
+
+uint8_t ABCode(unsigned a, unsigned b) { return a != 0 ? (b != 0 ? 2 : 1) : (b != 0 ? 3 : 0); }
+uint8_t CDCode(unsigned c, unsigned d) { return c != 0 ? (d != 0 ? 2 : 3) : (d != 0 ? 1 : 0); }
+
+bool AllLogic(const std::vector<uint8_t> &codes) {
+    return std::all_of(codes.begin(), codes.end(), [](uint8_t code) { return code <= 3; });
+}
+
+Status ReadGroupHeader(Cursor *cursor, uint8_t format, const ArrayContext &context, Group *group) {
+    group->format = format;
+    if (format == kScalar) {
+        if (context.var != nullptr && context.var->value_size() != 1) {
+            return Fail(TRAXR_ERR_CORRUPT,
+                        "variable %s (%llu value bytes) has a scalar element group",
+                        context.var->name.c_str(),
+                        static_cast<unsigned long long>(context.var->value_size()));
+        }
+        return Status();
+    }
+    switch (format) {
+        case kNormalBus:
+        case kABBus:
+        case kVhdlBus:
+        case kCDBus:
+        case kABMemory:
+            break;
+        case 7:
+        case 9:
+        case 12:
+        case 13:
+            return Fail(TRAXR_ERR_UNSUPPORTED, "element groups of format byte %u are not decoded",
+                        format);
+        default:
+            return Fail(TRAXR_ERR_CORRUPT, "element group at 0x%llx has the format byte %u",
+                        static_cast<unsigned long long>(cursor->position()), format);
+    }
+    TAVRI_RETURN_IF_ERROR(cursor->Byte(&group->bytes_per_bit));
+    TAVRI_RETURN_IF_ERROR(cursor->U32(&group->value_size));
+    if (group->bytes_per_bit > 3 || group->value_size == 0 || group->value_size > kValueSizeLimit) {
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "element group header (bytes-per-bit code %u, value size %u) is impossible",
+                    group->bytes_per_bit, group->value_size);
+    }
+    if (context.var != nullptr && (group->bytes_per_bit != context.var->bytes_per_bit ||
+                                   group->value_size != context.var->value_size())) {
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "element group header (bytes-per-bit code %u, value size %u) contradicts "
+                    "variable %s (code %u, %llu value bytes)",
+                    group->bytes_per_bit, group->value_size, context.var->name.c_str(),
+                    context.var->bytes_per_bit,
+                    static_cast<unsigned long long>(context.var->value_size()));
+    }
+    const uint64_t size = group->value_size;
+    const uint64_t pairs = ((size - 1) >> 5) + 1;
+    switch (format) {
+        case kNormalBus:
+            group->full_length = size;
+            break;
+        case kVhdlBus:
+            group->full_length = (size - 1) / 2 + 1;
+            break;
+        case kABBus:
+        case kCDBus:
+            group->full_length = pairs * 8;
+            group->compact_length = pairs * 4;
+            break;
+        default:  // A/B memory
+            group->full_length = ((size + 7) >> 3) * 2;
+            group->compact_length = group->full_length / 2;
+            break;
+    }
+    return Status();
+}
+
+// Two 32-bit words per 32 bits; `compact` keeps only word `kept` (0 or 1).
+Status DecodePairs(const Group &group, const ArrayContext &context, bool compact, unsigned kept,
+                   Change *change) {
+    const uint32_t width = group.value_size;
+    const uint32_t pairs = ((width - 1) >> 5) + 1;
+    change->bits.assign(width, 0);
+    for (uint32_t p = 0; p < pairs; ++p) {
+        uint32_t words[2] = {0, 0};
+        if (compact) {
+            words[kept] = context.order.U32(change->raw.data() + 4 * p);
+        } else {
+            words[0] = context.order.U32(change->raw.data() + 8 * p);
+            words[1] = context.order.U32(change->raw.data() + 8 * p + 4);
+        }
+        const uint32_t used = p + 1 < pairs ? 32 : width - 32 * p;
+        if (used < 32 && ((words[0] | words[1]) >> used) != 0) {
+            return Fail(TRAXR_ERR_CORRUPT,
+                        "a value of width %u has bits set above its width (0x%08x 0x%08x)", width,
+                        words[0], words[1]);
+        }
+        for (uint32_t k = 0; k < used; ++k) {
+            const unsigned first = (words[0] >> k) & 1;
+            const unsigned second = (words[1] >> k) & 1;
+            const uint32_t bit = 32 * p + k;
+            change->bits[width - 1 - bit] =
+                group.format == kABBus ? ABCode(first, second) : CDCode(first, second);
+        }
+    }
+    change->kind = TRAXR_VALUE_LOGIC;
+    return Status();
+}
+
+Status DecodeValue(const Group &group, const ArrayContext &context, Change *change) {
+    const std::vector<uint8_t> &raw = change->raw;
+    switch (group.format) {
+        case kScalar:
+        case kNormalBus:
+            if (group.bytes_per_bit == 0) {
+                if (AllLogic(raw)) {
+                    change->bits = raw;
+                    change->kind = TRAXR_VALUE_LOGIC;
+                }
+            } else if (group.bytes_per_bit == 2 && group.value_size == 4) {
+                change->string_id = context.order.U32(raw.data());
+                if (context.strings->Get(change->string_id) == nullptr) {
+                    return Fail(TRAXR_ERR_CORRUPT,
+                                "string id %u is not in the string list (%u texts)",
+                                change->string_id, context.strings->size());
+                }
+                change->kind = TRAXR_VALUE_STRING;
+            } else if (group.bytes_per_bit == 3 && group.value_size == 8) {
+                change->real = context.order.F64(raw.data());
+                change->kind = TRAXR_VALUE_REAL;
+            }
+            return Status();
+        case kABBus:
+            return group.bytes_per_bit == 0
+                       ? DecodePairs(group, context, change->compact, 0, change)
+                       : Status();
+        case kCDBus:
+            return group.bytes_per_bit == 0
+                       ? DecodePairs(group, context, change->compact, 1, change)
+                       : Status();
+        case kABMemory:
+            if (group.bytes_per_bit == 0) {
+                const uint32_t width = group.value_size;
+                const size_t half = (static_cast<size_t>(width) + 7) >> 3;
+                change->bits.assign(width, 0);
+                for (uint32_t bit = 0; bit < width; ++bit) {
+                    const unsigned a = (raw[bit >> 3] >> (bit & 7)) & 1;
+                    const unsigned b =
+                        change->compact ? 0 : (raw[half + (bit >> 3)] >> (bit & 7)) & 1;
+                    change->bits[width - 1 - bit] = ABCode(a, b);
+                }
+                change->kind = TRAXR_VALUE_LOGIC;
+            }
+            return Status();
+        default:  // VHDL compressed: kept as stored
+            return Status();
+    }
+}
+
+}  // namespace
+
+Status ReadElementArray(Cursor *cursor, const ChainEntry &entry, const ArrayContext &context,
+                        std::vector<Change> *out) {
+    if (context.xtag_type == 2 || context.xtag_type == 3) {
+        return Fail(TRAXR_ERR_UNSUPPORTED,
+                    "value changes of files with %s time tags are not decoded",
+                    context.xtag_type == 2 ? "double" : "float");
+    }
+    TAVRI_RETURN_IF_ERROR(cursor->Seek(entry.element_position));
+    if (cursor->block()->owner != entry.session) {
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "the vc chain entry at 0x%llx (session %u) points to 0x%llx in session %u",
+                    static_cast<unsigned long long>(entry.position), entry.session,
+                    static_cast<unsigned long long>(entry.element_position),
+                    cursor->block()->owner);
+    }
+    const size_t first = out->size();
+    uint64_t time = 0;
+    uint32_t count = 0;
+    uint8_t format;
+    TAVRI_RETURN_IF_ERROR(cursor->Byte(&format));
+    for (;;) {
+        Group group;
+        TAVRI_RETURN_IF_ERROR(ReadGroupHeader(cursor, format, context, &group));
+        uint8_t head;
+        for (;;) {
+            TAVRI_RETURN_IF_ERROR(cursor->Peek(&head));
+            if (head == kNextGroup || head == kEndArray) {
+                break;
+            }
+            const uint64_t at = cursor->position();
+            TAVRI_RETURN_IF_ERROR(cursor->Byte(&head));
+            const unsigned time_code = (head >> 4) & 3;
+            const unsigned sequence_code = head >> 6;
+            const bool scalar = group.format == kScalar;
+            const bool compact = !scalar && (head & kCompactBit) != 0;
+            if (time_code == 0 || sequence_code == 3 || (!scalar && (head & 0x07) != 0) ||
+                (compact && group.compact_length == 0)) {
+                return Fail(TRAXR_ERR_CORRUPT, "element at 0x%llx has the head byte 0x%02x",
+                            static_cast<unsigned long long>(at), head);
+            }
+            if (++count > entry.change_count) {
+                return Fail(TRAXR_ERR_CORRUPT,
+                            "the element array at 0x%llx holds more than the %u changes of its "
+                            "vc chain entry",
+                            static_cast<unsigned long long>(entry.element_position),
+                            entry.change_count);
+            }
+            Change change;
+            change.session = entry.session;
+            change.format = group.format;
+            change.compact = compact;
+            if (scalar) {
+                uint8_t code = static_cast<uint8_t>((head & 0x0F) - 1);
+                if ((head & 0x0F) == 0) {
+                    TAVRI_RETURN_IF_ERROR(cursor->Byte(&code));
+                }
+                change.raw.assign(1, code);
+            }
+            uint64_t delta;
+            if (time_code == 3) {
+                TAVRI_RETURN_IF_ERROR(cursor->HighLow(&delta));
+            } else {
+                TAVRI_RETURN_IF_ERROR(cursor->Unsigned(time_code == 1 ? 2 : 4, &delta));
+            }
+            if (delta > UINT64_MAX - time) {
+                return Fail(TRAXR_ERR_CORRUPT, "element at 0x%llx overflows the time",
+                            static_cast<unsigned long long>(at));
+            }
+            time += delta;
+            change.time = time;
+            if (sequence_code != 0) {
+                uint64_t sequence;
+                TAVRI_RETURN_IF_ERROR(cursor->Unsigned(sequence_code == 1 ? 2 : 4, &sequence));
+                change.has_sequence = true;
+                change.sequence = static_cast<uint32_t>(sequence);
+            }
+            if (!scalar) {
+                const uint64_t length = compact ? group.compact_length : group.full_length;
+                if (length > cursor->RemainingBound()) {
+                    return Fail(TRAXR_ERR_CORRUPT,
+                                "the %llu value bytes of the element at 0x%llx run past the "
+                                "value-change stream",
+                                static_cast<unsigned long long>(length),
+                                static_cast<unsigned long long>(at));
+                }
+                change.raw.resize(static_cast<size_t>(length));
+                TAVRI_RETURN_IF_ERROR(cursor->Bytes(change.raw.data(), change.raw.size()));
+            }
+            TAVRI_RETURN_IF_ERROR(DecodeValue(group, context, &change));
+            out->push_back(std::move(change));
+        }
+        TAVRI_RETURN_IF_ERROR(cursor->Byte(&head));
+        if (head == kEndArray) {
+            break;
+        }
+        TAVRI_RETURN_IF_ERROR(cursor->Byte(&format));
+    }
+    if (count != entry.change_count) {
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "the element array at 0x%llx holds %u changes, its vc chain entry %u",
+                    static_cast<unsigned long long>(entry.element_position), count,
+                    entry.change_count);
+    }
+    if ((*out)[first].time != entry.first_time || out->back().time != entry.last_time) {
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "the element array at 0x%llx runs from %llu to %llu, its vc chain entry "
+                    "from %llu to %llu",
+                    static_cast<unsigned long long>(entry.element_position),
+                    static_cast<unsigned long long>((*out)[first].time),
+                    static_cast<unsigned long long>(out->back().time),
+                    static_cast<unsigned long long>(entry.first_time),
+                    static_cast<unsigned long long>(entry.last_time));
+    }
+    return Status();
+}
+
+}  // namespace tavri::reader

@@ -1,0 +1,70 @@
+// Element arrays: one per variable and session, in the value-change stream.
+//
+// An array is a sequence of groups separated by 0xC0 and ended by 0xC1. A
+// group is a format byte, for vector formats a 5-byte group header (the
+// bytes-per-bit code, then the 32-bit value size), and its elements:
+//   head: bits 0-3 (scalars) value code + 1, or 0 when the code (15 or more)
+//         follows in its own byte; bit 3 (vectors) the compact form;
+//         bits 4-5 time delta width 2, 4 or 8 bytes (8 = high, low words);
+//         bits 6-7 sequence number width 0, 2 or 4 bytes
+//   [value code], time delta, [sequence number], [value bytes]
+// The first element's delta is its absolute time; each later one is the
+// distance from the element before it in the array.
+//
+// Format bytes and value bytes:
+//   0  scalar (value in the head)
+//   4  normal bus: the value size in bytes, per-bit codes most significant
+//      first for bytes-per-bit code 0; a string id (code 2, width 1); a
+//      double (code 3, width 1); opaque data otherwise
+//   5  A/B bus: (A, B) 32-bit word pairs from the least significant 32 bits
+//      on; 0 = (0,0), 1 = (1,0), X = (1,1), Z = (0,1). Compact: A words only.
+//   6  VHDL compressed bus: two codes a byte, (size - 1) / 2 + 1 bytes
+//   10 C/D bus: (C, D) pairs; 0 = (0,0), 1 = (0,1), X = (1,1), Z = (1,0).
+//      Compact: D words only.
+//   11 A/B memory: all A bytes, then all B bytes, bit i at byte i / 8, bit
+//      i % 8. Compact: the A bytes only.
+// Formats 7, 9, 12 and 13 carry encodings of their own and are not decoded.
+#ifndef TAVRI_READER_VALUES_H
+#define TAVRI_READER_VALUES_H
+
+#include <cstdint>
+#include <vector>
+
+#include "reader/byte_order.h"
+#include "reader/chain.h"
+#include "reader/status.h"
+#include "reader/stream.h"
+#include "reader/strings.h"
+#include "reader/tree.h"
+
+namespace tavri::reader {
+
+struct Change {
+    uint64_t time = 0;
+    uint32_t session = 0;
+    bool has_sequence = false;
+    uint32_t sequence = 0;
+    uint8_t format = 0;
+    bool compact = false;
+    int kind = TRAXR_VALUE_RAW;
+    std::vector<uint8_t> bits;
+    double real = 0.0;
+    uint32_t string_id = 0;
+    std::vector<uint8_t> raw;
+};
+
+struct ArrayContext {
+    FieldOrder order;
+    const StringList *strings = nullptr;
+    const VarRecord *var = nullptr;  // null when no record names the idcode
+    uint8_t xtag_type = 0;
+};
+
+// Reads the element array that `entry` points to and appends its changes,
+// checking them against the entry's count and first and last time tags.
+Status ReadElementArray(Cursor *cursor, const ChainEntry &entry, const ArrayContext &context,
+                        std::vector<Change> *out);
+
+}  // namespace tavri::reader
+
+#endif
