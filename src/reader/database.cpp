@@ -1,0 +1,352 @@
+#include "reader/database.h"
+
+#include <algorithm>
+#include <queue>
+#include <utility>
+
+#include "reader/header.h"
+#include "reader/lock.h"
+
+namespace tavri::reader {
+namespace {
+
+// Reads the first `length` bytes of a side file (all of it for kWhole).
+constexpr uint64_t kWhole = UINT64_MAX;
+
+Status ReadSideFile(const std::string &path, const char *what, uint64_t length, bool required,
+                    std::vector<uint8_t> *out) {
+    out->clear();
+    FileSource side;
+    Status status = side.Open(path, what);
+    if (!status.ok()) {
+        return required ? status : Status();
+    }
+    if (length == kWhole) {
+        length = side.size();
+    }
+    return side.Read(0, length, out);
+}
+
+}  // namespace
+
+Status Database::Open(const std::string &path) {
+    path_ = path;
+    TAVRI_RETURN_IF_ERROR(file_.Open(path, "database file"));
+    TAVRI_RETURN_IF_ERROR(ReadHeader());
+    cache_ = std::make_unique<BlockCache>(&file_, kCachedBlocks);
+
+    std::vector<TreeRecord> trees;
+    if (header_.file_status == kStatusFinished) {
+        TAVRI_RETURN_IF_ERROR(LoadFinished(&trees));
+        return BuildStreams(trees);
+    }
+    if (header_.synchronous_control != 1) {
+        TAVRI_RETURN_IF_ERROR(LoadLive(&trees));
+        return BuildStreams(trees);
+    }
+    // The writer holds this lock while it flushes a session or rewrites the
+    // header, so inside it the header, the side files and the blocks they
+    // name agree. What the first look at the header saw may be stale by now.
+    ReaderLock lock(LockPath(path));
+    lock.Lock();
+    TAVRI_RETURN_IF_ERROR(file_.Refresh());
+    TAVRI_RETURN_IF_ERROR(ReadHeader());
+    if (header_.file_status == kStatusFinished) {
+        TAVRI_RETURN_IF_ERROR(LoadFinished(&trees));
+    } else {
+        TAVRI_RETURN_IF_ERROR(LoadLive(&trees));
+    }
+    return BuildStreams(trees);
+}
+
+Status Database::ReadHeader() {
+    uint8_t bytes[kHeaderSize] = {};
+    const uint64_t available = std::min<uint64_t>(file_.size(), kHeaderSize);
+    TAVRI_RETURN_IF_ERROR(file_.Read(0, available, bytes));
+    ByteOrder order;
+    TAVRI_RETURN_IF_ERROR(ParseHeader(bytes, available, file_.size(), &header_, &order));
+    order_ = FieldOrder(order);
+    live_ = header_.file_status != kStatusFinished;
+    return Status();
+}
+
+Status Database::ReadSection(const char *what, uint64_t offset, uint64_t length,
+                             std::vector<uint8_t> *out) const {
+    if (offset < kDataStart) {
+        return Fail(TRAXR_ERR_CORRUPT, "the %s starts at %llu, inside the header area", what,
+                    static_cast<unsigned long long>(offset));
+    }
+    if (offset > file_.size() || length > file_.size() - offset) {
+        return Fail(TRAXR_ERR_TRUNCATED,
+                    "the %s (%llu bytes at %llu) runs past the end of the file (%llu bytes)", what,
+                    static_cast<unsigned long long>(length),
+                    static_cast<unsigned long long>(offset),
+                    static_cast<unsigned long long>(file_.size()));
+    }
+    return file_.Read(offset, length, out);
+}
+
+// A finished file ends with: annotation, tree list, session list, string
+// list and the chain table, which runs to the end of the file.
+Status Database::LoadFinished(std::vector<TreeRecord> *trees) {
+    const traxrHeader &h = header_;
+    std::vector<uint8_t> bytes;
+    if (h.annotation_length > 0) {
+        TAVRI_RETURN_IF_ERROR(
+            ReadSection("annotation", h.annotation_uoff, h.annotation_length, &bytes));
+        if (bytes.back() != 0) {
+            return Fail(TRAXR_ERR_CORRUPT, "the annotation has no terminating NUL");
+        }
+        annotation_.assign(reinterpret_cast<const char *>(bytes.data()));
+        has_annotation_ = true;
+    }
+    if (h.tree_count > 0) {
+        // The tree list has no size of its own; the session list follows it.
+        uint64_t end = file_.size();
+        if (h.session_list_uoff > h.tree_list_uoff && h.session_list_uoff <= end) {
+            end = h.session_list_uoff;
+        }
+        const uint64_t length = h.tree_list_uoff <= end ? end - h.tree_list_uoff : 0;
+        TAVRI_RETURN_IF_ERROR(ReadSection("tree list", h.tree_list_uoff, length, &bytes));
+        TAVRI_RETURN_IF_ERROR(
+            ParseTreeList(bytes.data(), bytes.size(), h.tree_count, order_, trees));
+    }
+    if (h.session_count > 0 || h.session_list_size > 0) {
+        TAVRI_RETURN_IF_ERROR(
+            ReadSection("session list", h.session_list_uoff, h.session_list_size, &bytes));
+        TAVRI_RETURN_IF_ERROR(
+            ParseSessionList(bytes.data(), bytes.size(), h.session_count, order_, &sessions_));
+    }
+    if (h.string_count > 0 || h.string_list_size > 0) {
+        TAVRI_RETURN_IF_ERROR(
+            ReadSection("string list", h.string_list_uoff, h.string_list_size, &bytes));
+        TAVRI_RETURN_IF_ERROR(strings_.Parse(std::move(bytes), h.string_count));
+    }
+    if (h.chain_uoff != 0 || h.tree_count > 0) {
+        if (h.chain_uoff > file_.size()) {
+            return Fail(TRAXR_ERR_TRUNCATED,
+                        "the chain table at %llu starts past the end of the file",
+                        static_cast<unsigned long long>(h.chain_uoff));
+        }
+        TAVRI_RETURN_IF_ERROR(
+            ReadSection("chain table", h.chain_uoff, file_.size() - h.chain_uoff, &bytes));
+        TAVRI_RETURN_IF_ERROR(ParseChainTable(bytes.data(), bytes.size(), h.vc_chain_is_8byte != 0,
+                                              order_, &chain_table_));
+    }
+    // Every idcode of every tree, the dump-off marker 0 included, has its
+    // entry.
+    if (h.tree_count > 0 &&
+        chain_table_.last.size() < static_cast<uint64_t>(h.max_var_idcode) + 1) {
+        return Fail(TRAXR_ERR_TRUNCATED, "the chain table has %zu entries, idcodes run to %u",
+                    chain_table_.last.size(), h.max_var_idcode);
+    }
+    return Status();
+}
+
+// While the file is live its index structures are in side files; the
+// header says how much of the session and string lists is valid.
+Status Database::LoadLive(std::vector<TreeRecord> *trees) {
+    const traxrHeader &h = header_;
+    std::vector<uint8_t> bytes;
+    if (h.tree_count > 0) {
+        TAVRI_RETURN_IF_ERROR(
+            ReadSideFile(path_ + ".tlist", "tree list file", kWhole, true, &bytes));
+        TAVRI_RETURN_IF_ERROR(
+            ParseTreeList(bytes.data(), bytes.size(), h.tree_count, order_, trees));
+    }
+    if (h.session_count > 0 || h.session_list_size > 0) {
+        TAVRI_RETURN_IF_ERROR(
+            ReadSideFile(path_ + ".slist", "session list file", h.session_list_size, true, &bytes));
+        TAVRI_RETURN_IF_ERROR(
+            ParseSessionList(bytes.data(), bytes.size(), h.session_count, order_, &sessions_));
+    }
+    if (h.string_count > 0 || h.string_list_size > 0) {
+        TAVRI_RETURN_IF_ERROR(
+            ReadSideFile(path_ + ".str", "string file", h.string_list_size, true, &bytes));
+        TAVRI_RETURN_IF_ERROR(strings_.Parse(std::move(bytes), h.string_count));
+    }
+    // The chain table exists from the end of the first tree on; it may miss
+    // the variables of trees ended since the last session.
+    TAVRI_RETURN_IF_ERROR(
+        ReadSideFile(path_ + ".chain", "chain file", kWhole, h.session_count > 0, &bytes));
+    return ParseChainTable(bytes.data(), bytes.size(), h.vc_chain_is_8byte != 0, order_,
+                           &chain_table_);
+}
+
+Status Database::BuildStreams(std::vector<TreeRecord> &trees) {
+    TAVRI_RETURN_IF_ERROR(tree_.Load(std::move(trees), cache_.get(), order_, header_.file_type,
+                                     header_.max_var_idcode));
+    vc_ = std::make_unique<Stream>("value-change", cache_.get(), true);
+    chain_ = std::make_unique<Stream>("vc chain", cache_.get(), true);
+    for (uint32_t s = 0; s < sessions_.size(); ++s) {
+        const SessionRecord &session = sessions_[s];
+        if (static_cast<uint64_t>(session.first_vc_block) + session.vc_blocks.size() >
+            header_.vc_blk_cnt) {
+            return Fail(
+                TRAXR_ERR_CORRUPT,
+                "session %u names value-change blocks up to %llu, the header counts %u", s,
+                static_cast<unsigned long long>(session.first_vc_block) + session.vc_blocks.size(),
+                header_.vc_blk_cnt);
+        }
+        for (uint32_t i = 0; i < session.vc_blocks.size(); ++i) {
+            TAVRI_RETURN_IF_ERROR(vc_->Add(session.first_vc_block + i, session.vc_blocks[i], s));
+        }
+        if (static_cast<uint64_t>(session.first_chain_block) + session.chain_blocks.size() >
+            header_.vc_chain_blk_cnt) {
+            return Fail(TRAXR_ERR_CORRUPT,
+                        "the sessions name more vc chain blocks than the %u the header counts",
+                        header_.vc_chain_blk_cnt);
+        }
+        for (uint32_t i = 0; i < session.chain_blocks.size(); ++i) {
+            TAVRI_RETURN_IF_ERROR(
+                chain_->Add(session.first_chain_block + i, session.chain_blocks[i], s));
+        }
+    }
+    for (uint32_t idcode = 0; idcode < chain_table_.last.size(); ++idcode) {
+        const uint64_t last = chain_table_.last[idcode];
+        if (last != 0 && chain_->FindPosition(last) == nullptr) {
+            return Fail(TRAXR_ERR_CORRUPT,
+                        "the chain table puts idcode %u at 0x%llx, outside the vc chain stream",
+                        idcode, static_cast<unsigned long long>(last));
+        }
+    }
+    return Status();
+}
+
+bool Database::IsIdcode(uint32_t idcode) const {
+    return idcode < chain_table_.last.size() || idcode <= tree_.max_idcode() ||
+           idcode <= header_.max_var_idcode;
+}
+
+ArrayContext Database::ContextFor(uint32_t idcode) const {
+    ArrayContext context;
+    context.order = order_;
+    context.strings = &strings_;
+    context.var = tree_.Primary(idcode);
+    context.xtag_type = header_.xtag_type;
+    return context;
+}
+
+Status Database::ReadChainEntries(uint32_t idcode, std::vector<ChainEntry> *out) {
+    out->clear();
+    if (!IsIdcode(idcode)) {
+        return Fail(TRAXR_ERR_NOT_FOUND, "idcode %u is not in the file", idcode);
+    }
+    if (idcode >= chain_table_.last.size()) {
+        return Status();
+    }
+    Cursor cursor(chain_.get(), order_);
+    uint64_t position = chain_table_.last[idcode];
+    while (position != 0) {
+        ChainEntry entry;
+        TAVRI_RETURN_IF_ERROR(ReadChainEntry(&cursor, position, &entry));
+        // One entry per session at most, each in an earlier session than the
+        // one after it: this also keeps a bad link from looping.
+        if (!out->empty() && entry.session >= out->back().session) {
+            return Fail(TRAXR_ERR_CORRUPT,
+                        "the vc chain of idcode %u links from session %u to session %u", idcode,
+                        out->back().session, entry.session);
+        }
+        out->push_back(entry);
+        position = entry.back_link != 0 ? entry.previous() : 0;
+    }
+    std::reverse(out->begin(), out->end());
+    return Status();
+}
+
+Status Database::ReadChanges(uint32_t idcode, std::vector<Change> *out) {
+    out->clear();
+    std::vector<ChainEntry> entries;
+    TAVRI_RETURN_IF_ERROR(ReadChainEntries(idcode, &entries));
+    const ArrayContext context = ContextFor(idcode);
+    Cursor cursor(vc_.get(), order_);
+    for (const ChainEntry &entry : entries) {
+        TAVRI_RETURN_IF_ERROR(ReadElementArray(&cursor, entry, context, out));
+    }
+    return Status();
+}
+
+Status Database::ReadAllChanges(std::vector<std::vector<Change>> *out) {
+    out->assign(chain_table_.last.size(), {});
+    // Latest chain position first; within one session the entries lie in one
+    // run of blocks, so each vc chain block is decompressed once, and the
+    // session's element arrays are then read in stream order.
+    std::priority_queue<std::pair<uint64_t, uint32_t>> pending;
+    for (uint32_t idcode = 0; idcode < chain_table_.last.size(); ++idcode) {
+        if (chain_table_.last[idcode] != 0) {
+            pending.emplace(chain_table_.last[idcode], idcode);
+        }
+    }
+    std::vector<uint32_t> last_session(chain_table_.last.size(), UINT32_MAX);
+    std::vector<std::pair<ChainEntry, uint32_t>> batch;
+    Cursor chain_cursor(chain_.get(), order_);
+    Cursor vc_cursor(vc_.get(), order_);
+    std::vector<Change> changes;
+
+    auto flush = [&]() -> Status {
+        std::sort(batch.begin(), batch.end(), [](const auto &a, const auto &b) {
+            return a.first.element_position < b.first.element_position;
+        });
+        for (const auto &[entry, idcode] : batch) {
+            changes.clear();
+            TAVRI_RETURN_IF_ERROR(
+                ReadElementArray(&vc_cursor, entry, ContextFor(idcode), &changes));
+            // Built latest first; turned around at the end.
+            std::vector<Change> &list = (*out)[idcode];
+            for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
+                list.push_back(std::move(*it));
+            }
+        }
+        batch.clear();
+        return Status();
+    };
+
+    uint64_t previous = UINT64_MAX;
+    uint32_t session = UINT32_MAX;
+    while (!pending.empty()) {
+        const auto [position, idcode] = pending.top();
+        pending.pop();
+        if (position == previous) {
+            return Fail(TRAXR_ERR_CORRUPT, "two variables share the vc chain entry at 0x%llx",
+                        static_cast<unsigned long long>(position));
+        }
+        previous = position;
+        const StreamBlock *block = chain_->FindPosition(position);
+        if (block == nullptr) {
+            return Fail(TRAXR_ERR_CORRUPT, "position 0x%llx lies outside the vc chain stream",
+                        static_cast<unsigned long long>(position));
+        }
+        if (block->owner != session) {
+            TAVRI_RETURN_IF_ERROR(flush());
+            session = block->owner;
+        }
+        ChainEntry entry;
+        TAVRI_RETURN_IF_ERROR(ReadChainEntry(&chain_cursor, position, &entry));
+        if (entry.session >= last_session[idcode]) {
+            return Fail(TRAXR_ERR_CORRUPT,
+                        "the vc chain of idcode %u links from session %u to session %u", idcode,
+                        last_session[idcode], entry.session);
+        }
+        last_session[idcode] = entry.session;
+        batch.emplace_back(entry, idcode);
+        if (entry.back_link != 0) {
+            pending.emplace(entry.previous(), idcode);
+        }
+    }
+    TAVRI_RETURN_IF_ERROR(flush());
+    if (!chain_->blocks().empty() && chain_->blocks().front().index == 0) {
+        uint8_t start;
+        TAVRI_RETURN_IF_ERROR(chain_cursor.Seek(0));
+        TAVRI_RETURN_IF_ERROR(chain_cursor.Byte(&start));
+        if (start != kChainStreamStart) {
+            return Fail(TRAXR_ERR_CORRUPT, "the vc chain stream starts with 0x%02x, not 0x11",
+                        start);
+        }
+    }
+    for (std::vector<Change> &list : *out) {
+        std::reverse(list.begin(), list.end());
+    }
+    return Status();
+}
+
+}  // namespace tavri::reader

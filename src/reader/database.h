@@ -1,0 +1,88 @@
+// One open database: its header, the index structures (tree list, session
+// list, chain table, string list) read from the end of a finished file or
+// from the side files of a live one, and the value-change and vc chain
+// streams that the sessions' block lists make up.
+#ifndef TAVRI_READER_DATABASE_H
+#define TAVRI_READER_DATABASE_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "reader/block_cache.h"
+#include "reader/byte_order.h"
+#include "reader/chain.h"
+#include "reader/file_source.h"
+#include "reader/sessions.h"
+#include "reader/status.h"
+#include "reader/stream.h"
+#include "reader/strings.h"
+#include "reader/tree.h"
+#include "reader/values.h"
+#include "tavri/trax_reader.h"
+
+namespace tavri::reader {
+
+class Database {
+  public:
+    // Blocks kept decompressed: enough for a record across a boundary in
+    // each of the two streams read together.
+    static constexpr size_t kCachedBlocks = 4;
+
+    Status Open(const std::string &path);
+
+    const traxrHeader &header() const { return header_; }
+    ByteOrder order() const { return order_.order(); }
+    bool live() const { return live_; }
+    bool has_annotation() const { return has_annotation_; }
+    const std::string &annotation() const { return annotation_; }
+    const TreeModel &tree() const { return tree_; }
+    const std::vector<SessionRecord> &sessions() const { return sessions_; }
+    const ChainTable &chain_table() const { return chain_table_; }
+    const StringList &strings() const { return strings_; }
+    const BlockCache &cache() const { return *cache_; }
+
+    // An idcode of the file: one of the chain table or of a variable record,
+    // or any up to the header's maximum. Only the chain table's can have
+    // changes.
+    bool IsIdcode(uint32_t idcode) const;
+
+    // The idcode's vc chain entries, oldest first.
+    Status ReadChainEntries(uint32_t idcode, std::vector<ChainEntry> *out);
+    // The idcode's value changes in time order.
+    Status ReadChanges(uint32_t idcode, std::vector<Change> *out);
+    // The changes of every idcode in the chain table (index = idcode), each
+    // block read once: the
+    // chains are followed back from the chain table through all idcodes at
+    // once, the latest position first, one session at a time.
+    Status ReadAllChanges(std::vector<std::vector<Change>> *out);
+
+  private:
+    Status ReadHeader();
+    Status LoadFinished(std::vector<TreeRecord> *trees);
+    Status LoadLive(std::vector<TreeRecord> *trees);
+    Status BuildStreams(std::vector<TreeRecord> &trees);
+    Status ReadSection(const char *what, uint64_t offset, uint64_t length,
+                       std::vector<uint8_t> *out) const;
+    ArrayContext ContextFor(uint32_t idcode) const;
+
+    std::string path_;
+    FileSource file_;
+    traxrHeader header_{};
+    FieldOrder order_;
+    bool live_ = false;
+    bool has_annotation_ = false;
+    std::string annotation_;
+    std::unique_ptr<BlockCache> cache_;
+    TreeModel tree_;
+    std::vector<SessionRecord> sessions_;
+    ChainTable chain_table_;
+    StringList strings_;
+    std::unique_ptr<Stream> vc_;
+    std::unique_ptr<Stream> chain_;
+};
+
+}  // namespace tavri::reader
+
+#endif
