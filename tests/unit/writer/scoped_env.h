@@ -18,11 +18,7 @@ public:
     ScopedEnv &operator=(const ScopedEnv &) = delete;
     ~ScopedEnv() {
         for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second) {
-                ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            } else {
-                ::unsetenv(it->first.c_str());
-            }
+            it->second ? ::setenv(it->first.c_str(), it->second->c_str(), 1) : ::unsetenv(it->first.c_str());
         }
     }
 
@@ -30,19 +26,16 @@ public:
         Save(name);
         ::setenv(name.c_str(), value.c_str(), 1);
     }
-
     void Unset(const std::string &name) {
         Save(name);
         ::unsetenv(name.c_str());
     }
 
-    // Remembers a variable that the code under test is going to set.
+private:
     void Save(const std::string &name) {
         const char *value = std::getenv(name.c_str());
         saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
     }
-
-private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
