@@ -1,0 +1,92 @@
+// Value-change creation: each change is appended, in value-change memory, to
+// its variable's chain of pending changes, stamped with the current xtag.
+//
+// Units in value-change memory (all start 8-byte aligned):
+//   header        next unit (pointer), flags (bit 0: a value was replaced
+//                 by the glitch rule; bit 1: holds the variable's first
+//                 change ever), sizes (low nibble xtag size, high nibble
+//                 sequence-number size), 2 spare bytes
+//   one-byte variables: a block of up to seven changes:
+//                 header, count, 7 value bytes, then 7 entries of
+//                 (xtag, sequence number)
+//   multi-byte variables: one unit per change:
+//                 header, xtag, sequence number, value bytes
+// A 4-byte xtag is the low word of the time; an 8-byte one the 64-bit time
+// (or the double of a double-time file).
+#ifndef TAVRI_WRITER_VC_H
+#define TAVRI_WRITER_VC_H
+
+#include <cstdint>
+#include <cstring>
+
+#include "writer/incore_var.h"
+
+struct txwObject;
+
+namespace tavri::writer {
+
+struct VcUnit {
+    VcUnit *next;
+    uint8_t flags;
+    uint8_t sizes;
+    uint8_t spare[2];
+};
+
+enum VcUnitFlags : uint8_t { kUnitGlitchReplaced = 1, kUnitFirstChange = 2 };
+
+constexpr uint32_t kUnitHeaderSize = 12;
+constexpr uint32_t kBlockEntries = 7;
+constexpr uint32_t kBlockValuesOffset = kUnitHeaderSize + 1;          // after the count
+constexpr uint32_t kBlockEntriesOffset = kBlockValuesOffset + kBlockEntries;  // 20
+
+inline uint8_t *UnitBytes(VcUnit *unit) { return reinterpret_cast<uint8_t *>(unit); }
+inline const uint8_t *UnitBytes(const VcUnit *unit) { return reinterpret_cast<const uint8_t *>(unit); }
+
+inline uint8_t &BlockCount(VcUnit *unit) { return UnitBytes(unit)[kUnitHeaderSize]; }
+inline uint8_t BlockCount(const VcUnit *unit) { return UnitBytes(unit)[kUnitHeaderSize]; }
+inline uint8_t *BlockValues(VcUnit *unit) { return UnitBytes(unit) + kBlockValuesOffset; }
+inline const uint8_t *BlockValues(const VcUnit *unit) { return UnitBytes(unit) + kBlockValuesOffset; }
+
+// Bytes of a one-byte block and of a multi-byte unit.
+inline uint32_t BlockSize(uint32_t xtag_size, uint32_t seq_size) {
+    return kBlockEntriesOffset + kBlockEntries * (xtag_size + seq_size);
+}
+inline uint32_t UnitSize(uint32_t xtag_size, uint32_t seq_size, uint32_t value_length) {
+    return kUnitHeaderSize + xtag_size + seq_size + value_length;
+}
+
+// The time stored in an entry of `xtag_size` bytes.
+inline uint64_t LoadStamp(const uint8_t *at, uint32_t xtag_size) {
+    if (xtag_size == 4) {
+        uint32_t low;
+        std::memcpy(&low, at, 4);
+        return low;
+    }
+    uint64_t wide;
+    std::memcpy(&wide, at, 8);
+    return wide;
+}
+
+inline uint32_t LoadSeq(const uint8_t *at, uint32_t seq_size) {
+    uint32_t seq = 0;
+    if (seq_size == 4) {
+        std::memcpy(&seq, at, 4);
+    }
+    return seq;
+}
+
+// Stored length of one value of the variable in its format.
+uint32_t ValueLength(const IncoreVar &var);
+
+// Records a change for an idcode in the normal bus format (one byte for
+// one-byte variables); the dump-off marker uses it for idcode 0.
+int CreateValueByIdcode(txwObject *obj, int32_t idcode, const void *value);
+
+// The in-core record a string value goes to (null after reporting why not),
+// and the recording of its 4-byte string id.
+IncoreVar *StringTarget(txwObject *obj, int32_t idcode);
+int RecordStringId(txwObject *obj, IncoreVar &var, uint32_t id);
+
+}  // namespace tavri::writer
+
+#endif

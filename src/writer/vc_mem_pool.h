@@ -1,0 +1,55 @@
+// Value-change memory: pending value changes live in 1 MiB chunks whose
+// number is capped by the writer memory limit. Units are carved by bumping a
+// cursor and never freed one by one; after every session flush all chunks go
+// back to a free list and are reused. When the cap is reached the change
+// being created goes to a single overflow buffer and the writer flushes at
+// once.
+#ifndef TAVRI_WRITER_VC_MEM_POOL_H
+#define TAVRI_WRITER_VC_MEM_POOL_H
+
+#include <cstdint>
+
+struct txwObject;
+
+namespace tavri::writer {
+
+constexpr uint32_t kVcChunkPayload = 0xFFFFC;  // bytes of a chunk that carry units
+constexpr uint32_t kMinMemLimit = 2;
+constexpr uint32_t kMaxMemLimit = 512;
+
+struct VcChunk {
+    VcChunk *next;
+    // kVcChunkPayload bytes of units follow
+};
+
+struct VcMemory {
+    uint32_t limit = 0;  // chunks (MB)
+    VcChunk *free_chunks = nullptr;
+    VcChunk *in_use = nullptr;  // newest first
+    uint32_t in_use_count = 0;
+    uint8_t *cursor = nullptr;
+    uint8_t *end = nullptr;
+    uint32_t overflow_size = 0;
+    uint8_t *overflow = nullptr;
+};
+
+// Sets the writer memory limit in MB (clamped to 2..512): flushes pending
+// changes and replaces the memory when one exists. Returns 0.
+int SetValueChangeMemLimit(txwObject *obj, uint32_t megabytes);
+
+// Address of a unit of `bytes` bytes (rounded up to a multiple of 8). When
+// the limit is reached this is the overflow buffer and the object's
+// flush-after-change flag is set: the caller must flush once it has linked
+// the change.
+void *VcAllocate(txwObject *obj, VcMemory *memory, uint32_t bytes);
+
+// Returns every chunk to the free list.
+void VcReleaseAll(VcMemory *memory);
+
+void VcDestroy(VcMemory *memory);
+
+uint32_t VcChunksInUse(const VcMemory *memory);
+
+}  // namespace tavri::writer
+
+#endif
