@@ -10,7 +10,10 @@
 namespace tavri::writer {
 
 constexpr uint32_t kCompressWorkSize = 0x80000;
-constexpr uint32_t kCompressOutputSize = 0x100800;  // 1 MB block + room for incompressible input
+// LZO1B may expand incompressible input to n + n / 64 + 19 bytes: the output
+// area holds the worst case of a full 1 MB block.
+constexpr uint32_t kCompressOutputSize = 0x104800;
+static_assert(kCompressOutputSize >= 0x100000 + 0x100000 / 64 + 16 + 3);
 constexpr uint32_t kCompressionMethodLzo1b = 0;
 
 struct Compressor {
