@@ -75,6 +75,26 @@ TEST_F(CompressorTest, IncompressibleMegabyteFitsTheOutputArea) {
     EXPECT_EQ(Decompress(stored.data(), static_cast<uint32_t>(stored.size()), 0x100000), noise);
 }
 
+// Short literal runs between 3-byte matches expand more than random data
+// does: such a block must still fit the output area.
+TEST_F(CompressorTest, WorstCaseExpansionFitsTheOutputArea) {
+    std::mt19937 random(3);
+    std::vector<uint8_t> input(0x100000);
+    for (size_t i = 0; i < input.size();) {
+        for (int k = 0; k < 4 && i < input.size(); ++k) {
+            input[i++] = static_cast<uint8_t>(random());
+        }
+        const size_t back = 4 + random() % 4;
+        for (int k = 0; k < 3 && i < input.size(); ++k, ++i) {
+            input[i] = input[i - back];
+        }
+    }
+    const std::vector<uint8_t> stored = Stored(input);
+    EXPECT_GT(stored.size(), 0x100800u) << "more than 1 MB + 2 KB";
+    EXPECT_LE(stored.size(), kCompressOutputSize);
+    EXPECT_EQ(Decompress(stored.data(), static_cast<uint32_t>(stored.size()), 0x100000), input);
+}
+
 TEST_F(CompressorTest, EmptyInputGivesAnEmptyStream) {
     EXPECT_TRUE(Stored({}).empty());
 }
