@@ -6,10 +6,15 @@
 #define TAVRI_PLI_DUMPER_STATE_H
 
 #include <cstdint>
+#include <deque>
 #include <list>
 #include <optional>
 #include <string>
+#include <unordered_set>
+#include <utility>
 #include <vector>
+
+#include "sim/pli_acc.h"
 
 struct txwObject;     // a writer object, owned by its file record until closed
 struct txwVarMapRec;  // a writer variable record (handle, idcode, width, type)
@@ -37,6 +42,24 @@ struct DumpFileRecord {
     PendingVectors pending;
     uint8_t all_scopes_dumped = 0;
     std::vector<RecordedScope> scopes;
+};
+
+// A hooked variable: its writer record and the file it belongs to. Its
+// address is the user data of the variable's value-change link, so entries
+// never move while they are hooked.
+struct VclEntry {
+    txwVarMapRec *record = nullptr;
+    DumpFileRecord *file = nullptr;  // none once released or its file finished
+    p_vc_consumer callback = nullptr;
+    int flags = 0;
+    bool hooked = false;
+};
+
+// `$traxDumpvars` requests recorded while dumping waits for its start time:
+// the file name to create and the (scope, level) pairs to dump.
+struct DeferredEntry {
+    std::optional<std::string> file_name;
+    std::vector<std::pair<handle, int>> scopes;
 };
 
 // The three dump modes exclude each other.
@@ -94,6 +117,32 @@ struct DumperState {
     bool same_net_pass = false;
 
     DumperOptions options;
+    bool dump_limit_set = false;
+    uint32_t dump_limit_mb = 0;
+    uint32_t file_type = 0;
+    bool write_error_prompt_registered = false;
+    bool temporary_files_exist = false;
+    bool status_report_armed = false;
+    std::vector<DeferredEntry> deferred_entries;
+
+    // Traversal.
+    int traverse_mode = 0;  // 0 build, 1 unhook, 2 initial, 3 current, 4 off values
+    uint16_t direction_filter = 0xFFFF;
+    bool call_no_functions = false;
+    uint32_t scopes_traversed = 0;       // for the progress dots
+    std::unordered_set<handle> dumped_scopes;  // scopes whose variables are in the current file
+
+    // Value-change hooks (entries never move: a deque only appends).
+    std::deque<VclEntry> hooks;
+    bool rosync_pending_sample = false;
+    std::vector<s_acc_vecval> vector_words;  // grown to the widest vector seen
+    std::vector<uint8_t> vector_bytes;
+
+    // Interactive notices.
+    uint32_t notice_time_high = 0;
+    uint32_t notice_time_low = 0;
+    uint32_t notice_time_count = 0;
+    long notice_second = 0;
 
     // Modes.
     bool interactive = false;
@@ -110,6 +159,8 @@ struct DumperState {
     bool in_close_all = false;
     bool in_close_without_time_tags = false;
     bool options_started = false;
+    bool message_switches_read = false;
+    bool timers_armed = false;
     bool dumpon_parsed = false;
     bool in_status_report = false;
 };

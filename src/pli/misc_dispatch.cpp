@@ -1,26 +1,88 @@
 #include "pli/misc_dispatch.h"
 
+#include "pli/dump_file.h"
+#include "pli/dump_modes.h"
+#include "pli/dump_times.h"
 #include "pli/dumper_state.h"
+#include "pli/restore.h"
 #include "pli/trace.h"
+#include "pli/vcl.h"
+#include "pli/writer_api.h"
 #include "sim/sim_routines.h"
 
 namespace tavri::pli {
 namespace {
 
-void OnRosynch() { g_dumper.rosync_idle = true; }
+void ForgetTheRun() {
+    g_dumper.current_file_name.reset();
+    LeaveAllModes();
+}
 
-void OnFinish() { sim::g_sim.acc_initialize(); }
+void OnSave() { RelinkAllAfterSave(); }
+
+void OnRestart() { RestoreSavedFiles(); }
+
+void OnFinish() {
+    sim::g_sim.acc_initialize();
+    SamplePendingVectors();
+    CloseAllDumpFile();
+    g_dumper.suppressed_messages.clear();
+    if (g_dumper.options.force_callback_delete) {
+        ReleaseAllHooks();
+        ForgetTheRun();
+    }
+}
+
+void OnRosynch() {
+    g_dumper.rosync_idle = true;
+    SamplePendingVectors();
+}
+
+// The simulation stopped at the prompt: time tags everywhere, and a flush
+// when something waits and a viewer follows the file.
+void OnInteractive() {
+    DumperState &state = g_dumper;
+    if (state.files.empty()) {
+        return;
+    }
+    int high = 0;
+    const auto low = static_cast<uint32_t>(sim::g_sim.tf_getlongsimtime(&high));
+    for (DumpFileRecord &file : state.files) {
+        if (file.last_time_low != low) {
+            SetCurrent(file);
+            WriteTimeTag(file);
+        }
+    }
+    if (state.needs_flush && (state.interactive || state.options.autoflush)) {
+        SamplePendingVectors();
+        FlushAllFiles();
+    }
+}
 
 void OnReset() {
     sim::g_sim.acc_initialize();
-    g_dumper.current_file_name.reset();
-    g_dumper.mode = DumpMode::kNone;
+    SamplePendingVectors();
+    ReleaseAllHooks();
+    CloseAllDumpFile();
+    ForgetTheRun();
     g_dumper.closed_names.clear();
 }
 
-void OnStartOfSave() { g_dumper.saving = true; }
+void OnStartOfSave() {
+    g_dumper.saving = true;
+    UnlinkAllForSave();
+}
 
-void OnStartOfRestart() { g_dumper.mode = DumpMode::kNone; }
+void OnStartOfRestart() {
+    ReleaseAllHooks();
+    if (!g_dumper.saving) {
+        CloseAllDumpFile();
+        g_dumper.current_file_name.reset();
+    } else {
+        KeepFilesForRestart();
+    }
+    LeaveAllModes();
+}
 
 }  // namespace
 
@@ -30,11 +92,23 @@ int plimiscTRAX(int /*data*/, int reason) {
         return 1;
     }
     switch (reason) {
-        case reason_rosynch:
-            OnRosynch();
+        case reason_save:
+            OnSave();
+            break;
+        case reason_restart:
+            OnRestart();
             break;
         case reason_finish:
             OnFinish();
+            break;
+        case reason_reactivate:
+            OnDumpTimer();
+            break;
+        case reason_rosynch:
+            OnRosynch();
+            break;
+        case reason_interactive:
+            OnInteractive();
             break;
         case reason_reset:
             OnReset();

@@ -1,5 +1,8 @@
 #include "pli/task_table.h"
 
+#include "pli/dump_control.h"
+#include "pli/dumpvars.h"
+#include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
 #include "pli/version.h"
 
@@ -25,6 +28,14 @@ constexpr s_tfcell Task(const char *name, p_tffn checktf, p_tffn calltf, p_tffn 
 
 s_tfcell g_taskTable[] = {
     Task("$traxVersion", plicompileNoArg, plitaskVersion, nullptr),
+    Task("$traxDumpfile", plicompileDumpfile, plitaskDumpfile, nullptr),
+    Task("$traxDumpvars", plicompileDumpvars, plitaskDumpvars, plimiscTRAX),
+    Task("$traxDumpon", plicompileNoArg, plitaskDumpon, plimiscDumpon),
+    Task("$traxDumpoff", plicompileNoArg, plitaskDumpoff, nullptr),
+    Task("$traxDumpflush", plicompileNoArg, plitaskDumpflush, nullptr),
+    Task("$traxDumplimit", plicompileDumplimit, plitaskDumplimit, nullptr),
+    Task("$traxDumpStrength", plicompileDumpStrength, plitaskDumpStrength, nullptr),
+    Task("$traxDumpFinish", plicompileNoArg, plitaskDumpFinish, nullptr),
     s_tfcell{},
 };
 

@@ -1,0 +1,400 @@
+#include "pli/dump_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "pli/messages.h"
+#include "pli/notices.h"
+#include "pli/options.h"
+#include "pli/trace.h"
+#include "pli/vcl.h"
+#include "pli/version.h"
+#include "pli/writer_api.h"
+#include "platform/file_io.h"
+#include "platform/host_info.h"
+#include "sim/sim_routines.h"
+
+namespace tavri::pli {
+namespace {
+
+constexpr const char *kScaleUnits[] = {"1fs",   "10fs", "100fs", "1ps",   "10ps", "100ps",
+                                       "1ns",   "10ns", "100ns", "1us",   "10us", "100us",
+                                       "1ms",   "10ms", "100ms", "1s",    "10s",  "100s"};
+
+bool IsClosedName(const std::string &name) {
+    return std::find(g_dumper.closed_names.begin(), g_dumper.closed_names.end(), name) !=
+           g_dumper.closed_names.end();
+}
+
+// The name the file is created under: plus-argument, $traxDumpfile, default.
+std::string ChooseName() {
+    if (const char *plus = PlusArg("traxfile"); plus != nullptr && plus[0] == '+') {
+        return plus + 1;
+    }
+    if (g_dumper.current_file_name.has_value() && !g_dumper.current_file_name->empty()) {
+        return *g_dumper.current_file_name;
+    }
+    return g_dumper.interactive ? "verilog_i.trax" : "verilog.trax";
+}
+
+void ReportCreateFailure(const std::string &name) {
+    PrintError("Failed to create TRAX file: %s\n", name.c_str());
+    NoticeText(kNoticeFileFailed, name.c_str());
+}
+
+txwObject *OpenWriter(std::string &name) {
+    txwObject *writer = g_txw.OpenFile(name.c_str(), g_dumper.file_type);
+    if (writer != nullptr) {
+        return writer;
+    }
+    if (g_dumper.interactive) {
+        // A name of its own among the host's temporary files.
+        static int attempt = 0;
+        const char *directory = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp";
+        const std::string candidate = std::string(directory) + "/tavri_" + std::to_string(platform::ProcessId()) +
+                                      "_" + std::to_string(attempt++) + ".trax";
+        writer = g_txw.OpenFile(candidate.c_str(), g_dumper.file_type);
+        if (writer != nullptr) {
+            name = candidate;
+            NoticeText(kNoticeTemporaryFile, name.c_str());
+            g_dumper.current_file_name = name;
+        }
+        return writer;
+    }
+    const std::string with_pid = name + std::to_string(platform::ProcessId());
+    writer = g_txw.OpenFile(with_pid.c_str(), g_dumper.file_type);
+    if (writer != nullptr) {
+        name = with_pid;
+        PrintWarning(">>> Save to TRAX file %s instead.\n", name.c_str());
+        g_dumper.current_file_name = name;
+    }
+    return writer;
+}
+
+// The run's settings on a newly opened file, in their fixed order.
+void SetUpFile(txwObject *writer, const std::string &name) {
+    DumperState &state = g_dumper;
+    state.creator_pid = platform::ProcessId();
+    state.tree_depth = 0;
+    state.same_net_pass = false;
+    g_txw.SetDesignType(writer, 0);
+
+    DumpFileRecord record;
+    record.writer = writer;
+    record.name = name;
+    record.last_time_low = 0xFFFFFFFFu;
+    state.files.push_front(std::move(record));
+    DumpFileRecord &current = state.files.front();
+    state.current_writer = writer;
+
+    g_txw.RegisterTwoGCB(writer, TwoGigabyteRoutine);
+    PrintBanner(true);
+    PrintInfo("Create TRAX file '%s'\n", name.c_str());
+
+    if (const char *level = std::getenv("TRAX_DUMP_LEVEL")) {
+        const auto value = static_cast<unsigned>(std::atoi(level));
+        if (value == 1) {
+            state.dumping_on = false;
+        } else if (value > 4) {
+            PrintWarning("TRAX_DUMP_LEVEL only provide to level 4\n");
+        }
+    }
+    const DumperOptions &options = state.options;
+    if (options.user_glitch_limit_set) {
+        g_txw.SetGlitchNum(writer, static_cast<uint16_t>(options.user_glitch_limit));
+    }
+    if (g_txw.GetGlitchNum(writer) != 1) {
+        state.glitch_off = false;
+        PrintInfo("Enable dumping glitch values.\n");
+    } else {
+        state.glitch_off = true;
+    }
+    if (options.strength_mode == 3) {
+        g_txw.EnableStrengthDumping(writer);
+        PrintInfo("Enable dumping strength values.\n");
+    }
+    g_txw.CreateTreeByHandleScheme(writer);
+    if (state.interactive) {
+        g_txw.SetSyncControl(writer);
+    }
+    const int resolution = sim::g_sim.mti_GetResolutionLimit();
+    if (const char *unit = ScaleUnitFor(resolution)) {
+        g_txw.SetScaleUnit(writer, unit);
+    } else {
+        PrintWarning("The time resolution 1e%d s has no scale unit; the file keeps its default.\n", resolution);
+    }
+    state.current_time_low = 0xFFFFFFFFu;
+    state.current_time_high = 0xFFFFFFFFu;
+    WriteTimeTag(current);
+    const char *product = sim::g_sim.acc_product_version();
+    g_txw.SetSimulatorVersion(writer, product != nullptr ? product : "unknown");
+    const std::time_t now = std::time(nullptr);
+    char date[64];
+    ctime_r(&now, date);
+    g_txw.SetSimulationDate(writer, date);
+    if (options.sequence_numbers) {
+        g_txw.EnableSeqNum(writer);
+        PrintInfo("Enable dumping value change sequence.\n");
+    }
+    if (!state.dumping_on) {
+        g_txw.DumpOff(writer);
+    }
+    if (state.dump_limit_set) {
+        g_txw.SetDumpLimit(writer, state.dump_limit_mb);
+        PrintInfo("Set TRAX file size limit to %dMB.\n", static_cast<int>(state.dump_limit_mb));
+    }
+    state.needs_flush = true;
+    if (state.interactive) {
+        g_txw.Flush(writer);
+        state.needs_flush = false;
+        NoticeText(kNoticeFileCreated, name.c_str());
+    }
+    StatusReport(false);
+    state.dumped_scopes.clear();
+}
+
+}  // namespace
+
+const char *ScaleUnitFor(int exponent) {
+    if (exponent < -15 || exponent > 2) {
+        return nullptr;
+    }
+    return kScaleUnits[exponent + 15];
+}
+
+DumpFileRecord *CurrentFile() {
+    for (DumpFileRecord &file : g_dumper.files) {
+        if (file.writer == g_dumper.current_writer) {
+            return &file;
+        }
+    }
+    return nullptr;
+}
+
+void MakeCurrent(DumpFileRecord &record) {
+    auto &files = g_dumper.files;
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        if (&*it == &record) {
+            files.splice(files.begin(), files, it);
+            break;
+        }
+    }
+    g_dumper.current_writer = record.writer;
+    g_dumper.current_time_low = record.last_time_low;
+}
+
+void WriteTimeTag(DumpFileRecord &record) {
+    if (sim::g_sim.tf_getlongsimtime == nullptr) {
+        return;  // no simulator any more (process exit after it was unloaded)
+    }
+    int high = 0;
+    const auto low = static_cast<uint32_t>(sim::g_sim.tf_getlongsimtime(&high));
+    if (low != record.last_time_low) {
+        g_dumper.current_time_low = low;
+        g_dumper.current_time_high = static_cast<uint32_t>(high);
+        g_txw.CreateXCoor(record.writer, static_cast<uint32_t>(high), low);
+        if (g_dumper.interactive) {
+            ThrottledTimeNotice(static_cast<uint32_t>(high), low);
+        }
+    }
+    record.last_time_low = low;
+}
+
+std::optional<std::string> NumberedName(const std::string &name) {
+    std::string base = name;
+    if (base.size() >= 5 && base.compare(base.size() - 5, 5, ".trax") == 0) {
+        base.resize(base.size() - 5);
+    }
+    for (int n = 0; n < 1000; ++n) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "_%03d.trax", n);
+        const std::string candidate = base + suffix;
+        if (IsClosedName(candidate)) {
+            continue;
+        }
+        if (g_dumper.options.reserve && platform::Exists(candidate.c_str())) {
+            continue;
+        }
+        return candidate;
+    }
+    return std::nullopt;
+}
+
+int CreateDumpFile() {
+    DumperState &state = g_dumper;
+    if (state.current_writer != nullptr && state.mode != DumpMode::kScopeFile &&
+        state.mode != DumpMode::kEssentialSignal) {
+        return 0;
+    }
+    OptionsStartup();
+    NoticeNumber(kNoticeVersion, 4300);
+    NoticeNumber(kNoticeProcess, platform::ProcessId());
+
+    std::string name = ChooseName();
+    if (!state.write_error_prompt_registered) {
+        state.write_error_prompt_registered = true;
+        g_txw.RegisterWriteErrorCB(WriteErrorPrompt);
+    }
+    if (const char *limit = PlusArg("traxDumplimit"); limit != nullptr && limit[0] == '+') {
+        state.dump_limit_mb = static_cast<uint32_t>(std::atoi(limit + 1));
+        state.dump_limit_set = true;
+    }
+    if (state.options.reserve && platform::Exists(name.c_str())) {
+        const std::optional<std::string> numbered = NumberedName(name);
+        if (!numbered.has_value()) {
+            ReportCreateFailure(name);
+            return 0;
+        }
+        name = *numbered;
+    }
+    for (DumpFileRecord &record : state.files) {
+        if (record.name == name) {
+            MakeCurrent(record);
+            return 1;
+        }
+    }
+    if (IsClosedName(name)) {
+        const std::optional<std::string> numbered = NumberedName(name);
+        if (!numbered.has_value()) {
+            ReportCreateFailure(name);
+            return 0;
+        }
+        PrintWarning("You have closed the TRAX file(%s) in this simulation.\n", name.c_str());
+        PrintWarning("Create a new TRAX file(%s) instead.\n", numbered->c_str());
+        name = *numbered;
+    }
+    if (!state.options.reserve && platform::Exists(name.c_str())) {
+        platform::Remove(name.c_str());
+    }
+    txwObject *writer = OpenWriter(name);
+    if (writer == nullptr) {
+        ReportCreateFailure(name);
+        return 0;
+    }
+    SetUpFile(writer, name);
+    return 1;
+}
+
+void FlushAllFiles() {
+    for (DumpFileRecord &record : g_dumper.files) {
+        g_txw.Flush(record.writer);
+    }
+    g_dumper.needs_flush = false;
+}
+
+void CloseAllDumpFile() {
+    DumperState &state = g_dumper;
+    if (state.in_close_all) {
+        return;
+    }
+    state.in_close_all = true;
+    TAVRI_TRACE("Begin CloseAllDumpFile() pid=%d\n", platform::ProcessId());
+    FinishTemporaryFiles();
+    const bool other_process = state.options.check_pid && platform::ProcessId() != state.creator_pid;
+    if (other_process && !state.files.empty()) {
+        PrintWarning("The other forked process is trying to close the same TRAX file.\n");
+    } else {
+        while (!state.files.empty()) {
+            DumpFileRecord &record = state.files.front();
+            MakeCurrent(record);
+            WriteTimeTag(record);
+            TAVRI_TRACE("Close TRAX file '%s' %d %d\n", record.name.c_str(), static_cast<int>(state.current_time_high),
+                        static_cast<int>(state.current_time_low));
+            g_txw.CloseFile(record.writer);
+            ForgetFileOfHooks(&record);
+            state.files.pop_front();
+        }
+    }
+    state.files.clear();
+    state.current_writer = nullptr;
+    TAVRI_TRACE("End CloseAllDumpFile()\n");
+    state.in_close_all = false;
+}
+
+void FinishTemporaryFiles() {
+    DumperState &state = g_dumper;
+    if (!state.temporary_files_exist) {
+        return;
+    }
+    state.temporary_files_exist = false;
+    bool any = false;
+    for (auto it = state.files.begin(); it != state.files.end();) {
+        if (it->temporary == 0) {
+            ++it;
+            continue;
+        }
+        UnhookFile(&*it);
+        g_txw.CloseFile(it->writer);
+        platform::Remove(it->name.c_str());
+        if (state.current_writer == it->writer) {
+            state.current_writer = nullptr;
+        }
+        it = state.files.erase(it);
+        any = true;
+    }
+    if (any && !state.files.empty()) {
+        MakeCurrent(state.files.front());
+    }
+}
+
+void WriteErrorPrompt(int error_number) {
+    if (error_number == 28) {
+        std::fputs("Disk full. ", stdout);
+    } else {
+        std::printf("PLI write error - error number %d\n", error_number);
+        std::fputs("(You can look up the error number in file /usr/include/errno.h)\n", stdout);
+    }
+    std::fputs("Would you like to continue ?(y/n)\n", stdout);
+    std::fflush(stdout);
+    char line[1025] = {};
+    if (std::fgets(line, sizeof line, stdin) == nullptr) {
+        line[0] = '\0';
+    }
+    std::fputs("\n", stdout);
+    if (std::strchr(line, 'y') == nullptr) {
+        std::fputs("Give up dump vars, fast file may be incorrect\n", stdout);
+        std::fflush(stdout);
+        std::_Exit(-1);
+    }
+}
+
+void TwoGigabyteRoutine(txwObject **writer) {
+    DumperState &state = g_dumper;
+    DumpFileRecord *record = nullptr;
+    for (DumpFileRecord &candidate : state.files) {
+        if (candidate.writer == *writer) {
+            record = &candidate;
+        }
+    }
+    if (record == nullptr) {
+        return;
+    }
+    PrintWarning("The TRAX file(%s) is close to 2GB limitation at time(%u %u).\n", record->name.c_str(),
+                 state.current_time_high, state.current_time_low);
+    const std::string old_name = record->name;
+    const std::string temporary = old_name + ".tmp";
+    state.current_file_name = temporary;
+    txwObject *next = g_txw.SwitchFile(record->writer, temporary.c_str());
+    if (next == nullptr) {
+        PrintError("Failed to switch to the temporal TRAX file '%s'.\n", temporary.c_str());
+        return;
+    }
+    PrintWarning("Close the TRAX file(%s).\n", old_name.c_str());
+    record->writer = next;
+    record->name = temporary;
+    record->temporary = 1;
+    *writer = next;
+    state.temporary_files_exist = true;
+    if (state.current_writer == nullptr || state.files.front().writer == next) {
+        state.current_writer = next;
+    }
+    if (state.sync_instance != nullptr) {
+        sim::g_sim.tf_irosynchronize(state.sync_instance);
+        state.rosync_idle = false;
+    }
+}
+
+}  // namespace tavri::pli

@@ -1,0 +1,48 @@
+// Dump files: creating them (name, settings, first time tag), the time tags
+// before value changes, flushing and closing them, and the writer's two
+// calls back into the front end (write errors, the 2 GB limit).
+#ifndef TAVRI_PLI_DUMP_FILE_H
+#define TAVRI_PLI_DUMP_FILE_H
+
+#include <optional>
+#include <string>
+
+#include "pli/dumper_state.h"
+
+namespace tavri::pli {
+
+// Creates the dump file, or makes an open one of the same name current.
+// 1 when a file is current afterwards, 0 on failure (and when a file is
+// already open in the single-file mode: one dump per process).
+int CreateDumpFile();
+
+// The record of the current writer, or null.
+DumpFileRecord *CurrentFile();
+
+// Makes a record the current file.
+void MakeCurrent(DumpFileRecord &record);
+
+// Writes a time tag to the record's writer when the simulation time's low
+// word differs from the last one written there.
+void WriteTimeTag(DumpFileRecord &record);
+
+// The next free numbered name for `name` (base_000.trax ... base_999.trax),
+// or none when all are taken.
+std::optional<std::string> NumberedName(const std::string &name);
+
+void CloseAllDumpFile();
+void FlushAllFiles();
+
+// Closes the files a 2 GB switch made temporary.
+void FinishTemporaryFiles();
+
+// The writer's callbacks.
+void WriteErrorPrompt(int error_number);
+void TwoGigabyteRoutine(txwObject **writer);
+
+// The scale unit for a resolution exponent (-15..2), or null.
+const char *ScaleUnitFor(int exponent);
+
+}  // namespace tavri::pli
+
+#endif

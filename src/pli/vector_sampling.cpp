@@ -1,0 +1,79 @@
+// Vector values: read from the simulator as A/B words and handed to the
+// writer in A/B form (bus compression) or one byte per bit; and the
+// end-of-step sampling of vectors deferred by their callbacks.
+#include "pli/dump_file.h"
+#include "pli/vcl.h"
+#include "pli/writer_api.h"
+#include "sim/sim_routines.h"
+
+namespace tavri::pli {
+namespace {
+
+// (bval << 1) | aval as writer codes: 0, 1, Z, X.
+constexpr uint8_t kPairCode[4] = {0, 1, 3, 2};
+
+void ToBytes(const s_acc_vecval *words, uint32_t width, uint8_t *bytes) {
+    for (uint32_t i = 0; i < width; ++i) {
+        const s_acc_vecval &pair = words[i / 32];
+        const uint32_t bit = i % 32;
+        const unsigned a = (static_cast<uint32_t>(pair.aval) >> bit) & 1u;
+        const unsigned b = (static_cast<uint32_t>(pair.bval) >> bit) & 1u;
+        bytes[width - 1 - i] = kPairCode[(b << 1) | a];
+    }
+    bytes[width] = 0;
+}
+
+}  // namespace
+
+void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record) {
+    const int size = sim::g_sim.acc_fetch_size(record->handle);
+    if (size < 1) {
+        return;
+    }
+    const auto width = static_cast<uint32_t>(size);
+    DumperState &state = g_dumper;
+    s_acc_vecval pair{0, 0};
+    s_acc_vecval *words = &pair;
+    uint8_t small_bytes[33];
+    uint8_t *bytes = small_bytes;
+    if (width > 32) {
+        const size_t pairs = (width - 1) / 32 + 1;
+        if (state.vector_words.size() < pairs) {
+            state.vector_words.resize(pairs);
+        }
+        if (state.vector_bytes.size() < width + 1) {
+            state.vector_bytes.resize(width + 1);
+        }
+        words = state.vector_words.data();
+        bytes = state.vector_bytes.data();
+    }
+    s_acc_value value{};
+    value.format = accVectorVal;
+    value.value.vector = words;
+    sim::g_sim.acc_fetch_value(record->handle, "%%", &value);
+    if (state.options.bus_compression && width >= 8) {
+        g_txw.CreateABBusValueByIdcode(file.writer, record->idcode, reinterpret_cast<uint32_t *>(words), width);
+        return;
+    }
+    ToBytes(words, width, bytes);
+    g_txw.CreateVarValueByIdcode(file.writer, record->idcode, bytes, record->bit_size);
+}
+
+void SamplePendingVectors() {
+    DumperState &state = g_dumper;
+    FinishTemporaryFiles();
+    state.rosync_idle = true;
+    for (DumpFileRecord &file : state.files) {
+        SetCurrent(file);
+        WriteTimeTag(file);
+        for (txwVarMapRec *record : file.pending) {
+            g_txw.EnableVarRec(file.writer, record);
+            WriteVectorValue(file, record);
+        }
+        file.pending.clear();
+    }
+    state.needs_flush = true;
+    FinishTemporaryFiles();
+}
+
+}  // namespace tavri::pli
