@@ -12,6 +12,9 @@
  * a half-written session. What the open saw stays what the handle shows; a
  * file that has grown since is read again by opening it again.
  *
+ * A file written under a dump limit (a ring of recent sessions) is refused
+ * with TRAXR_ERR_UNSUPPORTED: this reader does not read the ring yet.
+ *
  * Every call returns a status; nothing is thrown across this interface.
  * Pointers handed out (names, texts, bits) stay valid until the reader (or
  * the change list they came from) is closed or freed. A handle is not meant
@@ -41,7 +44,8 @@ enum {
     TRAXR_ERR_CORRUPT = 5,     /* content that contradicts itself */
     TRAXR_ERR_UNSUPPORTED = 6, /* a valid feature that this reader does not decode */
     TRAXR_ERR_NO_MEMORY = 7,
-    TRAXR_ERR_NOT_FOUND = 8 /* no such idcode, tree, scope, variable or session */
+    TRAXR_ERR_NOT_FOUND = 8, /* no such idcode, tree, scope, variable or session */
+    TRAXR_END = 9            /* not a failure: a walk has handed out every change */
 };
 
 /* How the file's multi-byte fields relate to this host's order. */
@@ -245,6 +249,11 @@ typedef struct traxrChange {
  * null, a description of the fault is copied into it. */
 traxrStatus traxr_Open(const char *path, traxrReader **reader, char *message, size_t message_size);
 void traxr_Close(traxrReader *reader);
+/* Reads and checks only the 512-byte header, as traxr_Open does; works for
+ * files that traxr_Open refuses as a whole (a ring layout, damaged index
+ * structures). */
+traxrStatus traxr_ReadHeader(const char *path, traxrHeader *header, char *message,
+                             size_t message_size);
 /* The description of the last failed call on this handle ("" if none). */
 const char *traxr_LastMessage(const traxrReader *reader);
 
@@ -312,6 +321,46 @@ traxrStatus traxr_ReadAllChanges(traxrReader *reader, traxrChangeSet **set);
 uint32_t traxr_ChangeSetSize(const traxrChangeSet *set);
 const traxrChangeList *traxr_ChangeSetList(const traxrChangeSet *set, uint32_t idcode);
 void traxr_FreeChangeSet(traxrChangeSet *set);
+
+/* ---- Walking all changes in time order ---- */
+/* A walk hands out the value changes of chosen idcodes (all when `idcodes`
+ * is null) with from <= time <= to, in time order; at one time by session,
+ * then by idcode; each idcode's changes in their recorded order. It reads the
+ * file a session at a time: its memory grows with the number of variables
+ * and the size of one session, not with the size of the file. Files whose
+ * chains do not hold together fail the walk with TRAXR_ERR_CORRUPT. */
+typedef struct traxrWalk traxrWalk;
+traxrStatus traxr_OpenWalk(traxrReader *reader, const uint32_t *idcodes, uint32_t idcode_count,
+                           uint64_t from, uint64_t to, traxrWalk **walk);
+/* TRAXR_OK with the next change (valid until the next call on the walk),
+ * TRAXR_END when there is none, or a failure (see traxr_LastMessage). */
+traxrStatus traxr_WalkNext(traxrWalk *walk, uint32_t *idcode, traxrChange *change);
+void traxr_CloseWalk(traxrWalk *walk);
+
+/* ---- Creation-environment record (512 .. 2559) ---- */
+typedef struct traxrEnvRecord {
+    char creation_time[30];
+    char host_name[20];
+    char processor[20];
+    char platform[12];
+    char os_version[50];
+    uint16_t max_glitch_number;
+    char settings[200];
+    char writer_ident[120];
+    char unused_text[64];
+    char support[1530];
+} traxrEnvRecord;
+/* Each text is cut at its field's end and always ends in a zero byte. */
+traxrStatus traxr_GetEnvRecord(const traxrReader *reader, traxrEnvRecord *record);
+
+/* ---- Structural checks ---- */
+/* Called once per failure with one line of text (no newline). */
+typedef void (*traxrCheckReport)(void *user, const char *failure);
+/* Checks that every block lies inside the file and decompresses exactly,
+ * that the header's counts agree with the file, that idcodes are dense and
+ * aliases fit their variables, that every vc chain is whole, and that time
+ * never goes backwards. Returns the number of failures. */
+uint32_t traxr_Check(traxrReader *reader, traxrCheckReport report, void *user);
 
 /* Blocks decompressed and blocks found in the cache since the open. */
 void traxr_GetBlockStats(const traxrReader *reader, uint64_t *decompressed, uint64_t *cache_hits);

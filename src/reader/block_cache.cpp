@@ -53,6 +53,19 @@ Status BlockCache::Get(const BlockLayout &layout, BlockData *out) {
             return Status();
         }
     }
+    const auto kept = held_.find(layout.offset);
+    if (kept != held_.end() && kept->second.length == layout.stored_length) {
+        if (BlockData data = kept->second.data.lock()) {
+            ++hits_;
+            Slot *slot = Victim();
+            slot->offset = layout.offset;
+            slot->length = layout.stored_length;
+            slot->data = data;
+            slot->last_use = clock_;
+            *out = std::move(data);
+            return Status();
+        }
+    }
     TAVRI_RETURN_IF_ERROR(CheckLayout(layout));
     if (!LzoReady()) {
         return Fail(TRAXR_ERR_UNSUPPORTED, "the LZO library failed to initialise");
@@ -72,23 +85,37 @@ Status BlockCache::Get(const BlockLayout &layout, BlockData *out) {
     block->shrink_to_fit();
     ++decompressed_;
 
-    Slot *victim = nullptr;
-    if (slots_.size() < capacity_) {
-        victim = &slots_.emplace_back();
-    } else {
-        victim = &slots_[0];
-        for (Slot &slot : slots_) {
-            if (slot.last_use < victim->last_use) {
-                victim = &slot;
-            }
-        }
-    }
+    Slot *victim = Victim();
     victim->offset = layout.offset;
     victim->length = layout.stored_length;
     victim->data = std::move(block);
     victim->last_use = clock_;
     *out = victim->data;
+    Remember(layout, victim->data);
     return Status();
+}
+
+BlockCache::Slot *BlockCache::Victim() {
+    if (slots_.size() < capacity_) {
+        return &slots_.emplace_back();
+    }
+    Slot *victim = &slots_[0];
+    for (Slot &slot : slots_) {
+        if (slot.last_use < victim->last_use) {
+            victim = &slot;
+        }
+    }
+    return victim;
+}
+
+void BlockCache::Remember(const BlockLayout &layout, const BlockData &data) {
+    // Forget blocks nobody holds any more before the table grows large.
+    if (held_.size() >= 4 * capacity_ + 64) {
+        for (auto it = held_.begin(); it != held_.end();) {
+            it = it->second.data.expired() ? held_.erase(it) : std::next(it);
+        }
+    }
+    held_[layout.offset] = Held{layout.stored_length, data};
 }
 
 }  // namespace tavri::reader

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "reader/byte_order.h"
@@ -34,7 +35,10 @@ BlockLayout ReadLayout(const FieldOrder &order, const uint8_t *bytes);
 using BlockData = std::shared_ptr<const std::vector<uint8_t>>;
 
 // A few decompressed blocks, least recently used out first. Blocks handed out
-// stay alive while their holder keeps them, even once evicted.
+// stay alive while their holder keeps them, even once evicted, and a block
+// that some holder still keeps is handed out again rather than decompressed
+// a second time: readers that walk many element arrays side by side share
+// the blocks they stand in.
 class BlockCache {
   public:
     BlockCache(const FileSource *file, size_t capacity);
@@ -54,9 +58,17 @@ class BlockCache {
         uint64_t last_use = 0;
     };
 
+    struct Held {
+        uint32_t length = 0;
+        std::weak_ptr<const std::vector<uint8_t>> data;
+    };
+    Slot *Victim();
+    void Remember(const BlockLayout &layout, const BlockData &data);
+
     const FileSource *file_;
     size_t capacity_;
     std::vector<Slot> slots_;
+    std::unordered_map<uint64_t, Held> held_;  // by block offset
     std::vector<uint8_t> stored_;
     uint64_t clock_ = 0;
     uint64_t decompressed_ = 0;

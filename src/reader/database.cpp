@@ -36,6 +36,7 @@ Status Database::Open(const std::string &path) {
     cache_ = std::make_unique<BlockCache>(&file_, kCachedBlocks);
 
     std::vector<TreeRecord> trees;
+    TAVRI_RETURN_IF_ERROR(RefuseRingLayout());
     if (header_.file_status == kStatusFinished) {
         TAVRI_RETURN_IF_ERROR(LoadFinished(&trees));
         return BuildStreams(trees);
@@ -51,6 +52,7 @@ Status Database::Open(const std::string &path) {
     lock.Lock();
     TAVRI_RETURN_IF_ERROR(file_.Refresh());
     TAVRI_RETURN_IF_ERROR(ReadHeader());
+    TAVRI_RETURN_IF_ERROR(RefuseRingLayout());
     if (header_.file_status == kStatusFinished) {
         TAVRI_RETURN_IF_ERROR(LoadFinished(&trees));
     } else {
@@ -67,6 +69,26 @@ Status Database::ReadHeader() {
     TAVRI_RETURN_IF_ERROR(ParseHeader(bytes, available, file_.size(), &header_, &order));
     order_ = FieldOrder(order);
     live_ = header_.file_status != kStatusFinished;
+    raw_header_.assign(bytes, bytes + kHeaderSize);
+    return file_.Read(kHeaderSize, kEnvironmentRecordSize, &environment_);
+}
+
+// A file written under a dump limit keeps its value changes in a ring of
+// recent sessions: the oldest blocks are overwritten and the first valid vc
+// chain block moves on. Reading it as a plain file would show data of
+// sessions that are gone, so such files are refused until the ring is read.
+Status Database::RefuseRingLayout() const {
+    if (header_.dump_limit != 0 || header_.redundant_list_uoff != 0) {
+        return Fail(TRAXR_ERR_UNSUPPORTED,
+                    "the file was written under a dump limit of %u MB (ring layout); files "
+                    "with a ring layout are not supported yet",
+                    header_.dump_limit);
+    }
+    if (live_ && platform::Exists((path_ + ".rlist").c_str())) {
+        return Fail(TRAXR_ERR_UNSUPPORTED,
+                    "the file is being written under a dump limit (it has a redundant vc chain "
+                    "list); files with a ring layout are not supported yet");
+    }
     return Status();
 }
 

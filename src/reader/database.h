@@ -42,6 +42,16 @@ class Database {
     const ChainTable &chain_table() const { return chain_table_; }
     const StringList &strings() const { return strings_; }
     const BlockCache &cache() const { return *cache_; }
+    const FieldOrder &field_order() const { return order_; }
+    const Stream &vc_stream() const { return *vc_; }
+    const Stream &chain_stream() const { return *chain_; }
+    const FileSource &file() const { return file_; }
+    // The 512 header bytes as they lie in the file.
+    const std::vector<uint8_t> &raw_header() const { return raw_header_; }
+    // The 2048-byte creation-environment record at offset 512.
+    const std::vector<uint8_t> &environment_record() const { return environment_; }
+    // What an element decoder needs to know of the idcode's variable.
+    ArrayContext ContextFor(uint32_t idcode) const;
 
     // An idcode of the file: one of the chain table or of a variable record,
     // or any up to the header's maximum. Only the chain table's can have
@@ -65,9 +75,11 @@ class Database {
     Status BuildStreams(std::vector<TreeRecord> &trees);
     Status ReadSection(const char *what, uint64_t offset, uint64_t length,
                        std::vector<uint8_t> *out) const;
-    ArrayContext ContextFor(uint32_t idcode) const;
+    Status RefuseRingLayout() const;
 
     std::string path_;
+    std::vector<uint8_t> raw_header_;
+    std::vector<uint8_t> environment_;
     FileSource file_;
     traxrHeader header_{};
     FieldOrder order_;

@@ -16,6 +16,7 @@ namespace tavri::reader {
 
 constexpr uint64_t kHeaderSize = 512;
 constexpr uint64_t kDataStart = 2816;
+constexpr uint64_t kEnvironmentRecordSize = 2048;
 constexpr uint32_t kMagicPointer4 = 0x48D93DFCu;
 constexpr uint32_t kMagicPointer8 = 0x48D93E1Cu;
 

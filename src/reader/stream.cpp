@@ -54,6 +54,12 @@ Status Cursor::Seek(uint64_t position) {
     return Status();
 }
 
+void Cursor::Release() {
+    block_ = nullptr;
+    data_.reset();
+    offset_ = 0;
+}
+
 uint64_t Cursor::position() const {
     return block_ == nullptr ? 0 : (static_cast<uint64_t>(block_->index) << kBlockShift) + offset_;
 }

@@ -58,6 +58,13 @@ class Cursor {
     Status Seek(uint64_t position);
     uint64_t position() const;
     const StreamBlock *block() const { return block_; }
+    const Stream *stream() const { return stream_; }
+    // Lets go of the current block; the next read needs a Seek.
+    void Release();
+    // Every byte of the current block has been read.
+    bool BlockEnded() const { return block_ != nullptr && offset_ == data_->size(); }
+    // The current block holds a full 0x100000 bytes.
+    bool BlockFull() const { return block_ != nullptr && data_->size() == kBlockSize; }
 
     Status Byte(uint8_t *out);
     Status Peek(uint8_t *out);

@@ -2,6 +2,7 @@
 // a failed allocation becomes TRAXR_ERR_NO_MEMORY.
 #include "tavri/trax_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "reader/change_walk.h"
+#include "reader/check.h"
 #include "reader/database.h"
 #include "reader/header.h"
 
@@ -26,6 +29,12 @@ struct traxrReader {
 struct traxrChangeList {
     std::vector<Change> changes;
     const tavri::reader::StringList *strings = nullptr;
+};
+
+struct traxrWalk {
+    explicit traxrWalk(traxrReader *r) : reader(r), walk(&r->db) {}
+    traxrReader *reader;
+    tavri::reader::ChangeWalk walk;
 };
 
 struct traxrChangeSet {
@@ -109,6 +118,27 @@ traxrStatus traxr_Open(const char *path, traxrReader **reader, char *message, si
 }
 
 void traxr_Close(traxrReader *reader) { delete reader; }
+
+traxrStatus traxr_ReadHeader(const char *path, traxrHeader *header, char *message,
+                             size_t message_size) {
+    if (path == nullptr || header == nullptr) {
+        CopyMessage("no path or no place for the header", message, message_size);
+        return TRAXR_ERR_ARGUMENT;
+    }
+    tavri::reader::FileSource file;
+    Status status = file.Open(path, "database file");
+    if (status.ok()) {
+        uint8_t bytes[tavri::reader::kHeaderSize] = {};
+        const uint64_t available = std::min<uint64_t>(file.size(), sizeof bytes);
+        status = file.Read(0, available, bytes);
+        tavri::reader::ByteOrder order;
+        if (status.ok()) {
+            status = tavri::reader::ParseHeader(bytes, available, file.size(), header, &order);
+        }
+    }
+    CopyMessage(status.message(), message, message_size);
+    return status.code();
+}
 
 const char *traxr_LastMessage(const traxrReader *reader) {
     return reader != nullptr ? reader->message.c_str() : "";
@@ -383,10 +413,9 @@ uint32_t traxr_ChangeCount(const traxrChangeList *list) {
     return list != nullptr ? static_cast<uint32_t>(list->changes.size()) : 0;
 }
 
-traxrStatus traxr_GetChange(const traxrChangeList *list, uint32_t index, traxrChange *change) {
-    if (list == nullptr || change == nullptr) return TRAXR_ERR_ARGUMENT;
-    if (index >= list->changes.size()) return TRAXR_ERR_NOT_FOUND;
-    const Change &c = list->changes[index];
+namespace {
+
+void FillChange(const Change &c, const tavri::reader::StringList &strings, traxrChange *change) {
     *change = traxrChange{};
     change->time = c.time;
     change->session = c.session;
@@ -399,10 +428,93 @@ traxrStatus traxr_GetChange(const traxrChangeList *list, uint32_t index, traxrCh
     change->bit_count = static_cast<uint32_t>(c.bits.size());
     change->real = c.real;
     change->string_id = c.string_id;
-    change->text = c.kind == TRAXR_VALUE_STRING ? list->strings->Get(c.string_id) : nullptr;
+    change->text = c.kind == TRAXR_VALUE_STRING ? strings.Get(c.string_id) : nullptr;
     change->raw = c.raw.data();
     change->raw_length = static_cast<uint32_t>(c.raw.size());
+}
+
+void CopyText(const std::vector<uint8_t> &record, size_t offset, size_t width, char *out) {
+    std::memcpy(out, record.data() + offset, width);
+    out[width - 1] = '\0';
+}
+
+}  // namespace
+
+traxrStatus traxr_GetChange(const traxrChangeList *list, uint32_t index, traxrChange *change) {
+    if (list == nullptr || change == nullptr) return TRAXR_ERR_ARGUMENT;
+    if (index >= list->changes.size()) return TRAXR_ERR_NOT_FOUND;
+    FillChange(list->changes[index], *list->strings, change);
     return TRAXR_OK;
+}
+
+traxrStatus traxr_OpenWalk(traxrReader *reader, const uint32_t *idcodes, uint32_t idcode_count,
+                           uint64_t from, uint64_t to, traxrWalk **walk) {
+    if (reader == nullptr || walk == nullptr || (idcodes == nullptr && idcode_count != 0)) {
+        return TRAXR_ERR_ARGUMENT;
+    }
+    *walk = nullptr;
+    return Guarded(reader, [&]() -> Status {
+        tavri::reader::WalkOptions options;
+        options.from = from;
+        options.to = to;
+        if (idcodes != nullptr) {
+            options.selected.assign(reader->db.chain_table().last.size(), false);
+            for (uint32_t i = 0; i < idcode_count; ++i) {
+                if (idcodes[i] < options.selected.size()) options.selected[idcodes[i]] = true;
+            }
+        }
+        auto made = std::make_unique<traxrWalk>(reader);
+        TAVRI_RETURN_IF_ERROR(made->walk.Start(options));
+        *walk = made.release();
+        return Status();
+    });
+}
+
+traxrStatus traxr_WalkNext(traxrWalk *walk, uint32_t *idcode, traxrChange *change) {
+    if (walk == nullptr || idcode == nullptr || change == nullptr) return TRAXR_ERR_ARGUMENT;
+    bool done = false;
+    const Change *next = nullptr;
+    const traxrStatus status = Guarded(walk->reader, [&]() -> Status {
+        return walk->walk.Next(idcode, &next, &done);
+    });
+    if (status != TRAXR_OK) return status;
+    if (done) return TRAXR_END;
+    FillChange(*next, walk->reader->db.strings(), change);
+    return TRAXR_OK;
+}
+
+void traxr_CloseWalk(traxrWalk *walk) { delete walk; }
+
+traxrStatus traxr_GetEnvRecord(const traxrReader *reader, traxrEnvRecord *record) {
+    if (reader == nullptr || record == nullptr) return TRAXR_ERR_ARGUMENT;
+    const std::vector<uint8_t> &env = reader->db.environment_record();
+    if (env.size() < 2048) return TRAXR_ERR_TRUNCATED;
+    *record = traxrEnvRecord{};
+    CopyText(env, 0, sizeof record->creation_time, record->creation_time);
+    CopyText(env, 30, sizeof record->host_name, record->host_name);
+    CopyText(env, 50, sizeof record->processor, record->processor);
+    CopyText(env, 70, sizeof record->platform, record->platform);
+    CopyText(env, 82, sizeof record->os_version, record->os_version);
+    record->max_glitch_number = reader->db.field_order().U16(env.data() + 132);
+    CopyText(env, 134, sizeof record->settings, record->settings);
+    CopyText(env, 334, sizeof record->writer_ident, record->writer_ident);
+    CopyText(env, 454, sizeof record->unused_text, record->unused_text);
+    CopyText(env, 518, sizeof record->support, record->support);
+    return TRAXR_OK;
+}
+
+uint32_t traxr_Check(traxrReader *reader, traxrCheckReport report, void *user) {
+    if (reader == nullptr) return 1;
+    uint32_t failures = 0;
+    try {
+        failures = tavri::reader::CheckDatabase(&reader->db, [&](const std::string &line) {
+            if (report != nullptr) report(user, line.c_str());
+        });
+    } catch (const std::bad_alloc &) {
+        if (report != nullptr) report(user, "out of memory while checking");
+        ++failures;
+    }
+    return failures;
 }
 
 void traxr_FreeChangeList(traxrChangeList *list) { delete list; }

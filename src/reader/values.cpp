@@ -16,14 +16,6 @@ constexpr uint8_t kABMemory = 11;
 constexpr uint8_t kCompactBit = 0x08;
 constexpr uint32_t kValueSizeLimit = 0x8000000;
 
-struct Group {
-    uint8_t format = kScalar;
-    uint8_t bytes_per_bit = 0;
-    uint32_t value_size = 1;
-    uint64_t full_length = 1;
-    uint64_t compact_length = 0;  // 0: no compact form
-};
-
 uint8_t ABCode(unsigned a, unsigned b) { return a != 0 ? (b != 0 ? 2 : 1) : (b != 0 ? 3 : 0); }
 uint8_t CDCode(unsigned c, unsigned d) { return c != 0 ? (d != 0 ? 2 : 3) : (d != 0 ? 1 : 0); }
 
@@ -181,120 +173,161 @@ Status DecodeValue(const Group &group, const ArrayContext &context, Change *chan
 
 }  // namespace
 
-Status ReadElementArray(Cursor *cursor, const ChainEntry &entry, const ArrayContext &context,
-                        std::vector<Change> *out) {
+Status ElementDecoder::Start(const ChainEntry &entry, const ArrayContext &context) {
+    ended_ = true;
     if (context.xtag_type == 2 || context.xtag_type == 3) {
         return Fail(TRAXR_ERR_UNSUPPORTED,
                     "value changes of files with %s time tags are not decoded",
                     context.xtag_type == 2 ? "double" : "float");
     }
-    TAVRI_RETURN_IF_ERROR(cursor->Seek(entry.element_position));
-    if (cursor->block()->owner != entry.session) {
+    entry_ = entry;
+    context_ = context;
+    time_ = 0;
+    first_time_ = 0;
+    count_ = 0;
+    TAVRI_RETURN_IF_ERROR(cursor_.Seek(entry.element_position));
+    if (cursor_.block()->owner != entry.session) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the vc chain entry at 0x%llx (session %u) points to 0x%llx in session %u",
                     static_cast<unsigned long long>(entry.position), entry.session,
                     static_cast<unsigned long long>(entry.element_position),
-                    cursor->block()->owner);
+                    cursor_.block()->owner);
     }
-    const size_t first = out->size();
-    uint64_t time = 0;
-    uint32_t count = 0;
     uint8_t format;
-    TAVRI_RETURN_IF_ERROR(cursor->Byte(&format));
-    for (;;) {
-        Group group;
-        TAVRI_RETURN_IF_ERROR(ReadGroupHeader(cursor, format, context, &group));
-        uint8_t head;
-        for (;;) {
-            TAVRI_RETURN_IF_ERROR(cursor->Peek(&head));
-            if (head == kNextGroup || head == kEndArray) {
-                break;
-            }
-            const uint64_t at = cursor->position();
-            TAVRI_RETURN_IF_ERROR(cursor->Byte(&head));
-            const unsigned time_code = (head >> 4) & 3;
-            const unsigned sequence_code = head >> 6;
-            const bool scalar = group.format == kScalar;
-            const bool compact = !scalar && (head & kCompactBit) != 0;
-            if (time_code == 0 || sequence_code == 3 || (!scalar && (head & 0x07) != 0) ||
-                (compact && group.compact_length == 0)) {
-                return Fail(TRAXR_ERR_CORRUPT, "element at 0x%llx has the head byte 0x%02x",
-                            static_cast<unsigned long long>(at), head);
-            }
-            if (++count > entry.change_count) {
-                return Fail(TRAXR_ERR_CORRUPT,
-                            "the element array at 0x%llx holds more than the %u changes of its "
-                            "vc chain entry",
-                            static_cast<unsigned long long>(entry.element_position),
-                            entry.change_count);
-            }
-            Change change;
-            change.session = entry.session;
-            change.format = group.format;
-            change.compact = compact;
-            if (scalar) {
-                uint8_t code = static_cast<uint8_t>((head & 0x0F) - 1);
-                if ((head & 0x0F) == 0) {
-                    TAVRI_RETURN_IF_ERROR(cursor->Byte(&code));
-                }
-                change.raw.assign(1, code);
-            }
-            uint64_t delta;
-            if (time_code == 3) {
-                TAVRI_RETURN_IF_ERROR(cursor->HighLow(&delta));
-            } else {
-                TAVRI_RETURN_IF_ERROR(cursor->Unsigned(time_code == 1 ? 2 : 4, &delta));
-            }
-            if (delta > UINT64_MAX - time) {
-                return Fail(TRAXR_ERR_CORRUPT, "element at 0x%llx overflows the time",
-                            static_cast<unsigned long long>(at));
-            }
-            time += delta;
-            change.time = time;
-            if (sequence_code != 0) {
-                uint64_t sequence;
-                TAVRI_RETURN_IF_ERROR(cursor->Unsigned(sequence_code == 1 ? 2 : 4, &sequence));
-                change.has_sequence = true;
-                change.sequence = static_cast<uint32_t>(sequence);
-            }
-            if (!scalar) {
-                const uint64_t length = compact ? group.compact_length : group.full_length;
-                if (length > cursor->RemainingBound()) {
-                    return Fail(TRAXR_ERR_CORRUPT,
-                                "the %llu value bytes of the element at 0x%llx run past the "
-                                "value-change stream",
-                                static_cast<unsigned long long>(length),
-                                static_cast<unsigned long long>(at));
-                }
-                change.raw.resize(static_cast<size_t>(length));
-                TAVRI_RETURN_IF_ERROR(cursor->Bytes(change.raw.data(), change.raw.size()));
-            }
-            TAVRI_RETURN_IF_ERROR(DecodeValue(group, context, &change));
-            out->push_back(std::move(change));
-        }
-        TAVRI_RETURN_IF_ERROR(cursor->Byte(&head));
-        if (head == kEndArray) {
-            break;
-        }
-        TAVRI_RETURN_IF_ERROR(cursor->Byte(&format));
-    }
-    if (count != entry.change_count) {
+    TAVRI_RETURN_IF_ERROR(cursor_.Byte(&format));
+    group_ = Group();
+    TAVRI_RETURN_IF_ERROR(ReadGroupHeader(&cursor_, format, context_, &group_));
+    ended_ = false;
+    return Status();
+}
+
+Status ElementDecoder::Finish() {
+    ended_ = true;
+    cursor_.Release();
+    if (count_ != entry_.change_count) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the element array at 0x%llx holds %u changes, its vc chain entry %u",
-                    static_cast<unsigned long long>(entry.element_position), count,
-                    entry.change_count);
+                    static_cast<unsigned long long>(entry_.element_position), count_,
+                    entry_.change_count);
     }
-    if ((*out)[first].time != entry.first_time || out->back().time != entry.last_time) {
+    if (first_time_ != entry_.first_time || time_ != entry_.last_time) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the element array at 0x%llx runs from %llu to %llu, its vc chain entry "
                     "from %llu to %llu",
-                    static_cast<unsigned long long>(entry.element_position),
-                    static_cast<unsigned long long>((*out)[first].time),
-                    static_cast<unsigned long long>(out->back().time),
-                    static_cast<unsigned long long>(entry.first_time),
-                    static_cast<unsigned long long>(entry.last_time));
+                    static_cast<unsigned long long>(entry_.element_position),
+                    static_cast<unsigned long long>(first_time_),
+                    static_cast<unsigned long long>(time_),
+                    static_cast<unsigned long long>(entry_.first_time),
+                    static_cast<unsigned long long>(entry_.last_time));
     }
     return Status();
+}
+
+Status ElementDecoder::Next(Change *change, bool *done) {
+    *done = false;
+    if (ended_) {
+        *done = true;
+        return Status();
+    }
+    uint8_t head;
+    for (;;) {
+        TAVRI_RETURN_IF_ERROR(cursor_.Peek(&head));
+        if (head != kNextGroup && head != kEndArray) {
+            break;
+        }
+        TAVRI_RETURN_IF_ERROR(cursor_.Byte(&head));
+        if (head == kEndArray) {
+            *done = true;
+            return Finish();
+        }
+        uint8_t format;
+        TAVRI_RETURN_IF_ERROR(cursor_.Byte(&format));
+        group_ = Group();
+        TAVRI_RETURN_IF_ERROR(ReadGroupHeader(&cursor_, format, context_, &group_));
+    }
+    const uint64_t at = cursor_.position();
+    TAVRI_RETURN_IF_ERROR(cursor_.Byte(&head));
+    const unsigned time_code = (head >> 4) & 3;
+    const unsigned sequence_code = head >> 6;
+    const bool scalar = group_.format == kScalar;
+    const bool compact = !scalar && (head & kCompactBit) != 0;
+    if (time_code == 0 || sequence_code == 3 || (!scalar && (head & 0x07) != 0) ||
+        (compact && group_.compact_length == 0)) {
+        return Fail(TRAXR_ERR_CORRUPT, "element at 0x%llx has the head byte 0x%02x",
+                    static_cast<unsigned long long>(at), head);
+    }
+    if (++count_ > entry_.change_count) {
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "the element array at 0x%llx holds more than the %u changes of its "
+                    "vc chain entry",
+                    static_cast<unsigned long long>(entry_.element_position),
+                    entry_.change_count);
+    }
+    change->session = entry_.session;
+    change->format = group_.format;
+    change->compact = compact;
+    change->kind = TRAXR_VALUE_RAW;
+    change->bits.clear();
+    change->real = 0.0;
+    change->string_id = 0;
+    change->has_sequence = false;
+    change->sequence = 0;
+    if (scalar) {
+        uint8_t code = static_cast<uint8_t>((head & 0x0F) - 1);
+        if ((head & 0x0F) == 0) {
+            TAVRI_RETURN_IF_ERROR(cursor_.Byte(&code));
+        }
+        change->raw.assign(1, code);
+    }
+    uint64_t delta;
+    if (time_code == 3) {
+        TAVRI_RETURN_IF_ERROR(cursor_.HighLow(&delta));
+    } else {
+        TAVRI_RETURN_IF_ERROR(cursor_.Unsigned(time_code == 1 ? 2 : 4, &delta));
+    }
+    if (delta > UINT64_MAX - time_) {
+        return Fail(TRAXR_ERR_CORRUPT, "element at 0x%llx overflows the time",
+                    static_cast<unsigned long long>(at));
+    }
+    time_ += delta;
+    if (count_ == 1) {
+        first_time_ = time_;
+    }
+    change->time = time_;
+    if (sequence_code != 0) {
+        uint64_t sequence;
+        TAVRI_RETURN_IF_ERROR(cursor_.Unsigned(sequence_code == 1 ? 2 : 4, &sequence));
+        change->has_sequence = true;
+        change->sequence = static_cast<uint32_t>(sequence);
+    }
+    if (!scalar) {
+        const uint64_t length = compact ? group_.compact_length : group_.full_length;
+        if (length > cursor_.RemainingBound()) {
+            return Fail(TRAXR_ERR_CORRUPT,
+                        "the %llu value bytes of the element at 0x%llx run past the "
+                        "value-change stream",
+                        static_cast<unsigned long long>(length),
+                        static_cast<unsigned long long>(at));
+        }
+        change->raw.resize(static_cast<size_t>(length));
+        TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), change->raw.size()));
+    }
+    return DecodeValue(group_, context_, change);
+}
+
+Status ReadElementArray(Cursor *cursor, const ChainEntry &entry, const ArrayContext &context,
+                        std::vector<Change> *out) {
+    ElementDecoder decoder(cursor->stream(), context.order);
+    TAVRI_RETURN_IF_ERROR(decoder.Start(entry, context));
+    for (;;) {
+        Change change;
+        bool done = false;
+        TAVRI_RETURN_IF_ERROR(decoder.Next(&change, &done));
+        if (done) {
+            return Status();
+        }
+        out->push_back(std::move(change));
+    }
 }
 
 }  // namespace tavri::reader

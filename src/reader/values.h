@@ -60,6 +60,45 @@ struct ArrayContext {
     uint8_t xtag_type = 0;
 };
 
+// The group an element decoder is in: its format byte and, for vectors, the
+// group header and the value lengths it implies.
+struct Group {
+    uint8_t format = 0;
+    uint8_t bytes_per_bit = 0;
+    uint32_t value_size = 1;
+    uint64_t full_length = 1;
+    uint64_t compact_length = 0;  // 0: no compact form
+};
+
+// Decodes one element array change by change, so that many arrays can be
+// read side by side (merging them in time order) without holding their
+// changes. Checks every change against the array's vc chain entry as it
+// goes, and the count and the first and last time tags at the end.
+class ElementDecoder {
+  public:
+    ElementDecoder(const Stream *stream, const FieldOrder &order) : cursor_(stream, order) {}
+
+    Status Start(const ChainEntry &entry, const ArrayContext &context);
+    // Decodes the next change into `change` (its buffers are reused); sets
+    // *done instead when the array has ended.
+    Status Next(Change *change, bool *done);
+    // Lets go of the block the decoder was reading.
+    void Release() { cursor_.Release(); }
+    const ChainEntry &entry() const { return entry_; }
+
+  private:
+    Status Finish();
+
+    Cursor cursor_;
+    ChainEntry entry_;
+    ArrayContext context_;
+    Group group_;
+    uint64_t time_ = 0;
+    uint64_t first_time_ = 0;
+    uint32_t count_ = 0;
+    bool ended_ = true;
+};
+
 // Reads the element array that `entry` points to and appends its changes,
 // checking them against the entry's count and first and last time tags.
 Status ReadElementArray(Cursor *cursor, const ChainEntry &entry, const ArrayContext &context,

@@ -1,0 +1,231 @@
+#include "reader/change_walk.h"
+
+namespace tavri::reader {
+
+Status ChangeWalk::Start(const WalkOptions &options) {
+    options_ = options;
+    first_.clear();
+    latest_.clear();
+    heap_ = {};
+    lanes_used_ = 0;
+    next_session_ = 0;
+    handed_out_ = UINT32_MAX;
+    last_time_ = 0;
+    last_idcode_ = 0;
+    stopped_ = false;
+    finished_ = false;
+    entries_seen_ = 0;
+    changes_decoded_ = 0;
+    return FindFirstEntries();
+}
+
+// Follows every chain back, latest position first, so that each vc chain
+// block is decompressed about once; keeps only where each chain starts.
+Status ChangeWalk::FindFirstEntries() {
+    const ChainTable &table = db_->chain_table();
+    std::priority_queue<std::pair<uint64_t, uint32_t>> pending;
+    for (uint32_t idcode = 0; idcode < table.last.size(); ++idcode) {
+        if (table.last[idcode] != 0) {
+            pending.emplace(table.last[idcode], idcode);
+        }
+    }
+    std::unordered_map<uint32_t, uint32_t> session_of;  // idcode -> session of its last entry read
+    Cursor cursor(&db_->chain_stream(), db_->field_order());
+    uint64_t previous = UINT64_MAX;
+    while (!pending.empty()) {
+        const auto [position, idcode] = pending.top();
+        pending.pop();
+        if (position == previous) {
+            return Fail(TRAXR_ERR_CORRUPT, "two variables share the vc chain entry at 0x%llx",
+                        static_cast<unsigned long long>(position));
+        }
+        previous = position;
+        ChainEntry entry;
+        TAVRI_RETURN_IF_ERROR(ReadChainEntry(&cursor, position, &entry));
+        const auto seen = session_of.find(idcode);
+        if (seen != session_of.end() && entry.session >= seen->second) {
+            return Fail(TRAXR_ERR_CORRUPT,
+                        "the vc chain of idcode %u links from session %u to session %u", idcode,
+                        seen->second, entry.session);
+        }
+        if (entry.back_link != 0) {
+            session_of[idcode] = entry.session;
+            pending.emplace(entry.previous(), idcode);
+        } else {
+            session_of.erase(idcode);
+            first_.emplace(position, idcode);
+        }
+    }
+    return Status();
+}
+
+Status ChangeWalk::EnterSession(uint32_t s) {
+    const SessionRecord &session = db_->sessions()[s];
+    if (session.chain_blocks.empty()) {
+        return Status();
+    }
+    const bool decode = session.end_time >= options_.from;
+    const Stream &chain = db_->chain_stream();
+    Cursor cursor(&chain, db_->field_order());
+    uint64_t position = static_cast<uint64_t>(session.first_chain_block) << kBlockShift;
+    if (session.first_chain_block == 0) {
+        uint8_t lead;
+        TAVRI_RETURN_IF_ERROR(cursor.Seek(0));
+        TAVRI_RETURN_IF_ERROR(cursor.Byte(&lead));
+        if (lead != kChainStreamStart) {
+            return Fail(TRAXR_ERR_CORRUPT, "the vc chain stream starts with 0x%02x, not 0x11",
+                        lead);
+        }
+        position = 1;
+        if (cursor.BlockEnded()) {
+            return Status();
+        }
+    }
+    for (;;) {
+        ChainEntry entry;
+        TAVRI_RETURN_IF_ERROR(ReadChainEntry(&cursor, position, &entry));
+        ++entries_seen_;
+        uint32_t idcode;
+        if (entry.back_link == 0) {
+            const auto found = first_.find(position);
+            if (found == first_.end()) {
+                return Fail(TRAXR_ERR_CORRUPT,
+                            "the vc chain entry at 0x%llx (session %u) starts no variable's chain",
+                            static_cast<unsigned long long>(position), s);
+            }
+            idcode = found->second;
+            first_.erase(found);
+        } else {
+            const auto found = latest_.find(entry.previous());
+            if (found == latest_.end()) {
+                return Fail(TRAXR_ERR_CORRUPT,
+                            "the vc chain entry at 0x%llx (session %u) links back to 0x%llx, "
+                            "where no variable's entry lies",
+                            static_cast<unsigned long long>(position), s,
+                            static_cast<unsigned long long>(entry.previous()));
+            }
+            idcode = found->second;
+            latest_.erase(found);
+        }
+        latest_.emplace(position, idcode);
+        if (options_.on_entry) {
+            TAVRI_RETURN_IF_ERROR(options_.on_entry(s, idcode, entry));
+        }
+
+        if (decode && Selected(idcode)) {
+            if (lanes_used_ == lanes_.size()) {
+                lanes_.push_back(std::make_unique<Lane>(&db_->vc_stream(), db_->field_order()));
+            }
+            const uint32_t lane = lanes_used_++;
+            Lane &l = *lanes_[lane];
+            l.idcode = idcode;
+            TAVRI_RETURN_IF_ERROR(l.decoder.Start(entry, db_->ContextFor(idcode)));
+            TAVRI_RETURN_IF_ERROR(Advance(lane));
+        }
+
+        position = cursor.position();
+        if (cursor.BlockEnded()) {
+            if (!cursor.BlockFull()) {
+                break;
+            }
+            const StreamBlock *next = chain.FindPosition(position);
+            if (next == nullptr || next->owner != s) {
+                break;
+            }
+        }
+    }
+    return Status();
+}
+
+Status ChangeWalk::Advance(uint32_t lane) {
+    Lane &l = *lanes_[lane];
+    bool done = false;
+    TAVRI_RETURN_IF_ERROR(l.decoder.Next(&l.current, &done));
+    if (!done) {
+        ++changes_decoded_;
+        heap_.emplace(l.current.time, l.idcode, lane);
+    }
+    return Status();
+}
+
+// After the last session every chain must have been walked to the entry
+// the chain table names.
+Status ChangeWalk::CheckEnd() const {
+    if (!first_.empty()) {
+        const auto &[position, idcode] = *first_.begin();
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "the vc chain of idcode %u starts at 0x%llx, which lies in no session's "
+                    "run of vc chain entries",
+                    idcode, static_cast<unsigned long long>(position));
+    }
+    const ChainTable &table = db_->chain_table();
+    for (const auto &[position, idcode] : latest_) {
+        if (table.last[idcode] != position) {
+            return Fail(TRAXR_ERR_CORRUPT,
+                        "the vc chain of idcode %u ends at 0x%llx, the chain table says 0x%llx",
+                        idcode, static_cast<unsigned long long>(position),
+                        static_cast<unsigned long long>(table.last[idcode]));
+        }
+    }
+    return Status();
+}
+
+Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
+    *done = false;
+    if (handed_out_ != UINT32_MAX) {
+        const uint32_t lane = handed_out_;
+        handed_out_ = UINT32_MAX;
+        TAVRI_RETURN_IF_ERROR(Advance(lane));
+    }
+    for (;;) {
+        if (finished_) {
+            *done = true;
+            return Status();
+        }
+        if (heap_.empty()) {
+            lanes_used_ = 0;
+            if (stopped_ || next_session_ == db_->sessions().size()) {
+                finished_ = true;
+                if (!stopped_) {
+                    TAVRI_RETURN_IF_ERROR(CheckEnd());
+                }
+                continue;
+            }
+            const uint32_t s = next_session_++;
+            if (db_->sessions()[s].start_time > options_.to) {
+                stopped_ = true;
+                continue;
+            }
+            TAVRI_RETURN_IF_ERROR(EnterSession(s));
+            continue;
+        }
+        const auto [time, id, lane] = heap_.top();
+        heap_.pop();
+        if (time < last_time_) {
+            return Fail(TRAXR_ERR_CORRUPT,
+                        "time goes backwards: idcode %u changes at %llu after idcode %u changed "
+                        "at %llu",
+                        id, static_cast<unsigned long long>(time), last_idcode_,
+                        static_cast<unsigned long long>(last_time_));
+        }
+        last_time_ = time;
+        last_idcode_ = id;
+        if (time > options_.to) {
+            // Nothing later can fall inside the window.
+            while (!heap_.empty()) heap_.pop();
+            for (uint32_t i = 0; i < lanes_used_; ++i) lanes_[i]->decoder.Release();
+            stopped_ = true;
+            continue;
+        }
+        if (time < options_.from) {
+            TAVRI_RETURN_IF_ERROR(Advance(lane));
+            continue;
+        }
+        handed_out_ = lane;
+        *idcode = id;
+        *change = &lanes_[lane]->current;
+        return Status();
+    }
+}
+
+}  // namespace tavri::reader

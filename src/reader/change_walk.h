@@ -1,0 +1,94 @@
+// The value changes of a whole file, or of chosen idcodes, in time order,
+// without loading them: a session at a time, the session's element arrays
+// are decoded side by side and merged by time.
+//
+// A session's vc chain entries lie in the session's own vc chain blocks, one
+// per variable that changed, but an entry does not name its variable. The
+// walk first follows every chain back from the chain table to the variable's
+// first entry (the one whose back link is 0); going forward, an entry then
+// belongs to the variable whose entry it links back to, or, with back link
+// 0, to the variable whose first entry it is. An entry that fits neither is
+// an entry no chain reaches, and the file is corrupt.
+//
+// Memory: per idcode the position of its latest chain entry, and per
+// variable of the current session a decoder and the block it stands in
+// (blocks that several decoders stand in are held once).
+#ifndef TAVRI_READER_CHANGE_WALK_H
+#define TAVRI_READER_CHANGE_WALK_H
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <queue>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+#include "reader/database.h"
+
+namespace tavri::reader {
+
+struct WalkOptions {
+    // Idcodes to decode (index = idcode); empty for all.
+    std::vector<bool> selected;
+    // Only changes with from <= time <= to.
+    uint64_t from = 0;
+    uint64_t to = UINT64_MAX;
+    // Called for every vc chain entry as its session is entered, with the
+    // idcode it belongs to.
+    std::function<Status(uint32_t session, uint32_t idcode, const ChainEntry &entry)> on_entry;
+};
+
+class ChangeWalk {
+  public:
+    explicit ChangeWalk(Database *db) : db_(db) {}
+
+    Status Start(const WalkOptions &options);
+    // The next change: in time order; at one time, by session, then by
+    // idcode, each idcode's changes in their recorded order. The change
+    // stays valid until the next call. Sets *done when none is left.
+    Status Next(uint32_t *idcode, const Change **change, bool *done);
+
+    // Chain entries seen and changes decoded so far (those outside the
+    // window or of idcodes not chosen included).
+    uint64_t entries_seen() const { return entries_seen_; }
+    uint64_t changes_decoded() const { return changes_decoded_; }
+
+  private:
+    struct Lane {
+        explicit Lane(const Stream *stream, const FieldOrder &order) : decoder(stream, order) {}
+        ElementDecoder decoder;
+        Change current;
+        uint32_t idcode = 0;
+    };
+    using HeapItem = std::tuple<uint64_t, uint32_t, uint32_t>;  // time, idcode, lane
+
+    Status FindFirstEntries();
+    Status EnterSession(uint32_t session);
+    Status Advance(uint32_t lane);
+    Status CheckEnd() const;
+    bool Selected(uint32_t idcode) const {
+        return options_.selected.empty() ||
+               (idcode < options_.selected.size() && options_.selected[idcode]);
+    }
+
+    Database *db_;
+    WalkOptions options_;
+    std::unordered_map<uint64_t, uint32_t> first_;   // first entry position -> idcode
+    std::unordered_map<uint64_t, uint32_t> latest_;  // latest entry seen -> idcode
+    std::vector<std::unique_ptr<Lane>> lanes_;
+    uint32_t lanes_used_ = 0;
+    std::priority_queue<HeapItem, std::vector<HeapItem>, std::greater<HeapItem>> heap_;
+    uint32_t next_session_ = 0;
+    uint32_t handed_out_ = UINT32_MAX;  // lane whose change the caller holds
+    uint64_t last_time_ = 0;
+    uint32_t last_idcode_ = 0;
+    bool stopped_ = false;  // the window ended before the last session
+    bool finished_ = false;
+    uint64_t entries_seen_ = 0;
+    uint64_t changes_decoded_ = 0;
+};
+
+}  // namespace tavri::reader
+
+#endif
