@@ -1,0 +1,30 @@
+// The command line of trax: a subcommand, a database file and the options
+// of that subcommand.
+#ifndef TAVRI_TOOLS_TRAX_ARGS_H
+#define TAVRI_TOOLS_TRAX_ARGS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trax {
+
+enum class Command { kHelp, kInfo, kTree, kDump, kVcd, kCheck };
+
+struct Args {
+    Command command = Command::kHelp;
+    std::string file;
+    std::vector<std::string> vars;  // dump --var
+    uint64_t from = 0;              // dump --from
+    uint64_t to = UINT64_MAX;       // dump --to
+    std::string output;             // vcd -o ("-" for the standard output)
+};
+
+// Parses argv[1..]; on a usage error returns false with a one-line reason.
+bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error);
+
+const char *UsageText();
+
+}  // namespace trax
+
+#endif

@@ -1,0 +1,79 @@
+#include "values.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace trax {
+
+ValueForm ValueBits(const traxrChange &change, const VarShape &shape, std::string *bits) {
+    switch (change.kind) {
+        case TRAXR_VALUE_LOGIC:
+            for (uint32_t i = 0; i < change.bit_count; ++i) bits->push_back("01xz"[change.bits[i] & 3]);
+            return ValueForm::kBits;
+        case TRAXR_VALUE_REAL:
+            return ValueForm::kReal;
+        case TRAXR_VALUE_STRING:
+            return ValueForm::kString;
+        default:
+            break;
+    }
+    // Per-bit codes with strengths: one byte per bit, logic in the low bits.
+    if (change.raw != nullptr && change.raw_length > 0 &&
+        (change.format == 0 || (change.format == 4 && shape.bytes_per_bit == 0 &&
+                                change.raw_length == shape.width))) {
+        for (uint32_t i = 0; i < change.raw_length; ++i) bits->push_back("01xz"[change.raw[i] & 3]);
+        return ValueForm::kBits;
+    }
+    return ValueForm::kOther;
+}
+
+void AppendReal(double value, std::string *out) {
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    out->append(text, result.ptr);
+}
+
+void AppendDumpValue(const traxrChange &change, const VarShape &shape, std::string *out) {
+    switch (ValueBits(change, shape, out)) {
+        case ValueForm::kBits:
+            if (change.format == 0 && change.raw_length == 1 && change.raw[0] > 3) {
+                char text[48];
+                std::snprintf(text, sizeof text, " (strength %u %u)", (change.raw[0] >> 2) & 7,
+                              (change.raw[0] >> 5) & 7);
+                out->append(text);
+            }
+            return;
+        case ValueForm::kReal:
+            AppendReal(change.real, out);
+            return;
+        case ValueForm::kString: {
+            out->push_back('"');
+            for (const char *p = change.text != nullptr ? change.text : ""; *p != '\0'; ++p) {
+                const unsigned char c = static_cast<unsigned char>(*p);
+                if (c == '"' || c == '\\') {
+                    out->push_back('\\');
+                    out->push_back(static_cast<char>(c));
+                } else if (c < 0x20 || c == 0x7F) {
+                    char escape[8];
+                    std::snprintf(escape, sizeof escape, "\\x%02x", c);
+                    out->append(escape);
+                } else {
+                    out->push_back(static_cast<char>(c));
+                }
+            }
+            out->push_back('"');
+            return;
+        }
+        case ValueForm::kOther: {
+            out->append("raw:");
+            char hex[4];
+            for (uint32_t i = 0; i < change.raw_length; ++i) {
+                std::snprintf(hex, sizeof hex, "%02x", change.raw[i]);
+                out->append(hex);
+            }
+            return;
+        }
+    }
+}
+
+}  // namespace trax

@@ -1,0 +1,36 @@
+// How the tool writes values: logic values as 0 1 x z bits, most
+// significant first; reals as the shortest decimal that reads back the
+// same double; strings as their text.
+#ifndef TAVRI_TOOLS_TRAX_VALUES_H
+#define TAVRI_TOOLS_TRAX_VALUES_H
+
+#include <cstdint>
+#include <string>
+
+#include "tavri/trax_reader.h"
+
+namespace trax {
+
+// What a variable's changes look like, from its record.
+struct VarShape {
+    uint8_t bytes_per_bit = 0;
+    uint32_t width = 1;
+};
+
+enum class ValueForm { kBits, kReal, kString, kOther };
+
+// The form of a change and, for kBits, its bits appended to `bits`. A
+// scalar strength byte (logic + 4 x strength1 + 32 x strength2) gives its
+// logic value; per-bit codes above 3 of a one-byte-per-bit vector likewise.
+ValueForm ValueBits(const traxrChange &change, const VarShape &shape, std::string *bits);
+
+// Appends the shortest text of a double that reads back to the same value.
+void AppendReal(double value, std::string *out);
+
+// The value as `trax dump` shows it: bits, a number, a quoted string with
+// C escapes, a scalar's strengths after its bit, or the raw bytes in hex.
+void AppendDumpValue(const traxrChange &change, const VarShape &shape, std::string *out);
+
+}  // namespace trax
+
+#endif

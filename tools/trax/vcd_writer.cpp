@@ -1,0 +1,350 @@
+#include "vcd_writer.h"
+
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+#include "values.h"
+
+namespace trax {
+namespace {
+
+constexpr size_t kFlushAt = 1 << 20;
+
+enum class Kind : uint8_t { kNone, kScalar, kVector, kEvent, kReal, kString };
+
+struct VcdVar {
+    Kind kind = Kind::kNone;
+    std::string id;
+    VarShape shape;
+    std::string last;  // the last value line without the identifier (for $dumpon)
+};
+
+class Output {
+  public:
+    explicit Output(std::FILE *out) : out_(out) { buffer_.reserve(kFlushAt + 4096); }
+    std::string &buffer() { return buffer_; }
+    bool MaybeFlush() { return buffer_.size() < kFlushAt || Flush(); }
+    bool Flush() {
+        if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) {
+            return false;
+        }
+        written_ += buffer_.size();
+        buffer_.clear();
+        return true;
+    }
+    uint64_t written() const { return written_ + buffer_.size(); }
+
+  private:
+    std::FILE *out_;
+    std::string buffer_;
+    uint64_t written_ = 0;
+};
+
+// Names in a VCD are single tokens.
+std::string Token(const char *name) {
+    std::string token = name;
+    for (char &c : token) {
+        if (std::isspace(static_cast<unsigned char>(c))) c = '_';
+    }
+    return token.empty() ? "_" : token;
+}
+
+// "1ns", "10 ps", "100us": a VCD time scale; anything else is not.
+bool VcdTimescale(const char *text, std::string *out) {
+    std::string t;
+    for (const char *p = text; *p != '\0'; ++p) {
+        if (*p != ' ') t += *p;
+    }
+    size_t digits = 0;
+    while (digits < t.size() && std::isdigit(static_cast<unsigned char>(t[digits]))) ++digits;
+    const std::string number = t.substr(0, digits);
+    const std::string unit = t.substr(digits);
+    if (number != "1" && number != "10" && number != "100") return false;
+    for (const char *u : {"s", "ms", "us", "ns", "ps", "fs"}) {
+        if (unit == u) {
+            *out = number + unit;
+            return true;
+        }
+    }
+    return false;
+}
+
+void AppendEscaped(const char *text, std::string *out) {
+    static const char kHex[] = "0123456789abcdef";
+    for (const char *p = text; *p != '\0'; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c <= 0x20 || c >= 0x7F || c == '\\') {
+            out->push_back('\\');
+            out->push_back('x');
+            out->push_back(kHex[c >> 4]);
+            out->push_back(kHex[c & 15]);
+        } else {
+            out->push_back(static_cast<char>(c));
+        }
+    }
+}
+
+Kind KindOf(const traxrVar &var) {
+    if (var.bytes_per_bit_code == 3 && var.width == 1) return Kind::kReal;
+    if (var.type_code == 63 || (var.bytes_per_bit_code == 2 && var.width == 1)) return Kind::kString;
+    if (var.type_code == 0) return Kind::kEvent;
+    return var.width == 1 ? Kind::kScalar : Kind::kVector;
+}
+
+class VcdExport {
+  public:
+    VcdExport(const Database &db, std::FILE *out) : db_(db), out_(out) {}
+
+    bool Run(VcdStats *stats, std::string *error);
+
+  private:
+    void Header();
+    void Definitions();
+    void Definition(uint32_t var_index);
+    // Appends a value line for the change; false when it has no VCD form.
+    bool AppendValue(VcdVar &var, const traxrChange &change);
+    void DumpOff();
+    void DumpOn();
+
+    const Database &db_;
+    Output out_;
+    std::vector<VcdVar> vars_;  // by idcode
+    bool keep_last_ = false;
+    std::string bits_;
+};
+
+void VcdExport::Header() {
+    const traxrHeader &h = db_.header();
+    std::string &b = out_.buffer();
+    b += "$date\n\t";
+    b += h.simulation_date;
+    b += "\n$end\n$version\n\t";
+    b += h.simulator_version;
+    b += " (trax from a database of version ";
+    b += traxr_Version(db_.reader());
+    b += ")\n$end\n";
+    std::string timescale;
+    if (!VcdTimescale(h.scale_unit, &timescale)) {
+        PrintError(db_.path() + ": warning: scale unit \"" + h.scale_unit +
+                   "\" is not a VCD time scale; 1ns is written instead");
+        timescale = "1ns";
+    }
+    b += "$timescale\n\t" + timescale + "\n$end\n";
+}
+
+void VcdExport::Definition(uint32_t index) {
+    traxrVar var{};
+    traxr_GetVar(db_.reader(), index, &var);
+    if (var.idcode >= vars_.size() || var.idcode == 0) return;
+    VcdVar &v = vars_[var.idcode];
+    if (!var.is_alias) {
+        v.kind = KindOf(var);
+        v.id = VcdIdentifier(var.idcode);
+        v.shape = VarShape{var.bytes_per_bit_code, var.width};
+    }
+    const Kind kind = KindOf(var);
+    std::string &b = out_.buffer();
+    b += "$var ";
+    switch (kind) {
+        case Kind::kReal:
+            b += "real 64";
+            break;
+        case Kind::kString:
+            b += "string 1";
+            break;
+        default: {
+            const std::string type = VarTypeName(var.type_code);
+            b += type.rfind("type", 0) == 0 ? "wire" : type;
+            b += ' ';
+            b += std::to_string(var.width);
+            break;
+        }
+    }
+    b += ' ';
+    b += VcdIdentifier(var.idcode);
+    b += ' ';
+    b += Token(var.name);
+    if (kind == Kind::kScalar || kind == Kind::kVector) {
+        if (var.width > 1) {
+            b += " [" + std::to_string(var.left) + ":" + std::to_string(var.right) + "]";
+        } else if (var.left != 0) {
+            b += " [" + std::to_string(var.left) + "]";
+        }
+    }
+    b += " $end\n";
+}
+
+void VcdExport::Definitions() {
+    traxrReader *reader = db_.reader();
+    vars_.assign(traxr_ChainTableSize(reader), VcdVar());
+    std::vector<uint32_t> open;  // depth of each open scope
+    const uint32_t scopes = traxr_ScopeCount(reader);
+    std::string &b = out_.buffer();
+    for (uint32_t i = 0; i < scopes; ++i) {
+        traxrScope scope{};
+        traxr_GetScope(reader, i, &scope);
+        // Close the scopes this one is not inside (all of them for a top
+        // scope, also at the start of a new tree).
+        while (!open.empty() && open.back() >= scope.depth) {
+            b += "$upscope $end\n";
+            open.pop_back();
+        }
+        const char *type = ScopeTypeName(scope.type);
+        b += "$scope ";
+        b += type != nullptr ? type : "module";
+        b += ' ';
+        b += Token(scope.name);
+        b += " $end\n";
+        open.push_back(scope.depth);
+        for (uint32_t v = 0; v < scope.var_count; ++v) Definition(scope.first_var + v);
+    }
+    while (!open.empty()) {
+        b += "$upscope $end\n";
+        open.pop_back();
+    }
+    b += "$enddefinitions $end\n";
+}
+
+bool VcdExport::AppendValue(VcdVar &var, const traxrChange &change) {
+    std::string &b = out_.buffer();
+    const size_t start = b.size();
+    switch (change.kind) {
+        case TRAXR_VALUE_REAL:
+            b += 'r';
+            AppendReal(change.real, &b);
+            b += ' ';
+            break;
+        case TRAXR_VALUE_STRING:
+            b += 's';
+            AppendEscaped(change.text != nullptr ? change.text : "", &b);
+            b += ' ';
+            break;
+        default:
+            bits_.clear();
+            if (ValueBits(change, var.shape, &bits_) != ValueForm::kBits || bits_.empty()) {
+                return false;
+            }
+            if (var.kind == Kind::kVector || bits_.size() > 1) {
+                b += 'b';
+                b += bits_;
+                b += ' ';
+            } else {
+                b += bits_[0];
+            }
+            break;
+    }
+    if (keep_last_) var.last.assign(b, start, std::string::npos);
+    b += var.id;
+    b += '\n';
+    return true;
+}
+
+void VcdExport::DumpOff() {
+    std::string &b = out_.buffer();
+    b += "$dumpoff\n";
+    for (const VcdVar &v : vars_) {
+        if (v.kind == Kind::kScalar) {
+            b += 'x';
+            b += v.id;
+            b += '\n';
+        } else if (v.kind == Kind::kVector) {
+            b += "bx ";
+            b += v.id;
+            b += '\n';
+        }
+    }
+    b += "$end\n";
+}
+
+void VcdExport::DumpOn() {
+    std::string &b = out_.buffer();
+    b += "$dumpon\n";
+    for (const VcdVar &v : vars_) {
+        if (!v.last.empty() && v.kind != Kind::kEvent) {
+            b += v.last;
+            b += v.id;
+            b += '\n';
+        }
+    }
+    b += "$end\n";
+}
+
+bool VcdExport::Run(VcdStats *stats, std::string *error) {
+    traxrReader *reader = db_.reader();
+    Header();
+    Definitions();
+    uint64_t marker = 0;
+    uint8_t flags = 0;
+    keep_last_ = traxr_GetChainTableEntry(reader, 0, &marker, &flags) == TRAXR_OK && marker != 0;
+
+    traxrWalk *walk = nullptr;
+    if (traxr_OpenWalk(reader, nullptr, 0, 0, UINT64_MAX, &walk) != TRAXR_OK) {
+        *error = db_.path() + ": " + traxr_LastMessage(reader);
+        return false;
+    }
+    bool have_time = false;
+    uint64_t time = 0;
+    traxrStatus status;
+    bool written = true;
+    for (;;) {
+        uint32_t idcode;
+        traxrChange change;
+        status = traxr_WalkNext(walk, &idcode, &change);
+        if (status != TRAXR_OK) break;
+        std::string &b = out_.buffer();
+        if (!have_time || change.time != time) {
+            have_time = true;
+            time = change.time;
+            b += '#';
+            b += std::to_string(time);
+            b += '\n';
+        }
+        if (idcode == 0) {
+            if (change.raw_length == 1 && change.raw[0] == 1) {
+                DumpOff();
+            } else {
+                DumpOn();
+            }
+        } else if (idcode < vars_.size() && vars_[idcode].kind != Kind::kNone &&
+                   AppendValue(vars_[idcode], change)) {
+            ++stats->changes;
+        } else {
+            ++stats->left_out;
+        }
+        if (!out_.MaybeFlush()) {
+            written = false;
+            break;
+        }
+    }
+    traxr_CloseWalk(walk);
+    if (written) written = out_.Flush();
+    stats->bytes = out_.written();
+    if (!written) {
+        *error = "writing the VCD failed";
+        return false;
+    }
+    if (status != TRAXR_END) {
+        *error = db_.path() + ": " + traxr_LastMessage(reader);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string VcdIdentifier(uint32_t idcode) {
+    std::string id;
+    do {
+        id += static_cast<char>('!' + idcode % 94);
+        idcode /= 94;
+    } while (idcode != 0);
+    return id;
+}
+
+bool WriteVcd(const Database &db, std::FILE *out, VcdStats *stats, std::string *error) {
+    *stats = VcdStats();
+    return VcdExport(db, out).Run(stats, error);
+}
+
+}  // namespace trax

@@ -1,0 +1,42 @@
+// Writes a database as an IEEE 1364 value change dump that GTKWave opens.
+//
+// Mapping:
+//   - $timescale: the header's scale unit ("1ns", "10ps", ...);
+//   - scopes with their types (module, task, function, begin, fork);
+//   - variables with their VCD var types and widths, vectors with their
+//     range; reals (bytes-per-bit code 3, width 1) as `real 64` with `r`
+//     values; aliases share the identifier of the variable they name;
+//   - string variables as `string 1` with `s` values: the text, with
+//     whitespace, backslash and other unprintable bytes written as \xHH;
+//   - a scalar strength byte as its logic value;
+//   - the dump-off marker as a `$dumpoff` section (every logic variable x)
+//     and a `$dumpon` section (every variable's last value).
+// The changes are streamed from the reader's time-ordered walk: memory does
+// not grow with the file.
+#ifndef TAVRI_TOOLS_TRAX_VCD_WRITER_H
+#define TAVRI_TOOLS_TRAX_VCD_WRITER_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "database.h"
+
+namespace trax {
+
+struct VcdStats {
+    uint64_t changes = 0;   // value change lines written
+    uint64_t bytes = 0;     // bytes of VCD written
+    uint64_t left_out = 0;  // changes in forms a VCD cannot hold
+};
+
+// False with *error set (one line) when the file cannot be read to its end
+// or the output cannot be written.
+bool WriteVcd(const Database &db, std::FILE *out, VcdStats *stats, std::string *error);
+
+// The VCD identifier of an idcode: base 94 over the printable characters.
+std::string VcdIdentifier(uint32_t idcode);
+
+}  // namespace trax
+
+#endif
