@@ -6,8 +6,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pli/dump_file.h"
@@ -20,6 +24,64 @@
 #include "writer/object_lifecycle.h"
 
 namespace tavri::test {
+
+// Sets (or, with null, removes) an environment variable for the life of the
+// object and puts the old state back afterwards.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char *name, const char *value) : name_(name) {
+        if (const char *old = std::getenv(name)) {
+            old_ = old;
+        }
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (old_.has_value()) {
+            setenv(name_.c_str(), old_->c_str(), 1);
+        } else {
+            unsetenv(name_.c_str());
+        }
+    }
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+  private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+// Runs in another working directory for the life of the object.
+class ScopedWorkingDirectory {
+  public:
+    explicit ScopedWorkingDirectory(const std::filesystem::path &directory)
+        : old_(std::filesystem::current_path()) {
+        std::filesystem::current_path(directory);
+    }
+    ~ScopedWorkingDirectory() { std::filesystem::current_path(old_); }
+    ScopedWorkingDirectory(const ScopedWorkingDirectory &) = delete;
+    ScopedWorkingDirectory &operator=(const ScopedWorkingDirectory &) = delete;
+
+  private:
+    std::filesystem::path old_;
+};
+
+// One change with the value bytes as stored (strength bytes keep their
+// strength bits; the logic helpers of Reading mask them away).
+struct RawSeen {
+    uint64_t time = 0;
+    std::vector<uint8_t> bytes;
+    bool operator==(const RawSeen &other) const = default;
+};
+
+inline std::ostream &operator<<(std::ostream &out, const RawSeen &seen) {
+    out << "{" << seen.time << ":";
+    for (uint8_t byte : seen.bytes) out << " " << static_cast<int>(byte);
+    return out << "}";
+}
 
 class FrontEndTest : public ::testing::Test {
   protected:
@@ -66,6 +128,78 @@ class FrontEndTest : public ::testing::Test {
         return {};
     }
 
+    // The idcode of the variable whose full name is `path` (0 when none).
+    static uint32_t IdcodeOf(Reading &file, const std::string &path) {
+        for (uint32_t id = 1; id <= traxr_MaxIdcode(file.reader); ++id) {
+            for (const std::string &name : file.Names(id)) {
+                if (name == path) {
+                    return id;
+                }
+            }
+        }
+        return 0;
+    }
+
+    // The variable record named `path`, or none.
+    static std::optional<traxrVar> VarOf(Reading &file, const std::string &path) {
+        for (uint32_t index = 0; index < traxr_VarCount(file.reader); ++index) {
+            traxrVar var{};
+            if (traxr_GetVar(file.reader, index, &var) != TRAXR_OK) {
+                continue;
+            }
+            std::string full = var.name;
+            for (uint32_t scope = var.scope; scope != TRAXR_NONE;) {
+                traxrScope record{};
+                traxr_GetScope(file.reader, scope, &record);
+                full = std::string(record.name) + "." + full;
+                scope = record.parent;
+            }
+            if (full == path) {
+                return var;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Every scope of the file as a dotted path, in file order.
+    static std::vector<std::string> AllScopes(Reading &file) {
+        std::vector<std::string> scopes;
+        for (uint32_t index = 0; index < traxr_ScopeCount(file.reader); ++index) {
+            std::string path;
+            for (uint32_t at = index; at != TRAXR_NONE;) {
+                traxrScope record{};
+                traxr_GetScope(file.reader, at, &record);
+                path = path.empty() ? std::string(record.name) : std::string(record.name) + "." + path;
+                at = record.parent;
+            }
+            scopes.push_back(path);
+        }
+        return scopes;
+    }
+
+    // The changes of `path` with their value bytes as stored.
+    static std::vector<RawSeen> RawChangesOf(Reading &file, const std::string &path) {
+        std::vector<RawSeen> out;
+        const uint32_t id = IdcodeOf(file, path);
+        if (id == 0) {
+            ADD_FAILURE() << "no variable " << path;
+            return out;
+        }
+        traxrChangeList *list = nullptr;
+        if (traxr_ReadChanges(file.reader, id, &list) != TRAXR_OK) {
+            ADD_FAILURE() << traxr_LastMessage(file.reader);
+            return out;
+        }
+        for (uint32_t i = 0; i < traxr_ChangeCount(list); ++i) {
+            traxrChange change{};
+            if (traxr_GetChange(list, i, &change) == TRAXR_OK) {
+                out.push_back({change.time, std::vector<uint8_t>(change.raw, change.raw + change.raw_length)});
+            }
+        }
+        traxr_FreeChangeList(list);
+        return out;
+    }
+
     // Every variable name of the file, in idcode order.
     static std::vector<std::string> AllNames(Reading &file) {
         std::vector<std::string> names;
@@ -75,6 +209,19 @@ class FrontEndTest : public ::testing::Test {
             }
         }
         return names;
+    }
+
+    // The transcript holds `text` (a whole line or a part of one).
+    bool Printed(const std::string &text) const { return sim_.TranscriptText().find(text) != std::string::npos; }
+
+    // How many times `text` occurs in the transcript.
+    int CountPrinted(const std::string &text) const {
+        const std::string all = sim_.TranscriptText();
+        int count = 0;
+        for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + text.size())) {
+            ++count;
+        }
+        return count;
     }
 
     ModelSim sim_;
