@@ -34,6 +34,9 @@ bool ChooseCallback(handle object, p_vc_consumer *callback, int *flags) {
 }
 
 void Link(VclEntry &entry) {
+    if (entry.callback == nullptr) {
+        return;  // parameters: values come from the file's value dumps only
+    }
     sim::g_sim.acc_vcl_add(entry.record->handle, entry.callback, reinterpret_cast<char *>(&entry), entry.flags);
     entry.hooked = true;
 }
@@ -44,7 +47,7 @@ void AddHook(txwVarMapRec *record, DumpFileRecord *file) {
     p_vc_consumer callback = nullptr;
     int flags = 0;
     if (!ChooseCallback(record->handle, &callback, &flags)) {
-        return;
+        callback = nullptr;  // an entry without a link: its value is dumped, it never changes
     }
     VclEntry &entry = g_dumper.hooks.emplace_back();
     entry.record = record;
