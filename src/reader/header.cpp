@@ -15,19 +15,19 @@ void CopyText(const uint8_t *bytes, size_t width, char *out) {
 Status ParseHeader(const uint8_t *bytes, uint64_t available, uint64_t file_size,
                    traxrHeader *header, ByteOrder *order) {
     if (available < 12) {
-        return Fail(TRAXR_ERR_NOT_TRAX, "%llu bytes are too few for a database file",
+        return Fail(TRAXR_ERR_NOT_TRAX, "not a database file: %llu bytes are too few",
                     static_cast<unsigned long long>(available));
     }
     uint32_t word;
     std::memcpy(&word, bytes + 8, sizeof word);
     const std::optional<ByteOrder> found = ByteOrderFromWord(word);
     if (!found) {
-        return Fail(TRAXR_ERR_NOT_TRAX, "unknown byte order word 0x%08x", word);
+        return Fail(TRAXR_ERR_NOT_TRAX, "not a database file: unknown byte-order word 0x%08x", word);
     }
     const FieldOrder f(*found);
     const uint32_t magic = f.U32(bytes + 4);
     if (magic != kMagicPointer4 && magic != kMagicPointer8) {
-        return Fail(TRAXR_ERR_NOT_TRAX, "magic number 0x%08x is not a database's", magic);
+        return Fail(TRAXR_ERR_NOT_TRAX, "not a database file: magic number 0x%08x", magic);
     }
     if (available < kHeaderSize || file_size < kDataStart) {
         return Fail(TRAXR_ERR_TRUNCATED,
