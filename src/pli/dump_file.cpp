@@ -86,6 +86,7 @@ void SetUpFile(txwObject *writer, const std::string &name) {
     record.writer = writer;
     record.name = name;
     record.last_time_low = 0xFFFFFFFFu;
+    record.last_time_high = 0xFFFFFFFFu;
     state.files.push_front(std::move(record));
     DumpFileRecord &current = state.files.front();
     state.current_writer = writer;
@@ -184,6 +185,7 @@ void MakeCurrent(DumpFileRecord &record) {
     }
     g_dumper.current_writer = record.writer;
     g_dumper.current_time_low = record.last_time_low;
+    g_dumper.current_time_high = record.last_time_high;
 }
 
 void WriteTimeTag(DumpFileRecord &record) {
@@ -192,7 +194,8 @@ void WriteTimeTag(DumpFileRecord &record) {
     }
     int high = 0;
     const auto low = static_cast<uint32_t>(sim::g_sim.tf_getlongsimtime(&high));
-    if (low != record.last_time_low) {
+    // Both words count: times 2^32 apart share their low word.
+    if (low != record.last_time_low || static_cast<uint32_t>(high) != record.last_time_high) {
         g_dumper.current_time_low = low;
         g_dumper.current_time_high = static_cast<uint32_t>(high);
         g_txw.CreateXCoor(record.writer, static_cast<uint32_t>(high), low);
@@ -201,6 +204,7 @@ void WriteTimeTag(DumpFileRecord &record) {
         }
     }
     record.last_time_low = low;
+    record.last_time_high = static_cast<uint32_t>(high);
 }
 
 std::optional<std::string> NumberedName(const std::string &name) {

@@ -36,7 +36,8 @@ struct RecordedScope {
 // One open dump file.
 struct DumpFileRecord {
     txwObject *writer = nullptr;
-    uint32_t last_time_low = 0;  // low word of the last time tag written here
+    uint32_t last_time_low = 0;   // the time of the last time tag written here
+    uint32_t last_time_high = 0;
     std::string name;            // the name the file was created with
     uint32_t temporary = 0;      // 1 after the 2 GB switch made this a temporary file
     PendingVectors pending;

@@ -48,7 +48,7 @@ void OnInteractive() {
     int high = 0;
     const auto low = static_cast<uint32_t>(sim::g_sim.tf_getlongsimtime(&high));
     for (DumpFileRecord &file : state.files) {
-        if (file.last_time_low != low) {
+        if (file.last_time_low != low || file.last_time_high != static_cast<uint32_t>(high)) {
             SetCurrent(file);
             WriteTimeTag(file);
         }

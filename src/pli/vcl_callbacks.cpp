@@ -24,9 +24,10 @@ bool Prologue(VclEntry &entry, p_vc_record record) {
     DumpFileRecord &file = *entry.file;
     state.current_writer = file.writer;
     state.current_time_low = file.last_time_low;
+    state.current_time_high = file.last_time_high;
     const auto low = static_cast<uint32_t>(record->vc_lowtime);
-    if (low != state.current_time_low) {
-        const auto high = static_cast<uint32_t>(record->vc_hightime);
+    const auto high = static_cast<uint32_t>(record->vc_hightime);
+    if (low != state.current_time_low || high != state.current_time_high) {
         state.current_time_low = low;
         state.current_time_high = high;
         g_txw.CreateXCoor(file.writer, high, low);
@@ -39,6 +40,7 @@ bool Prologue(VclEntry &entry, p_vc_record record) {
 
 void Epilogue(VclEntry &entry, p_vc_record record) {
     entry.file->last_time_low = static_cast<uint32_t>(record->vc_lowtime);
+    entry.file->last_time_high = static_cast<uint32_t>(record->vc_hightime);
     g_dumper.needs_flush = true;
 }
 

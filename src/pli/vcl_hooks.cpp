@@ -119,6 +119,7 @@ void ForgetFileOfHooks(DumpFileRecord *file) {
 void SetCurrent(DumpFileRecord &file) {
     g_dumper.current_writer = file.writer;
     g_dumper.current_time_low = file.last_time_low;
+    g_dumper.current_time_high = file.last_time_high;
 }
 
 }  // namespace tavri::pli

@@ -1,0 +1,122 @@
+// The dumper inside a simulator that offers the IEEE 1364 VPI: every entry of
+// the routine table is implemented with VPI calls. ACC handles are the
+// simulator's own object handles (stable for the life of the simulation);
+// a task instance is the handle of its system task call.
+#ifndef TAVRI_SIM_VPI_VPI_BINDING_H
+#define TAVRI_SIM_VPI_VPI_BINDING_H
+
+#include <vpi_user.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/sim_routines.h"
+
+namespace tavri::vpi {
+
+// One call site of a registered task: what its routines need while they run.
+struct TaskInstance {
+    vpiHandle call = nullptr;          // the system task call
+    p_tfcell row = nullptr;
+    std::vector<vpiHandle> args;       // its arguments, in order
+    std::vector<std::string> strings;  // copies of argument texts handed out
+    bool check_failed = false;
+    bool rosync_requested = false;
+    bool synch_requested = false;
+};
+
+// The instance whose routine runs now, or null.
+TaskInstance *Current();
+
+// Runs `routine` of an instance's row with that instance as the calling
+// context.
+int RunRoutine(TaskInstance *instance, p_tffn routine, int reason);
+
+// The instance of a call handle (created on first sight), and of the opaque
+// pointer tf_getinstance handed out.
+TaskInstance *InstanceOf(vpiHandle call, p_tfcell row);
+TaskInstance *InstanceFromPointer(char *instance);
+
+// Every instance whose row has a misctf, in the order they were first seen.
+const std::vector<TaskInstance *> &Instances();
+
+// Text handed out by an ACC routine: kept in a small ring, valid through
+// the next seven such calls.
+char *AccString(const char *text);
+
+// The routine table over VPI.
+sim::Routines Routines();
+
+// Registers a task row with the simulator (mti_RegisterUserTF).
+void RegisterRow(p_tfcell row);
+
+// Registers the end-of-simulation callback that delivers reason_finish.
+void RegisterSimulationCallbacks();
+
+// Routine implementations by concern.
+// Tasks and scheduling.
+int TfSetDelay(int delay);
+int TfSetLongDelay(int low, int high);
+int TfISetLongDelay(int low, int high, char *instance);
+int TfRosynchronize();
+int TfIRosynchronize(char *instance);
+int TfSynchronize();
+int TfISynchronize(char *instance);
+char *TfGetInstance();
+char *TfMipname();
+int TfGetTimeUnit();
+int TfGetLongSimTime(int *high);
+
+// Task arguments.
+int TfNump();
+int TfTypep(int n);
+p_tfexprinfo TfExprinfo(int n, p_tfexprinfo info);
+p_tfnodeinfo TfNodeinfo(int n, p_tfnodeinfo info);
+char *TfGetCStringP(int n);
+handle AccHandleTfarg(int n);
+int AccFetchTfargInt(int n);
+char *AccFetchTfargStr(int n);
+
+// Objects.
+int AccFetchType(handle object);
+int AccFetchFulltype(handle object);
+char *AccFetchTypeStr(int type);
+int AccObjectOfType(handle object, int type);
+char *AccFetchName(handle object);
+char *AccFetchFullname(handle object);
+char *AccFetchDefname(handle object);
+int AccFetchDirection(handle object);
+int AccFetchRange(handle object, int *msb, int *lsb);
+int AccFetchSize(handle object);
+int AccCompareHandles(handle a, handle b);
+handle AccHandleByName(const char *name, handle scope);
+handle AccHandleObject(const char *name);
+handle AccHandleParent(handle object);
+handle AccHandleScope(handle object);
+handle AccHandleSimulatedNet(handle net);
+handle AccHandleHiconn(handle port);
+handle AccNext(int *types, handle scope, handle previous);
+handle AccNextBit(handle vector, handle previous);
+handle AccNextPort(handle module, handle previous);
+handle AccNextScope(handle scope, handle previous);
+handle AccNextTopmod(handle previous);
+
+// Values and links.
+char *AccFetchValue(handle object, const char *format, p_acc_value value);
+void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags);
+void AccVclDelete(handle object, p_vc_consumer consumer, char *user_data, int flags);
+
+// Host.
+void IoPrintf(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void TfError(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void TfWarning(const char *format, ...) __attribute__((format(printf, 1, 2)));
+char *McScanPlusargs(const char *prefix);
+char *AccProductVersion();
+int AccInitialize();
+int ResolutionLimit();
+void PrintMessage(const char *text);
+void AddTclCommand(const char *name, sim::TclCommandProc handler, void *client_data, sim::TclDeleteProc on_delete);
+
+}  // namespace tavri::vpi
+
+#endif

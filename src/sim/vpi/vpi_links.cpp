@@ -1,0 +1,176 @@
+// Value-change links over the simulator's value-change callbacks. A link
+// asks the simulator for exactly what its record carries: the scalar value
+// (or strengths) of a scalar, the real of a real, nothing for vectors and
+// the like, whose values the dumper reads once at the end of the time step.
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "sim/vpi/vpi_binding.h"
+
+namespace tavri::vpi {
+namespace {
+
+vpiHandle Vpi(handle object) { return static_cast<vpiHandle>(object); }
+
+struct Link {
+    vpiHandle object = nullptr;
+    p_vc_consumer consumer = nullptr;
+    char *user_data = nullptr;
+    int flags = 0;
+    int reason = 0;        // the value-change reason its records carry
+    int value_format = 0;  // what the simulator delivers with the callback
+    vpiHandle callback = nullptr;
+    s_vpi_time time{};
+    s_vpi_value value{};
+};
+
+// Links by their user data (a hook entry per link in the dumper).
+std::unordered_map<char *, std::vector<std::unique_ptr<Link>>> &Links() {
+    static std::unordered_map<char *, std::vector<std::unique_ptr<Link>>> links;
+    return links;
+}
+
+constexpr uint8_t kLogic[4] = {vcl0, vcl1, vclZ, vclX};
+
+uint8_t VclLogic(int vpi_scalar) {
+    return vpi_scalar >= 0 && vpi_scalar < 4 ? kLogic[vpi_scalar] : static_cast<uint8_t>(vclX);
+}
+
+// The strength level (0 high impedance .. 7 supply) of a VPI strength mask.
+unsigned char Level(int mask) {
+    if (mask & vpiSupplyDrive) return vclSupply;
+    if (mask & vpiStrongDrive) return vclStrong;
+    if (mask & vpiPullDrive) return vclPull;
+    if (mask & vpiLargeCharge) return vclLarge;
+    if (mask & vpiWeakDrive) return vclWeak;
+    if (mask & vpiMediumCharge) return vclMedium;
+    if (mask & vpiSmallCharge) return vclSmall;
+    return vclHighZ;
+}
+
+PLI_INT32 ValueChanged(p_cb_data data) {
+    const Link &link = *reinterpret_cast<const Link *>(data->user_data);
+    s_vc_record record{};
+    record.vc_reason = link.reason;
+    record.vc_hightime = data->time != nullptr ? static_cast<int>(data->time->high) : 0;
+    record.vc_lowtime = data->time != nullptr ? static_cast<int>(data->time->low) : 0;
+    record.user_data = link.user_data;
+    switch (link.reason) {
+        case logic_value_change:
+        case sregister_value_change:
+            record.out_value.logic_value = VclLogic(data->value != nullptr ? data->value->value.scalar : vpiX);
+            break;
+        case strength_value_change:
+            if (data->value != nullptr && data->value->value.strength != nullptr) {
+                const s_vpi_strengthval &strength = *data->value->value.strength;
+                record.out_value.strengths_s.logic_value = VclLogic(strength.logic);
+                record.out_value.strengths_s.strength1 = Level(strength.s0);
+                record.out_value.strengths_s.strength2 = Level(strength.s1);
+            }
+            break;
+        case real_value_change:
+            record.out_value.real_value = data->value != nullptr ? data->value->value.real : 0.0;
+            break;
+        default:
+            record.out_value.vector_handle = link.object;
+            break;
+    }
+    link.consumer(&record);
+    return 0;
+}
+
+// The reason and the value format of a link on `object`; false for objects
+// whose changes cannot be followed.
+bool Describe(vpiHandle object, int flags, int *reason, int *value_format) {
+    const int type = vpi_get(vpiType, object);
+    const int size = vpi_get(vpiSize, object);
+    *value_format = vpiSuppressVal;
+    switch (type) {
+        case vpiNet:
+        case vpiNetBit:
+            if (size == 1) {
+                *reason = flags == vcl_verilog_strength ? strength_value_change : logic_value_change;
+                *value_format = flags == vcl_verilog_strength ? vpiStrengthVal : vpiScalarVal;
+            } else {
+                *reason = vector_value_change;
+            }
+            return true;
+        case vpiReg:
+        case vpiRegBit:
+            if (size == 1) {
+                *reason = sregister_value_change;
+                *value_format = vpiScalarVal;
+            } else {
+                *reason = vregister_value_change;
+            }
+            return true;
+        case vpiIntegerVar:
+            *reason = integer_value_change;
+            return true;
+        case vpiTimeVar:
+            *reason = time_value_change;
+            return true;
+        case vpiRealVar:
+            *reason = real_value_change;
+            *value_format = vpiRealVal;
+            return true;
+        case vpiNamedEvent:
+            *reason = event_value_change;
+            return true;
+        default:
+            // Memories, net arrays, strings and the rest: the simulator
+            // cannot follow them with value-change callbacks.
+            return false;
+    }
+}
+
+}  // namespace
+
+void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags) {
+    if (object == nullptr || consumer == nullptr) {
+        return;
+    }
+    auto link = std::make_unique<Link>();
+    link->object = Vpi(object);
+    link->consumer = consumer;
+    link->user_data = user_data;
+    link->flags = flags;
+    if (!Describe(link->object, flags, &link->reason, &link->value_format)) {
+        return;
+    }
+    link->time.type = vpiSimTime;
+    link->value.format = link->value_format;
+    s_cb_data data{};
+    data.reason = cbValueChange;
+    data.cb_rtn = ValueChanged;
+    data.obj = link->object;
+    data.time = &link->time;
+    data.value = &link->value;
+    data.user_data = reinterpret_cast<PLI_BYTE8 *>(link.get());
+    link->callback = vpi_register_cb(&data);
+    if (link->callback != nullptr) {
+        Links()[user_data].push_back(std::move(link));
+    }
+}
+
+void AccVclDelete(handle object, p_vc_consumer consumer, char *user_data, int flags) {
+    auto found = Links().find(user_data);
+    if (found == Links().end()) {
+        return;
+    }
+    auto &list = found->second;
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        Link &link = **it;
+        if (link.object == Vpi(object) && link.consumer == consumer && link.flags == flags) {
+            vpi_remove_cb(link.callback);
+            list.erase(it);
+            break;
+        }
+    }
+    if (list.empty()) {
+        Links().erase(found);
+    }
+}
+
+}  // namespace tavri::vpi

@@ -1,0 +1,194 @@
+#include "vcd_compare.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unordered_map>
+
+namespace tavri::e2e {
+namespace {
+
+std::string StripRange(std::string name) {
+    while (!name.empty() && name.back() == ']') {
+        const size_t open = name.rfind('[');
+        if (open == std::string::npos) {
+            break;
+        }
+        name.resize(open);
+    }
+    return name;
+}
+
+std::string Lower(std::string text) {
+    for (char &c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// Extends a VCD vector value to the full width as VCD defines it.
+std::string Extend(std::string bits, int width) {
+    bits = Lower(bits);
+    if (static_cast<int>(bits.size()) >= width) {
+        return bits.substr(bits.size() - static_cast<size_t>(width));
+    }
+    const char fill = (!bits.empty() && (bits[0] == 'x' || bits[0] == 'z')) ? bits[0] : '0';
+    return std::string(static_cast<size_t>(width) - bits.size(), fill) + bits;
+}
+
+// While dumping is off the simulator writes reals as NaN and Tavri as 0.0:
+// both mean "no value recorded".
+bool RealsEqual(const std::string &a, const std::string &b) {
+    if (Lower(b) == "nan" && std::strtod(a.c_str(), nullptr) == 0.0) {
+        return true;
+    }
+    const double x = std::strtod(a.c_str(), nullptr);
+    const double y = std::strtod(b.c_str(), nullptr);
+    return x == y || std::fabs(x - y) <= 1e-9 * std::max(std::fabs(x), std::fabs(y));
+}
+
+}  // namespace
+
+VcdFile ReadVcd(const std::string &path) {
+    VcdFile file;
+    std::ifstream in(path);
+    if (!in) {
+        file.error = "cannot open " + path;
+        return file;
+    }
+    std::unordered_map<std::string, std::vector<std::string>> by_id;
+    std::vector<std::string> scopes;
+    uint64_t time = 0;
+    std::string token;
+    auto skip_to_end = [&]() {
+        while (in >> token && token != "$end") {
+        }
+    };
+    auto assign = [&](const std::string &id, const std::string &value, bool vector) {
+        auto found = by_id.find(id);
+        if (found == by_id.end()) {
+            return;
+        }
+        for (const std::string &signal_path : found->second) {
+            VcdSignal &signal = file.signals[signal_path];
+            signal.values[time] = vector ? Extend(value, signal.width) : Lower(value);
+        }
+    };
+    while (in >> token) {
+        if (token == "$scope") {
+            std::string kind;
+            std::string name;
+            in >> kind >> name;
+            scopes.push_back(name);
+            skip_to_end();
+        } else if (token == "$upscope") {
+            if (!scopes.empty()) {
+                scopes.pop_back();
+            }
+            skip_to_end();
+        } else if (token == "$var") {
+            std::string type;
+            int width = 1;
+            std::string id;
+            std::string name;
+            in >> type >> width >> id >> name;
+            skip_to_end();
+            std::string signal_path;
+            for (const std::string &scope : scopes) {
+                signal_path += scope + ".";
+            }
+            signal_path += StripRange(name);
+            VcdSignal &signal = file.signals[signal_path];
+            signal.type = type;
+            signal.width = width;
+            by_id[id].push_back(signal_path);
+        } else if (token == "$timescale") {
+            std::string part;
+            while (in >> part && part != "$end") {
+                file.timescale += part;
+            }
+        } else if (token == "$dumpvars" || token == "$dumpoff" || token == "$dumpon" || token == "$dumpall" ||
+                   token == "$end") {
+            continue;
+        } else if (token[0] == '$') {
+            skip_to_end();
+        } else if (token[0] == '#') {
+            time = std::strtoull(token.c_str() + 1, nullptr, 10);
+        } else if (token[0] == 'b' || token[0] == 'B') {
+            std::string id;
+            in >> id;
+            assign(id, token.substr(1), true);
+        } else if (token[0] == 'r' || token[0] == 'R' || token[0] == 's' || token[0] == 'S') {
+            std::string id;
+            in >> id;
+            assign(id, token.substr(1), false);
+        } else if (std::string("01xzXZ").find(token[0]) != std::string::npos) {
+            assign(token.substr(1), token.substr(0, 1), true);
+        }
+    }
+    return file;
+}
+
+std::vector<std::string> CompareVcd(const VcdFile &ours, const VcdFile &theirs, size_t limit,
+                                    const std::set<std::string> &ignore) {
+    std::vector<std::string> differences;
+    auto report = [&](const std::string &line) {
+        if (differences.size() < limit) {
+            differences.push_back(line);
+        }
+    };
+    for (const auto &[path, signal] : theirs.signals) {
+        if (ignore.count(path) == 0 && ours.signals.count(path) == 0) {
+            report(path + ": missing in ours");
+        }
+    }
+    for (const auto &[path, signal] : ours.signals) {
+        if (ignore.count(path) != 0) {
+            continue;
+        }
+        auto other = theirs.signals.find(path);
+        if (other == theirs.signals.end()) {
+            report(path + ": missing in theirs");
+            continue;
+        }
+        const VcdSignal &reference = other->second;
+        if (reference.type == "event") {
+            // Events have no value between occurrences: compare when they occur.
+            std::set<uint64_t> a;
+            std::set<uint64_t> b;
+            for (const auto &[t, v] : signal.values) {
+                if (t != 0 && v == "1") a.insert(t);
+            }
+            for (const auto &[t, v] : reference.values) {
+                if (t != 0 && v == "1") b.insert(t);
+            }
+            if (a != b) {
+                report(path + ": event occurrences differ");
+            }
+            continue;
+        }
+        std::set<uint64_t> times;
+        for (const auto &[t, v] : signal.values) times.insert(t);
+        for (const auto &[t, v] : reference.values) times.insert(t);
+        std::string mine = "?";
+        std::string reference_value = "?";
+        const bool real = reference.type == "real" || signal.type == "real";
+        for (uint64_t t : times) {
+            if (auto found = signal.values.find(t); found != signal.values.end()) mine = found->second;
+            if (auto found = reference.values.find(t); found != reference.values.end()) reference_value = found->second;
+            const bool equal = real ? RealsEqual(mine, reference_value) : mine == reference_value;
+            if (!equal) {
+                std::ostringstream line;
+                line << path << " @" << t << ": ours " << mine << " vs theirs " << reference_value;
+                report(line.str());
+                break;
+            }
+        }
+    }
+    return differences;
+}
+
+}  // namespace tavri::e2e
