@@ -6,5 +6,19 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
-echo "The Icarus Verilog demo arrives with the VPI binding (build/tavri.vpi);"
-echo "until then this command only builds the native library build/libtavri.so."
+mkdir -p build/demo
+cd build/demo
+iverilog -o traffic.vvp ../../examples/demo/traffic.v
+vvp -M .. -m tavri traffic.vvp
+echo
+echo "== trax info demo.trax (first lines)"
+../trax info demo.trax | head -n 24
+echo
+echo "== trax tree demo.trax"
+../trax tree demo.trax
+echo
+echo "== trax dump demo.trax (first 25 value changes)"
+../trax dump demo.trax | head -n 25
+../trax vcd demo.trax -o demo.vcd
+echo
+echo "Wrote build/demo/demo.trax and build/demo/demo.vcd (open it with: gtkwave build/demo/demo.vcd)"

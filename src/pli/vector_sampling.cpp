@@ -26,11 +26,12 @@ void ToBytes(const s_acc_vecval *words, uint32_t width, uint8_t *bytes) {
 }  // namespace
 
 void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record) {
-    const int size = sim::g_sim.acc_fetch_size(record->handle);
-    if (size < 1) {
+    // The variable's width was the object's size when it was created; asking
+    // the simulator again for every sample would cost as much as the value.
+    const uint32_t width = record->bit_size;
+    if (width < 1) {
         return;
     }
-    const auto width = static_cast<uint32_t>(size);
     DumperState &state = g_dumper;
     s_acc_vecval pair{0, 0};
     s_acc_vecval *words = &pair;

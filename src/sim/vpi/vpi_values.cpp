@@ -89,6 +89,22 @@ char *AccFetchValue(handle object, const char *format, p_acc_value value) {
         return nullptr;
     }
     vpiHandle item = Vpi(object);
+    // The vector form first: the dumper reads every changed vector this way
+    // at the end of each time step, and the binary text gives the width.
+    if (format[0] == '%' && format[1] == '%' && format[2] == '\0' && value != nullptr &&
+        value->format == accVectorVal) {
+        if (value->value.vector == nullptr) {
+            return nullptr;
+        }
+        s_vpi_value bits{};
+        bits.format = vpiBinStrVal;
+        vpi_get_value(item, &bits);
+        if (bits.value.str == nullptr || bits.value.str[0] == '\0') {
+            return nullptr;
+        }
+        BinaryToVector(bits.value.str, static_cast<int>(std::strlen(bits.value.str)), value->value.vector);
+        return const_cast<char *>("");
+    }
     if (IsValueless(item)) {
         return vpi_get(vpiType, item) == vpiNamedEvent ? AccString("x") : nullptr;
     }
@@ -130,19 +146,6 @@ char *AccFetchValue(handle object, const char *format, p_acc_value value) {
             real.format = vpiRealVal;
             vpi_get_value(item, &real);
             value->value.real = real.value.real;
-            return AccString("");
-        }
-        case accVectorVal: {
-            if (value->value.vector == nullptr) {
-                return nullptr;
-            }
-            s_vpi_value bits{};
-            bits.format = vpiBinStrVal;
-            vpi_get_value(item, &bits);
-            if (bits.value.str == nullptr) {
-                return nullptr;
-            }
-            BinaryToVector(bits.value.str, AccFetchSize(object), value->value.vector);
             return AccString("");
         }
         default:
