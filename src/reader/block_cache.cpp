@@ -72,17 +72,19 @@ Status BlockCache::Get(const BlockLayout &layout, BlockData *out) {
     }
     TAVRI_RETURN_IF_ERROR(file_->Read(layout.offset, layout.stored_length, &stored_));
 
-    auto block = std::make_shared<std::vector<uint8_t>>(kBlockSize);
+    // Decompressed into a buffer kept for every block, then copied to a
+    // block of its own size.
+    if (scratch_.size() != kBlockSize) scratch_.resize(kBlockSize);
     lzo_uint length = kBlockSize;
     const int result =
-        lzo1b_decompress_safe(stored_.data(), stored_.size(), block->data(), &length, nullptr);
+        lzo1b_decompress_safe(stored_.data(), stored_.size(), scratch_.data(), &length, nullptr);
     if (result != LZO_E_OK || length == 0) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "Failed to decompress a block, blk_layout = (%llu, %u) (LZO status %d)",
                     static_cast<unsigned long long>(layout.offset), layout.stored_length, result);
     }
-    block->resize(length);
-    block->shrink_to_fit();
+    auto block = std::make_shared<std::vector<uint8_t>>(scratch_.begin(),
+                                                        scratch_.begin() + static_cast<long>(length));
     ++decompressed_;
 
     Slot *victim = Victim();

@@ -70,6 +70,7 @@ class BlockCache {
     std::vector<Slot> slots_;
     std::unordered_map<uint64_t, Held> held_;  // by block offset
     std::vector<uint8_t> stored_;
+    std::vector<uint8_t> scratch_;
     uint64_t clock_ = 0;
     uint64_t decompressed_ = 0;
     uint64_t hits_ = 0;
