@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "pli/dump_file.h"
 #include "pli/dumper_state.h"
@@ -22,7 +23,15 @@ constexpr uint32_t kUnexpandedVectorVersion = 0x57004;
 bool g_exit_handler_registered = false;
 
 // A plus-argument that begins with `prefix` and whose rest contains `word`.
+// mc_scan_plusargs only shows the first argument with a prefix, and other
+// options share these prefixes (+trax_sequential, +traxfile+, +dump+strength
+// beside +dump+parameter), so the plain spelling prefix + word is looked up
+// on its own too.
 bool PlusArgContains(const char *prefix, const char *word) {
+    const std::string plain = std::string(prefix) + word;
+    if (PlusArg(plain.c_str()) != nullptr) {
+        return true;
+    }
     const char *rest = PlusArg(prefix);
     return rest != nullptr && std::strstr(rest, word) != nullptr;
 }
