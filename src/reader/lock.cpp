@@ -55,7 +55,12 @@ ReaderLock::~ReaderLock() {
 void ReaderLock::Lock() {
     if (counter_ == 1) {
         file_ = platform::OpenForReadWrite(path_.c_str());
-        if (file_ == platform::kNoFile || WithRetry(platform::LockFirstByte, file_) != 0) {
+        if (file_ == platform::kNoFile && errno == ENOENT) {
+            // The writer makes the lock file at open and removes it at
+            // close: without one no writer is there to keep out.
+            failure_.clear();
+        } else if (file_ == platform::kNoFile ||
+                   WithRetry(platform::LockFirstByte, file_) != 0) {
             failure_ = Report("locking", file_, errno);
         }
     }

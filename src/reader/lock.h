@@ -8,6 +8,8 @@
 // 0 when held once and -n when held n + 1 times; only the outermost lock and
 // unlock touch the file. A failed lock or unlock is reported on the standard
 // error stream and the counter moves all the same, so that reading goes on.
+// A lock file that does not exist is no failure: no writer has the file
+// open (the writer makes the lock file at open and removes it at close).
 #ifndef TAVRI_READER_LOCK_H
 #define TAVRI_READER_LOCK_H
 
