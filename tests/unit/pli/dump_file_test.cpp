@@ -2,6 +2,8 @@
 // defaults, numbered names, reserve mode), the settings of a new file, the
 // control tasks without a file, argument checks, reset and restart.
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -496,6 +498,39 @@ TEST_F(Restart, WithoutASaveTheFileIsClosedForGood) {
     Reading file(Path("nosave.trax"));
     ASSERT_EQ(file.status, TRAXR_OK) << file.message;
     EXPECT_EQ(file.Header().file_status, 0);
+}
+
+}  // namespace
+}  // namespace tavri::test
+
+namespace tavri::test {
+namespace {
+
+// The prompt reads the answer from standard input; a test gives it a file.
+void AnswerAndPrompt(const std::string &answer_file, int error_number) {
+    if (std::freopen(answer_file.c_str(), "r", stdin) == nullptr) std::_Exit(9);
+    pli::WriteErrorPrompt(error_number);
+    std::_Exit(3);  // the prompt returned: the writer retries
+}
+
+class WriteErrorPrompt : public DumpFile {};
+
+TEST_F(WriteErrorPrompt, YesGoesOn) {
+    const std::string answer = Path("yes.txt");
+    { std::ofstream(answer) << "yes\n"; }
+    EXPECT_EXIT(AnswerAndPrompt(answer, 5), ::testing::ExitedWithCode(3), "");
+}
+
+TEST_F(WriteErrorPrompt, NoEndsTheProcess) {
+    const std::string answer = Path("no.txt");
+    { std::ofstream(answer) << "no\n"; }
+    EXPECT_EXIT(AnswerAndPrompt(answer, 28), ::testing::ExitedWithCode(255), "");
+}
+
+TEST_F(WriteErrorPrompt, NoAnswerEndsTheProcess) {
+    const std::string answer = Path("empty.txt");
+    { std::ofstream(answer) << ""; }
+    EXPECT_EXIT(AnswerAndPrompt(answer, 5), ::testing::ExitedWithCode(255), "");
 }
 
 }  // namespace

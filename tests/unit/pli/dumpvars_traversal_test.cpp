@@ -551,3 +551,69 @@ TEST_F(DumpvarsTraversal, ModuleScopesKeepTheirDefinitionName) {
 
 }  // namespace
 }  // namespace tavri::test
+
+namespace tavri::test {
+namespace {
+
+class DumpvarsArguments : public DumpvarsTraversal {};
+
+TEST_F(DumpvarsArguments, LevelMayFollowTheScopes) {
+    BuildDesign();
+    DumpTo(top_, "after.trax");
+    Run(top_, "$traxDumpvars(top.u1, 1)");
+    Reading &file = *Finish("after.trax");
+    EXPECT_EQ(Sorted(AllNames(file)), Sorted(Sub("top.u1")));
+}
+
+TEST_F(DumpvarsArguments, ArgumentWithoutAHandleDumpsNothingElse) {
+    BuildDesign();
+    DumpTo(top_, "nohandle.trax");
+    Run(top_, "$traxDumpvars(1, data[3:0])");
+    EXPECT_TRUE(Printed("*Tavri* Warning: Cannot get the handle of the #2 arg.\n")) << sim_.TranscriptText();
+    Reading &file = *Finish("nohandle.trax");
+    EXPECT_EQ(AllNames(file), std::vector<std::string>{}) << "not the whole design";
+}
+
+TEST_F(DumpvarsArguments, HandlesFoundBesideOneWithoutAreDumped) {
+    BuildDesign();
+    DumpTo(top_, "some.trax");
+    Run(top_, "$traxDumpvars(1, data[3:0], top.u2)");
+    Reading &file = *Finish("some.trax");
+    EXPECT_EQ(Sorted(AllNames(file)), Sorted(Sub("top.u2")));
+}
+
+TEST_F(DumpvarsArguments, ProtectedCellAndUnnamedObjectsAreLeftOut) {
+    sim_.AddPlusArg("+trax_warning");
+    ScopedEnv skip_cells("SKIP_CELL_INSTANCE", "1");
+    BuildDesign();
+    Scope *cell = sim_.AddCell(top_, "c", "and2");
+    sim_.AddNet(cell, "o");
+    Scope *hidden = sim_.AddModule(top_, "p", "ip");
+    sim_.AddNet(hidden, "secret");
+    hidden->is_protected = true;
+    sim_.AddReg(top_, "veiled")->is_protected = true;
+    sim_.AddReg(top_, "nameless")->name_fetch_fails = true;
+    DumpTo(top_, "left.trax");
+    Run(top_, "$traxDumpvars(0, top)");
+    EXPECT_TRUE(Printed("WARNING:   scope : top\n")) << sim_.TranscriptText();
+    EXPECT_TRUE(Printed("WARNING:   full name not found\n"));
+    Reading &file = *Finish("left.trax");
+    EXPECT_EQ(Sorted(AllNames(file)),
+              Sorted(Join({Top(), Sub("top.u1"), Leaf("top.u1"), Sub("top.u2"), Leaf("top.u2")})));
+    EXPECT_EQ(Sorted(AllScopes(file)), Sorted({"top", "top.u1", "top.u1.b", "top.u2", "top.u2.b"}));
+}
+
+TEST_F(DumpvarsArguments, UnnamedScopeIsLeftOutWithWhatIsBelowIt) {
+    sim_.AddPlusArg("+trax_warning");
+    BuildDesign();
+    subs_[1]->name_fetch_fails = true;
+    DumpTo(top_, "unnamed.trax");
+    Run(top_, "$traxDumpvars(0, top)");
+    EXPECT_TRUE(Printed("WARNING:   full scope name not found\n")) << sim_.TranscriptText();
+    Reading &file = *Finish("unnamed.trax");
+    EXPECT_EQ(Sorted(AllNames(file)), Sorted(Join({Top(), Sub("top.u1"), Leaf("top.u1")})));
+    EXPECT_EQ(Sorted(AllScopes(file)), Sorted({"top", "top.u1", "top.u1.b"}));
+}
+
+}  // namespace
+}  // namespace tavri::test

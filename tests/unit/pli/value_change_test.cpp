@@ -366,3 +366,35 @@ TEST_F(ValueChanges, AfterFinishChangesGoNowhere) {
 
 }  // namespace
 }  // namespace tavri::test
+
+namespace tavri::test {
+namespace {
+
+TEST_F(ValueChanges, VariablesHookedWhileDumpingIsOffGetValuesAtDumpOn) {
+    BuildDesign();
+    Scope *u = sim_.AddModule(top_, "u");
+    Signal *late = sim_.AddNet(u, "late", 3, 0);
+    RealVar *level = sim_.AddReal(u, "level");
+    Dump("late.trax");
+    sim_.EndStep();
+    sim_.AdvanceTo(10);
+    Run(top_, "$traxDumpoff");
+    sim_.EndStep();
+    sim_.AdvanceTo(15);
+    Run(top_, "$traxDumpvars(1, top.u)");
+    sim_.SetValue(late, "1010");
+    sim_.SetReal(level, 0.5);
+    sim_.EndStep();
+    sim_.AdvanceTo(20);
+    Run(top_, "$traxDumpon");
+    sim_.EndStep();
+    sim_.AdvanceTo(30);
+    sim_.SetValue(late, "0000");
+    sim_.EndStep();
+    Reading &file = Close("late.trax");
+    EXPECT_EQ(ChangesOf(file, "top.u.late[3:0]"), (std::vector<Seen>{At(20, "1010"), At(30, "0000")}));
+    EXPECT_EQ(ChangesOf(file, "top.u.level"), (std::vector<Seen>{RealAt(20, 0.5)}));
+}
+
+}  // namespace
+}  // namespace tavri::test
