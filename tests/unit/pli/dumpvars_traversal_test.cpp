@@ -617,3 +617,17 @@ TEST_F(DumpvarsArguments, UnnamedScopeIsLeftOutWithWhatIsBelowIt) {
 
 }  // namespace
 }  // namespace tavri::test
+
+namespace tavri::test {
+namespace {
+
+TEST_F(DumpvarsArguments, NamesAreLookedUpFromTheCallingScope) {
+    BuildDesign();
+    DumpTo(top_, "relative.trax");
+    Run(subs_[1], "$traxDumpvars(1, \"b\")");
+    Reading &file = *Finish("relative.trax");
+    EXPECT_EQ(Sorted(AllNames(file)), Sorted(Leaf("top.u2")));
+}
+
+}  // namespace
+}  // namespace tavri::test

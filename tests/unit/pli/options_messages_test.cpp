@@ -357,3 +357,36 @@ TEST(SimulatorVersionNumber, FromTheProductText) {
 
 }  // namespace
 }  // namespace tavri::test
+
+namespace tavri::test {
+namespace {
+
+TEST_F(Options, EmptyPiecesOfTheSuppressionListSuppressNothing) {
+    ScopedEnv no_msg("TRAX_NO_MSG", "::Create TRAX::\n");
+    RunWithEveryKindOfMessage();
+    EXPECT_FALSE(Printed("Create TRAX file")) << sim_.TranscriptText();
+    EXPECT_TRUE(Printed(kInfo));
+    EXPECT_TRUE(Printed(kWarning));
+    EXPECT_TRUE(Printed(kWriterWarning));
+}
+
+TEST_F(Options, OverlongMessageIsCutToTheLineBuffer) {
+    BuildDesign();
+    DumpTo(top_, "long.trax");
+    const std::string name(3000, 'q');
+    Run(top_, "$traxDumpvars(1, \"" + name + "\")");
+    const std::string start = "*Tavri* Warning: Cannot find the instance(qqq";
+    bool found = false;
+    for (const ModelSim::Message &message : sim_.Transcript()) {
+        if (message.text.rfind(start, 0) == 0) {
+            found = true;
+            EXPECT_EQ(message.text.size(), 1023u);
+            EXPECT_EQ(message.text.find_first_not_of('q', std::string("*Tavri* Warning: Cannot find the instance(").size()),
+                      std::string::npos);
+        }
+    }
+    EXPECT_TRUE(found) << sim_.TranscriptText().substr(0, 2000);
+}
+
+}  // namespace
+}  // namespace tavri::test
