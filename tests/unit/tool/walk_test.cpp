@@ -1,0 +1,184 @@
+// The reader's time-ordered walk over files from the writer: it hands out
+// exactly the changes that reading each idcode on its own gives, merged by
+// time, session and idcode; chosen idcodes and time windows keep exactly
+// their part; and a session larger than the block cache is still
+// decompressed about once.
+#include <algorithm>
+#include <random>
+#include <tuple>
+
+#include "tavri/trax_reader.h"
+#include "tool_test_util.h"
+
+namespace tavri::tool_test {
+namespace {
+
+struct Seen {
+    uint64_t time;
+    uint32_t session;
+    uint32_t idcode;
+    std::string value;
+    bool operator<(const Seen &o) const {
+        return std::tie(time, session, idcode) < std::tie(o.time, o.session, o.idcode);
+    }
+    bool operator==(const Seen &o) const {
+        return time == o.time && session == o.session && idcode == o.idcode && value == o.value;
+    }
+};
+
+std::ostream &operator<<(std::ostream &out, const Seen &s) {
+    return out << "{" << s.time << " s" << s.session << " #" << s.idcode << " " << s.value << "}";
+}
+
+std::string Text(const traxrChange &c) {
+    std::string text;
+    for (uint32_t i = 0; i < c.bit_count; ++i) text += "01xz"[c.bits[i] & 3];
+    for (uint32_t i = 0; c.bit_count == 0 && i < c.raw_length; ++i) text += std::to_string(c.raw[i]) + ",";
+    if (c.kind == TRAXR_VALUE_STRING) text = c.text;
+    return text;
+}
+
+std::vector<Seen> Walk(traxrReader *reader, const std::vector<uint32_t> &chosen, uint64_t from,
+                       uint64_t to) {
+    std::vector<Seen> seen;
+    traxrWalk *walk = nullptr;
+    EXPECT_EQ(traxr_OpenWalk(reader, chosen.empty() ? nullptr : chosen.data(),
+                             static_cast<uint32_t>(chosen.size()), from, to, &walk),
+              TRAXR_OK)
+        << traxr_LastMessage(reader);
+    traxrStatus status;
+    for (;;) {
+        uint32_t idcode;
+        traxrChange change;
+        status = traxr_WalkNext(walk, &idcode, &change);
+        if (status != TRAXR_OK) break;
+        seen.push_back({change.time, change.session, idcode, Text(change)});
+    }
+    EXPECT_EQ(status, TRAXR_END) << traxr_LastMessage(reader);
+    traxr_CloseWalk(walk);
+    return seen;
+}
+
+// Every idcode read on its own, merged in the walk's order.
+std::vector<Seen> OneByOne(traxrReader *reader, const std::vector<uint32_t> &chosen, uint64_t from,
+                           uint64_t to) {
+    std::vector<Seen> all;
+    for (uint32_t idcode = 0; idcode < traxr_ChainTableSize(reader); ++idcode) {
+        if (!chosen.empty() && std::find(chosen.begin(), chosen.end(), idcode) == chosen.end()) continue;
+        traxrChangeList *list = nullptr;
+        EXPECT_EQ(traxr_ReadChanges(reader, idcode, &list), TRAXR_OK);
+        for (uint32_t i = 0; i < traxr_ChangeCount(list); ++i) {
+            traxrChange change;
+            traxr_GetChange(list, i, &change);
+            if (change.time >= from && change.time <= to) {
+                all.push_back({change.time, change.session, idcode, Text(change)});
+            }
+        }
+        traxr_FreeChangeList(list);
+    }
+    std::stable_sort(all.begin(), all.end());
+    return all;
+}
+
+class ReaderWalk : public ToolTest {};
+
+TEST_F(ReaderWalk, MatchesEveryIdcodeReadOnItsOwn) {
+    const std::string path = PathFor("random.trax");
+    txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
+    ASSERT_NE(obj, nullptr);
+    constexpr int kVars = 60;
+    ASSERT_TRUE(txw_BeginTree(obj));
+    txwScopeDesc scope{"top", nullptr, nullptr, 0, 0};
+    ASSERT_EQ(txw_CreateScope(obj, &scope), 0);
+    for (int id = 1; id <= kVars; ++id) {
+        const std::string name = "v" + std::to_string(id);
+        const bool vector = id % 3 == 0, text = id % 7 == 0;
+        ASSERT_EQ(txw_CreateVarByVarIdcode(obj, text ? 63 : 15, 0, 0, vector && !text ? 5 : 0, 0, id,
+                                           name.c_str(), text ? 2 : 0),
+                  id);
+    }
+    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "alias_of_v1", 0), 1);
+    ASSERT_EQ(txw_EndTree(obj), 0);
+    std::mt19937 random(11);
+    uint32_t time = 0;
+    for (int step = 0; step < 400; ++step) {
+        time += 1 + random() % 3;
+        txw_CreateXCoor(obj, 0, time);
+        for (int c = random() % 12; c > 0; --c) {
+            const int id = 1 + static_cast<int>(random() % kVars);
+            if (id % 7 == 0) {
+                const std::string text = "t" + std::to_string(random() % 5);
+                txwCreateStrValByVarIdcode(obj, id, text.c_str(), nullptr);
+            } else if (id % 3 == 0) {
+                uint8_t bits[6];
+                for (uint8_t &b : bits) b = static_cast<uint8_t>(random() % 4);
+                txw_CreateVarValueByIdcode(obj, id, bits, 6);
+            } else {
+                const uint8_t bit = static_cast<uint8_t>(random() % 4);
+                txw_CreateVarValueByIdcode(obj, id, &bit, 1);
+            }
+        }
+        if (random() % 25 == 0) txw_Flush(obj);  // sessions that end inside a time step too
+        if (step == 200) txw_DumpOff(obj);
+        if (step == 230) txw_DumpOn(obj);
+    }
+    ASSERT_EQ(txw_CloseFile(obj), 0);
+
+    traxrReader *reader = nullptr;
+    ASSERT_EQ(traxr_Open(path.c_str(), &reader, nullptr, 0), TRAXR_OK);
+    ASSERT_GT(traxr_SessionCount(reader), 5u);
+    const std::vector<Seen> all = OneByOne(reader, {}, 0, UINT64_MAX);
+    ASSERT_GT(all.size(), 1000u);
+    EXPECT_EQ(Walk(reader, {}, 0, UINT64_MAX), all);
+    const std::vector<uint32_t> chosen = {0, 1, 3, 7, 8};
+    const uint64_t from = time / 3, to = 2 * time / 3;
+    EXPECT_EQ(Walk(reader, chosen, from, to), OneByOne(reader, chosen, from, to));
+    EXPECT_EQ(Walk(reader, {}, to, to), OneByOne(reader, {}, to, to));
+    traxr_Close(reader);
+}
+
+// Many variables whose element arrays spread over several blocks of one
+// session are read side by side; each block is still decompressed about
+// once, since the decoders that stand in a block share it.
+TEST_F(ReaderWalk, ASessionOfManyBlocksIsDecompressedAboutOnce) {
+    const std::string path = PathFor("wide.trax");
+    txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
+    ASSERT_NE(obj, nullptr);
+    constexpr int kVars = 200;
+    ASSERT_TRUE(txw_BeginTree(obj));
+    txwScopeDesc scope{"top", nullptr, nullptr, 0, 0};
+    ASSERT_EQ(txw_CreateScope(obj, &scope), 0);
+    for (int id = 1; id <= kVars; ++id) {
+        const std::string name = "bus" + std::to_string(id);
+        ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 4, 0, 0, 63, 0, id, name.c_str(), 0), id);
+    }
+    ASSERT_EQ(txw_EndTree(obj), 0);
+    std::mt19937 random(5);
+    std::vector<uint8_t> bits(64);
+    for (uint32_t time = 1; time <= 400; ++time) {
+        txw_CreateXCoor(obj, 0, time);
+        for (int id = 1; id <= kVars; ++id) {
+            for (uint8_t &b : bits) b = static_cast<uint8_t>(random() & 1);
+            txw_CreateVarValueByIdcode(obj, id, bits.data(), 64);
+        }
+    }
+    ASSERT_EQ(txw_CloseFile(obj), 0);
+    traxrReader *reader = nullptr;
+    ASSERT_EQ(traxr_Open(path.c_str(), &reader, nullptr, 0), TRAXR_OK);
+    ASSERT_EQ(traxr_SessionCount(reader), 1u);
+    const uint32_t vc_blocks = traxr_GetHeader(reader)->vc_blk_cnt;
+    ASSERT_GE(vc_blocks, 4u) << "more blocks than the cache keeps";
+    uint64_t before = 0, after = 0;
+    traxr_GetBlockStats(reader, &before, nullptr);
+    const std::vector<Seen> seen = Walk(reader, {}, 0, UINT64_MAX);
+    traxr_GetBlockStats(reader, &after, nullptr);
+    EXPECT_EQ(seen.size(), 400u * kVars);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    const uint32_t chain_blocks = traxr_GetHeader(reader)->vc_chain_blk_cnt;
+    // Once each, plus the chain blocks read again going forward.
+    EXPECT_LE(after - before, vc_blocks + 2 * chain_blocks + 2);
+    traxr_Close(reader);
+}
+
+}  // namespace
+}  // namespace tavri::tool_test
