@@ -143,7 +143,7 @@ Status ChangeWalk::Advance(uint32_t lane) {
     TAVRI_RETURN_IF_ERROR(l.decoder.Next(&l.current, &done));
     if (!done) {
         ++changes_decoded_;
-        heap_.emplace(l.current.time, l.idcode, lane);
+        heap_.push(HeapItem{l.current.time, l.idcode, lane});
     }
     return Status();
 }

@@ -20,7 +20,6 @@
 #include <functional>
 #include <memory>
 #include <queue>
-#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -61,7 +60,17 @@ class ChangeWalk {
         Change current;
         uint32_t idcode = 0;
     };
-    using HeapItem = std::tuple<uint64_t, uint32_t, uint32_t>;  // time, idcode, lane
+    struct HeapItem {
+        uint64_t time;
+        uint32_t idcode;
+        uint32_t lane;
+    };
+    // Earliest time first, then the lower idcode.
+    struct Later {
+        bool operator()(const HeapItem &a, const HeapItem &b) const {
+            return a.time != b.time ? a.time > b.time : a.idcode > b.idcode;
+        }
+    };
 
     Status FindFirstEntries();
     Status EnterSession(uint32_t session);
@@ -78,7 +87,7 @@ class ChangeWalk {
     std::unordered_map<uint64_t, uint32_t> latest_;  // latest entry seen -> idcode
     std::vector<std::unique_ptr<Lane>> lanes_;
     uint32_t lanes_used_ = 0;
-    std::priority_queue<HeapItem, std::vector<HeapItem>, std::greater<HeapItem>> heap_;
+    std::priority_queue<HeapItem, std::vector<HeapItem>, Later> heap_;
     uint32_t next_session_ = 0;
     uint32_t handed_out_ = UINT32_MAX;  // lane whose change the caller holds
     uint64_t last_time_ = 0;

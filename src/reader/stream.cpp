@@ -31,6 +31,7 @@ Status Cursor::Load(const StreamBlock *block) {
     TAVRI_RETURN_IF_ERROR(stream_->cache()->Get(block->layout, &data_));
     block_ = block;
     offset_ = 0;
+    ahead_start_ = ahead_end_ = 0;
     return Status();
 }
 
@@ -58,6 +59,14 @@ void Cursor::Release() {
     block_ = nullptr;
     data_.reset();
     offset_ = 0;
+    ahead_start_ = ahead_end_ = 0;
+}
+
+void Cursor::FillAhead() {
+    const size_t count = std::min(kReadAhead, data_->size() - offset_);
+    std::memcpy(ahead_, data_->data() + offset_, count);
+    ahead_start_ = offset_;
+    ahead_end_ = offset_ + count;
 }
 
 uint64_t Cursor::position() const {
@@ -89,16 +98,23 @@ Status Cursor::Advance() {
 }
 
 Status Cursor::Byte(uint8_t *out) {
-    if (block_ == nullptr || offset_ == data_->size()) {
-        TAVRI_RETURN_IF_ERROR(Advance());
-    }
-    *out = (*data_)[offset_++];
+    TAVRI_RETURN_IF_ERROR(Peek(out));
+    ++offset_;
     return Status();
 }
 
 Status Cursor::Peek(uint8_t *out) {
+    if (read_ahead_ && block_ != nullptr && InAhead()) {
+        *out = ahead_[offset_ - ahead_start_];
+        return Status();
+    }
     if (block_ == nullptr || offset_ == data_->size()) {
         TAVRI_RETURN_IF_ERROR(Advance());
+    }
+    if (read_ahead_) {
+        FillAhead();
+        *out = ahead_[0];
+        return Status();
     }
     *out = (*data_)[offset_];
     return Status();
@@ -109,8 +125,15 @@ Status Cursor::Bytes(uint8_t *out, size_t count) {
         if (block_ == nullptr || offset_ == data_->size()) {
             TAVRI_RETURN_IF_ERROR(Advance());
         }
-        const size_t piece = std::min(count, data_->size() - offset_);
-        std::memcpy(out, data_->data() + offset_, piece);
+        size_t piece;
+        if (read_ahead_ && (InAhead() || count < kReadAhead)) {
+            if (!InAhead()) FillAhead();
+            piece = std::min(count, ahead_end_ - offset_);
+            std::memcpy(out, ahead_ + (offset_ - ahead_start_), piece);
+        } else {
+            piece = std::min(count, data_->size() - offset_);
+            std::memcpy(out, data_->data() + offset_, piece);
+        }
         offset_ += piece;
         out += piece;
         count -= piece;

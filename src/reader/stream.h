@@ -65,6 +65,11 @@ class Cursor {
     bool BlockEnded() const { return block_ != nullptr && offset_ == data_->size(); }
     // The current block holds a full 0x100000 bytes.
     bool BlockFull() const { return block_ != nullptr && data_->size() == kBlockSize; }
+    // Reads through a small copy of the bytes ahead, kept in the cursor:
+    // many cursors that each read a little at a time from far-apart places
+    // (element arrays merged by time) then touch their blocks once per copy
+    // instead of once per byte.
+    void EnableReadAhead() { read_ahead_ = true; }
 
     Status Byte(uint8_t *out);
     Status Peek(uint8_t *out);
@@ -88,11 +93,21 @@ class Cursor {
     Status Advance();
     Status Unavailable() const;
 
+    // Makes [offset_, ahead_end_) available in ahead_ (read-ahead only).
+    void FillAhead();
+    bool InAhead() const { return offset_ >= ahead_start_ && offset_ < ahead_end_; }
+
+    static constexpr size_t kReadAhead = 256;
+
     const Stream *stream_;
     FieldOrder order_;
     const StreamBlock *block_ = nullptr;
     BlockData data_;
     size_t offset_ = 0;
+    bool read_ahead_ = false;
+    size_t ahead_start_ = 0;  // block offsets that ahead_ holds
+    size_t ahead_end_ = 0;
+    uint8_t ahead_[kReadAhead];
 };
 
 }  // namespace tavri::reader

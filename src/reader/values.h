@@ -76,7 +76,9 @@ struct Group {
 // goes, and the count and the first and last time tags at the end.
 class ElementDecoder {
   public:
-    ElementDecoder(const Stream *stream, const FieldOrder &order) : cursor_(stream, order) {}
+    ElementDecoder(const Stream *stream, const FieldOrder &order) : cursor_(stream, order) {
+        cursor_.EnableReadAhead();
+    }
 
     Status Start(const ChainEntry &entry, const ArrayContext &context);
     // Decodes the next change into `change` (its buffers are reused); sets
