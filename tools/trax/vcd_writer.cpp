@@ -161,16 +161,26 @@ void VcdExport::Definition(uint32_t index) {
             break;
         }
     }
+    std::string range;
+    if (kind == Kind::kScalar || kind == Kind::kVector) {
+        if (var.width > 1) {
+            range = "[" + std::to_string(var.left) + ":" + std::to_string(var.right) + "]";
+        } else if (var.left != 0) {
+            range = "[" + std::to_string(var.left) + "]";
+        }
+    }
+    // The dumper names vectors with their range ("sum[15:0]"); VCD gives the
+    // range as a token of its own.
+    std::string name = var.name;
+    if (!range.empty() && name.size() > range.size() && name.ends_with(range)) {
+        name.resize(name.size() - range.size());
+    }
     b += ' ';
     b += VcdIdentifier(var.idcode);
     b += ' ';
-    b += Token(var.name);
-    if (kind == Kind::kScalar || kind == Kind::kVector) {
-        if (var.width > 1) {
-            b += " [" + std::to_string(var.left) + ":" + std::to_string(var.right) + "]";
-        } else if (var.left != 0) {
-            b += " [" + std::to_string(var.left) + "]";
-        }
+    b += Token(name.c_str());
+    if (!range.empty()) {
+        b += ' ' + range;
     }
     b += " $end\n";
 }
