@@ -1,8 +1,13 @@
 // Values in the formats the ACC routines deliver. Vectors are read as
 // binary text, which this simulator produces several times faster than its
 // A/B vector form, and converted here.
+#include <cstdint>
 #include <cstring>
 #include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "sim/vpi/vpi_binding.h"
 
@@ -18,25 +23,71 @@ char *TextValue(vpiHandle object, int format) {
     return value.value.str != nullptr ? AccString(value.value.str) : nullptr;
 }
 
+uint32_t Reverse(uint32_t v) {
+    v = ((v >> 1) & 0x55555555u) | ((v & 0x55555555u) << 1);
+    v = ((v >> 2) & 0x33333333u) | ((v & 0x33333333u) << 2);
+    v = ((v >> 4) & 0x0F0F0F0Fu) | ((v & 0x0F0F0F0Fu) << 4);
+    return __builtin_bswap32(v);
+}
+
+// Masks of the '1', 'x' and 'z' characters among 32 characters; bit j for
+// character j.
+void Classify32(const char *chars, uint32_t *one, uint32_t *x, uint32_t *z) {
+#if defined(__SSE2__)
+    const __m128i lower = _mm_set1_epi8(0x20);
+    const __m128i first = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(chars)), lower);
+    const __m128i second = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(chars + 16)), lower);
+    auto mask = [&](char wanted) {
+        const __m128i target = _mm_set1_epi8(wanted);
+        const auto low = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(first, target)));
+        const auto high = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(second, target)));
+        return low | (high << 16);
+    };
+    *one = mask('1');
+    *x = mask('x');
+    *z = mask('z');
+#else
+    *one = *x = *z = 0;
+    for (int j = 0; j < 32; ++j) {
+        const char c = static_cast<char>(chars[j] | 0x20);
+        *one |= static_cast<uint32_t>(c == '1') << j;
+        *x |= static_cast<uint32_t>(c == 'x') << j;
+        *z |= static_cast<uint32_t>(c == 'z') << j;
+    }
+#endif
+}
+
 // Binary text (most significant bit first) into A/B groups, least
-// significant group first.
+// significant group first: 1 = (1,0), z = (0,1), x = (1,1). Whole groups of
+// 32 characters are classified at once.
 void BinaryToVector(const char *bits, int width, p_acc_vecval vector) {
     const int groups = (width - 1) / 32 + 1;
     for (int g = 0; g < groups; ++g) {
-        vector[g].aval = 0;
-        vector[g].bval = 0;
-    }
-    const int length = static_cast<int>(std::strlen(bits));
-    for (int i = 0; i < length && i < width; ++i) {
-        const char bit = bits[length - 1 - i];
-        const uint32_t mask = 1u << (i % 32);
-        s_acc_vecval &group = vector[i / 32];
-        if (bit == '1' || bit == 'x' || bit == 'X') {
-            group.aval = static_cast<int>(static_cast<uint32_t>(group.aval) | mask);
+        const int end = width - 32 * g;  // one past the group's last character
+        const int start = end > 32 ? end - 32 : 0;
+        uint32_t one = 0;
+        uint32_t x = 0;
+        uint32_t z = 0;
+        if (end - start == 32) {
+            uint32_t one_chars;
+            uint32_t x_chars;
+            uint32_t z_chars;
+            Classify32(bits + start, &one_chars, &x_chars, &z_chars);
+            // Character j of the group is bit 31 - j.
+            one = Reverse(one_chars);
+            x = Reverse(x_chars);
+            z = Reverse(z_chars);
+        } else {
+            for (int i = start; i < end; ++i) {
+                const uint32_t bit = 1u << (end - 1 - i);
+                const char c = static_cast<char>(bits[i] | 0x20);
+                if (c == '1') one |= bit;
+                else if (c == 'x') x |= bit;
+                else if (c == 'z') z |= bit;
+            }
         }
-        if (bit == 'z' || bit == 'Z' || bit == 'x' || bit == 'X') {
-            group.bval = static_cast<int>(static_cast<uint32_t>(group.bval) | mask);
-        }
+        vector[g].aval = static_cast<int>(one | x);
+        vector[g].bval = static_cast<int>(x | z);
     }
 }
 
