@@ -21,11 +21,13 @@ struct txwVarMapRec;  // a writer variable record (handle, idcode, width, type)
 
 namespace tavri::pli {
 
-// Variables whose vector value is sampled at the next read-only
+struct VclEntry;
+
+// Hooked vectors whose value is sampled at the next read-only
 // synchronisation, in arrival order. The vector keeps its capacity when
 // emptied, so the value-change path allocates only when a new high-water mark
 // is reached.
-using PendingVectors = std::vector<txwVarMapRec *>;
+using PendingVectors = std::vector<VclEntry *>;
 
 // A scope dumped into a file, replayed after a restart.
 struct RecordedScope {
@@ -54,6 +56,9 @@ struct VclEntry {
     p_vc_consumer callback = nullptr;
     int flags = 0;
     bool hooked = false;
+    bool pending = false;  // a vector waiting for the end of the time step
+    int32_t idcode = 0;    // the record's idcode, kept beside the entry the
+                           // callbacks read anyway
 };
 
 // `$traxDumpvars` requests recorded while dumping waits for its start time:

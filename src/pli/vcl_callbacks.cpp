@@ -60,7 +60,7 @@ int scalarTypeVclCB(p_vc_record record) {
         return 1;
     }
     const uint8_t value = kWriterCode[record->out_value.logic_value & 3];
-    g_txw.CreateVarValueByIdcode(entry.file->writer, entry.record->idcode, &value, entry.record->bit_size);
+    g_txw.CreateVarValueByIdcode(entry.file->writer, entry.idcode, &value, 1);
     Epilogue(entry, record);
     return 1;
 }
@@ -76,7 +76,7 @@ int strengthTypeVclCB(p_vc_record record) {
     const s_strengths &strengths = record->out_value.strengths_s;
     const auto value = static_cast<uint8_t>(kWriterCode[strengths.logic_value & 3] + 4 * (strengths.strength1 & 7) +
                                             32 * (strengths.strength2 & 7));
-    g_txw.CreateVarValueByIdcode(entry.file->writer, entry.record->idcode, &value, entry.record->bit_size);
+    g_txw.CreateVarValueByIdcode(entry.file->writer, entry.idcode, &value, 1);
     Epilogue(entry, record);
     return 1;
 }
@@ -88,7 +88,8 @@ int vectorTypeVclCB(p_vc_record record) {
         return 1;
     }
     DumpFileRecord &file = *entry.file;
-    if (!g_txw.IsVarRecEnabled(file.writer, entry.record)) {
+    // Already waiting for the end of this step: nothing to learn from the writer.
+    if (entry.pending || !g_txw.IsVarRecEnabled(file.writer, entry.record)) {
         state.needs_flush = true;
         return 1;
     }
@@ -102,7 +103,8 @@ int vectorTypeVclCB(p_vc_record record) {
     // Further changes of this variable in this time step are ignored; its
     // final value is written when the step ends.
     g_txw.DisableVarRec(file.writer, entry.record);
-    file.pending.push_back(entry.record);
+    entry.pending = true;
+    file.pending.push_back(&entry);
     if (state.rosync_idle) {
         sim::g_sim.tf_irosynchronize(state.sync_instance);
         state.rosync_idle = false;
@@ -116,7 +118,7 @@ int realTypeVclCB(p_vc_record record) {
         return 1;
     }
     const double value = record->out_value.real_value;
-    g_txw.CreateVarValueByIdcode(entry.file->writer, entry.record->idcode, &value, entry.record->bit_size);
+    g_txw.CreateVarValueByIdcode(entry.file->writer, entry.idcode, &value, 1);
     Epilogue(entry, record);
     return 1;
 }
@@ -127,7 +129,7 @@ int eventTypeVclCB(p_vc_record record) {
         return 1;
     }
     const int32_t occurrence = 1;
-    g_txw.CreateVarValueByIdcode(entry.file->writer, entry.record->idcode, &occurrence, entry.record->bit_size);
+    g_txw.CreateVarValueByIdcode(entry.file->writer, entry.idcode, &occurrence, 1);
     Epilogue(entry, record);
     return 1;
 }

@@ -51,6 +51,7 @@ void AddHook(txwVarMapRec *record, DumpFileRecord *file) {
     }
     VclEntry &entry = g_dumper.hooks.emplace_back();
     entry.record = record;
+    entry.idcode = record->idcode;
     entry.file = file;
     entry.callback = callback;
     entry.flags = flags;
@@ -68,6 +69,12 @@ void Unhook(VclEntry &entry) {
 void ReleaseAllHooks() {
     for (VclEntry &entry : g_dumper.hooks) {
         Unhook(entry);
+    }
+    for (DumpFileRecord &file : g_dumper.files) {
+        file.pending.clear();
+    }
+    for (DumpFileRecord &file : g_dumper.saved_files) {
+        file.pending.clear();
     }
     g_dumper.hooks.clear();
     g_dumper.hooks_removed_for_save = false;

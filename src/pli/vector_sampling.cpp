@@ -67,9 +67,10 @@ void SamplePendingVectors() {
     for (DumpFileRecord &file : state.files) {
         SetCurrent(file);
         WriteTimeTag(file);
-        for (txwVarMapRec *record : file.pending) {
-            g_txw.EnableVarRec(file.writer, record);
-            WriteVectorValue(file, record);
+        for (VclEntry *entry : file.pending) {
+            g_txw.EnableVarRec(file.writer, entry->record);
+            entry->pending = false;
+            WriteVectorValue(file, entry->record);
         }
         file.pending.clear();
     }
