@@ -34,7 +34,7 @@ def compile_design(work, name, source, mode):
 
 
 def run_once(work, build, binary, mode, out_file):
-    command = ["/usr/bin/time", "-f", "%M", "vvp", "-n"]
+    command = ["vvp", "-n"]
     if mode == "tavri":
         command += ["-M", build, "-m", "tavri"]
     command.append(binary)
@@ -43,11 +43,16 @@ def run_once(work, build, binary, mode, out_file):
     if out_file != "none" and os.path.exists(os.path.join(work, out_file)):
         os.remove(os.path.join(work, out_file))
     start = time.perf_counter()
-    done = subprocess.run(command, cwd=work, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    with subprocess.Popen(command, cwd=work, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                          text=True) as child:
+        errors = child.stderr.read()
+        # wait4 gives this child's own peak RSS (in KiB on Linux).
+        _, status, usage = os.wait4(child.pid, 0)
+        child.returncode = os.waitstatus_to_exitcode(status)
     wall = time.perf_counter() - start
-    if done.returncode != 0:
-        sys.exit(f"{binary} ({mode}) failed:\n{done.stderr}")
-    rss_kb = int(done.stderr.strip().splitlines()[-1])
+    if child.returncode != 0:
+        sys.exit(f"{binary} ({mode}) failed:\n{errors}")
+    rss_kb = usage.ru_maxrss
     size = os.path.getsize(os.path.join(work, out_file)) if out_file != "none" else 0
     return wall, rss_kb, size
 

@@ -1,5 +1,6 @@
 #include "writer/messages.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
@@ -19,35 +20,36 @@ Channels g_channels;
 // Messages are formatted into one buffer first; longer texts are cut.
 constexpr int kMessageBufferSize = 4096;
 
+// Formats a message and hands it to the installed hook, or prints it with
+// `prefix` on `fallback` when no hook is installed.
+void Deliver(MessageHook hook, FILE *fallback, const char *prefix, const char *format,
+             va_list args) {
+    char text[kMessageBufferSize];
+    std::vsnprintf(text, sizeof text, format, args);
+    if (hook != nullptr) {
+        hook(text);
+    } else {
+        std::fprintf(fallback, "%s%s", prefix, text);
+    }
+}
+
 }  // namespace
 
 void Warn(const char *format, ...) {
     if (g_channels.warnings_off) {
         return;
     }
-    char text[kMessageBufferSize];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    Deliver(g_channels.warning, stderr, "*WARN* ", format, args);
     va_end(args);
-    if (g_channels.warning != nullptr) {
-        g_channels.warning(text);
-    } else {
-        std::fprintf(stderr, "*WARN* %s", text);
-    }
 }
 
 void Fail(const char *format, ...) {
-    char text[kMessageBufferSize];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    Deliver(g_channels.error, stderr, "*ERROR* ", format, args);
     va_end(args);
-    if (g_channels.error != nullptr) {
-        g_channels.error(text);
-    } else {
-        std::fprintf(stderr, "*ERROR* %s", text);
-    }
     std::exit(1);
 }
 
@@ -55,16 +57,10 @@ void Inform(const char *format, ...) {
     if (g_channels.information_off) {
         return;
     }
-    char text[kMessageBufferSize];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    Deliver(g_channels.information, stdout, "", format, args);
     va_end(args);
-    if (g_channels.information != nullptr) {
-        g_channels.information(text);
-    } else {
-        std::fputs(text, stdout);
-    }
 }
 
 void SetWarningSwitch(bool suppress) { g_channels.warnings_off = suppress; }

@@ -16,10 +16,15 @@ namespace {
 
 vpiHandle Vpi(handle object) { return static_cast<vpiHandle>(object); }
 
-char *TextValue(vpiHandle object, int format) {
+s_vpi_value FetchValue(vpiHandle object, int format) {
     s_vpi_value value{};
     value.format = format;
     vpi_get_value(object, &value);
+    return value;
+}
+
+char *TextValue(vpiHandle object, int format) {
+    const s_vpi_value value = FetchValue(object, format);
     return value.value.str != nullptr ? AccString(value.value.str) : nullptr;
 }
 
@@ -178,27 +183,15 @@ char *AccFetchValue(handle object, const char *format, p_acc_value value) {
             return value->value.str = TextValue(item, vpiHexStrVal);
         case accStringVal:
             return value->value.str = TextValue(item, vpiStringVal);
-        case accScalarVal: {
-            s_vpi_value scalar{};
-            scalar.format = vpiScalarVal;
-            vpi_get_value(item, &scalar);
-            value->value.scalar = AccScalar(scalar.value.scalar);
+        case accScalarVal:
+            value->value.scalar = AccScalar(FetchValue(item, vpiScalarVal).value.scalar);
             return AccString("");
-        }
-        case accIntVal: {
-            s_vpi_value integer{};
-            integer.format = vpiIntVal;
-            vpi_get_value(item, &integer);
-            value->value.integer = integer.value.integer;
+        case accIntVal:
+            value->value.integer = FetchValue(item, vpiIntVal).value.integer;
             return AccString("");
-        }
-        case accRealVal: {
-            s_vpi_value real{};
-            real.format = vpiRealVal;
-            vpi_get_value(item, &real);
-            value->value.real = real.value.real;
+        case accRealVal:
+            value->value.real = FetchValue(item, vpiRealVal).value.real;
             return AccString("");
-        }
         default:
             return nullptr;
     }
