@@ -327,6 +327,39 @@ TEST_F(ValueChanges, ChangesWhileDumpingIsOffWriteNoTimeTag) {
     EXPECT_EQ(file.Header().maximum_xtag, 20u);
 }
 
+TEST_F(ValueChanges, StepsWithTheSameLowTimeWordGetTheirOwnTimeTags) {
+    // 100 and 2^32 + 100 share the low word; comparing it alone would merge
+    // the second step into the first and lose its time.
+    constexpr uint64_t kLater = (uint64_t{1} << 32) + 100;
+    BuildDesign();
+    Dump("high.trax");
+    sim_.EndStep();
+    sim_.AdvanceTo(100);
+    sim_.SetValue(w_, "1");
+    sim_.EndStep();
+    sim_.AdvanceTo(kLater);
+    sim_.SetValue(w_, "0");
+    sim_.EndStep();
+    Reading &file = Close("high.trax");
+    EXPECT_EQ(ChangesOf(file, "top.w"), (std::vector<Seen>{At(0, "x"), At(100, "1"), At(kLater, "0")}));
+    EXPECT_EQ(file.Header().maximum_xtag, kLater);
+}
+
+TEST_F(ValueChanges, DumpOnAfterTheLowTimeWordWrappedGetsItsOwnTimeTag) {
+    constexpr uint64_t kLater = (uint64_t{1} << 32) + 100;
+    BuildDesign();
+    Dump("wrap.trax");
+    sim_.EndStep();
+    sim_.AdvanceTo(100);
+    Run(top_, "$traxDumpoff");
+    sim_.EndStep();
+    sim_.AdvanceTo(kLater);
+    Run(top_, "$traxDumpon");
+    sim_.EndStep();
+    Reading &file = Close("wrap.trax");
+    EXPECT_EQ(file.Changes(0), (std::vector<Seen>{At(100, "1"), At(kLater, "0")})) << "the dump-off marker";
+}
+
 TEST_F(ValueChanges, DumpOffTwiceAndDumpOnWhileOnChangeNothing) {
     BuildDesign();
     Dump("twice.trax");
