@@ -1,5 +1,7 @@
 #include "icarus_harness.h"
 
+#include "vcd_compare.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -100,5 +102,38 @@ Outcome IcarusTest::Simulate(const fs::path &design, const std::string &tag, con
 }
 
 Outcome IcarusTest::Trax(const std::string &args) { return Shell("'" + TraxPath() + "' " + args, dir_, "trax.log"); }
+
+Outcome IcarusTest::SimulateDesign(const std::string &design, bool with_tavri, const std::string &out) {
+    SimOptions options;
+    options.with_tavri = with_tavri;
+    options.defines = std::string("-I ") + TAVRI_E2E_DESIGNS + (with_tavri ? " -DDUMP_TRAX" : "") + " -DOUT='\"" +
+                      Path(out).string() + "\"'";
+    return Simulate(fs::path(TAVRI_E2E_DESIGNS) / (design + ".v"), out, options);
+}
+
+std::string IcarusTest::DifferencesFromSimulator(const std::string &design, std::string *transcript) {
+    const Outcome run = SimulateDesign(design, true, "ours.trax");
+    *transcript = run.output;
+    EXPECT_EQ(run.status, 0) << run.output;
+    const Outcome reference = SimulateDesign(design, false, "theirs.vcd");
+    EXPECT_EQ(reference.status, 0) << reference.output;
+    const Outcome exported = Trax("vcd '" + Path("ours.trax").string() + "' -o '" + Path("ours.vcd").string() + "'");
+    if (exported.status != 0) {
+        return "trax vcd failed: " + exported.output;
+    }
+    const VcdFile ours = ReadVcd(Path("ours.vcd").string());
+    const VcdFile theirs = ReadVcd(Path("theirs.vcd").string());
+    if (!ours.error.empty() || !theirs.error.empty()) {
+        return ours.error + theirs.error + "\n";
+    }
+    if (theirs.signals.empty()) {
+        return "the simulator's VCD declares no signal\n";
+    }
+    std::string text;
+    for (const std::string &line : CompareVcd(ours, theirs)) {
+        text += line + "\n";
+    }
+    return text;
+}
 
 }  // namespace tavri::e2e

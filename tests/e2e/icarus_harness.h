@@ -52,6 +52,14 @@ class IcarusTest : public ::testing::Test {
     Outcome Simulate(const fs::path &design, const std::string &tag, const SimOptions &options = {});
     // Runs build/trax with the arguments (already quoted as the shell needs).
     Outcome Trax(const std::string &args);
+    // Simulates designs/<design>.v (which starts its dump with dump.vh's
+    // macros) into the file `out` of the directory: dumped by Tavri, or by
+    // the simulator's own VCD writer.
+    Outcome SimulateDesign(const std::string &design, bool with_tavri, const std::string &out);
+    // Simulates the design both ways, exports our file with `trax vcd` and
+    // compares it with the simulator's VCD. Returns the differences, one a
+    // line ("" when the files agree); `transcript` receives our run's output.
+    std::string DifferencesFromSimulator(const std::string &design, std::string *transcript);
 
     fs::path dir_;
 };

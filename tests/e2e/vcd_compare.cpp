@@ -50,6 +50,36 @@ bool RealsEqual(const std::string &a, const std::string &b) {
     return x == y || std::fabs(x - y) <= 1e-9 * std::max(std::fabs(x), std::fabs(y));
 }
 
+// A declaration as the comparison reports it: "reg 4 seen [3:0]".
+std::string Declaration(const VcdSignal &signal) {
+    std::string text = signal.type + " " + std::to_string(signal.width) + " " + signal.name;
+    return signal.range.empty() ? text : text + " " + signal.range;
+}
+
+// Whether our declaration of a signal says what the simulator's says. Two
+// forms differ without differing in meaning, and only these are let through:
+// - a real: the simulator declares it 1 bit wide, we give the 64 bits of
+//   its double, the size VCD readers conventionally expect for a real;
+// - a one-bit vector with index n (declared [n:n]): the simulator writes its
+//   range as "[n:n]", we write the bit index alone, "[n]".
+bool SameDeclaration(const VcdSignal &ours, const VcdSignal &theirs) {
+    if (ours.type != theirs.type || ours.name != theirs.name || !ours.conflict.empty() ||
+        !theirs.conflict.empty()) {
+        return false;
+    }
+    if (ours.width != theirs.width && !(ours.type == "real" && ours.width == 64 && theirs.width == 1)) {
+        return false;
+    }
+    if (ours.range == theirs.range) {
+        return true;
+    }
+    if (ours.width != 1 || ours.range.size() < 3 || ours.range.find(':') != std::string::npos) {
+        return false;
+    }
+    const std::string index = ours.range.substr(1, ours.range.size() - 2);
+    return theirs.range == "[" + index + ":" + index + "]";
+}
+
 }  // namespace
 
 VcdFile ReadVcd(const std::string &path) {
@@ -83,6 +113,11 @@ VcdFile ReadVcd(const std::string &path) {
             std::string name;
             in >> kind >> name;
             scopes.push_back(name);
+            std::string scope_path;
+            for (const std::string &scope : scopes) {
+                scope_path += scope_path.empty() ? scope : "." + scope;
+            }
+            file.scopes.emplace(scope_path, kind);
             skip_to_end();
         } else if (token == "$upscope") {
             if (!scopes.empty()) {
@@ -90,20 +125,27 @@ VcdFile ReadVcd(const std::string &path) {
             }
             skip_to_end();
         } else if (token == "$var") {
-            std::string type;
-            int width = 1;
+            VcdSignal declared;
             std::string id;
-            std::string name;
-            in >> type >> width >> id >> name;
-            skip_to_end();
+            in >> declared.type >> declared.width >> id;
+            // The reference: a name and an optional range, which may be a
+            // token of its own ("bus [7:0]") or not ("bus[7:0]").
+            std::string reference;
+            while (in >> token && token != "$end") {
+                reference += token;
+            }
+            const size_t open = !reference.empty() && reference.back() == ']' ? reference.rfind('[') : std::string::npos;
+            declared.name = reference.substr(0, open);
+            declared.range = open != std::string::npos ? reference.substr(open) : "";
             std::string signal_path;
             for (const std::string &scope : scopes) {
                 signal_path += scope + ".";
             }
-            signal_path += StripRange(name);
-            VcdSignal &signal = file.signals[signal_path];
-            signal.type = type;
-            signal.width = width;
+            signal_path += StripRange(reference);
+            auto [entry, added] = file.signals.try_emplace(signal_path, declared);
+            if (!added && Declaration(entry->second) != Declaration(declared)) {
+                entry->second.conflict = Declaration(declared);
+            }
             by_id[id].push_back(signal_path);
         } else if (token == "$timescale") {
             std::string part;
@@ -140,6 +182,22 @@ std::vector<std::string> CompareVcd(const VcdFile &ours, const VcdFile &theirs, 
             differences.push_back(line);
         }
     };
+    for (const auto &[path, kind] : theirs.scopes) {
+        auto found = ours.scopes.find(path);
+        if (ignore.count(path) != 0) {
+            continue;
+        }
+        if (found == ours.scopes.end()) {
+            report(path + ": scope missing in ours");
+        } else if (found->second != kind) {
+            report(path + ": scope kind ours " + found->second + " vs theirs " + kind);
+        }
+    }
+    for (const auto &[path, kind] : ours.scopes) {
+        if (ignore.count(path) == 0 && theirs.scopes.count(path) == 0) {
+            report(path + ": scope missing in theirs");
+        }
+    }
     for (const auto &[path, signal] : theirs.signals) {
         if (ignore.count(path) == 0 && ours.signals.count(path) == 0) {
             report(path + ": missing in ours");
@@ -155,6 +213,18 @@ std::vector<std::string> CompareVcd(const VcdFile &ours, const VcdFile &theirs, 
             continue;
         }
         const VcdSignal &reference = other->second;
+        if (!SameDeclaration(signal, reference)) {
+            std::string line = path + ": declared ours " + Declaration(signal);
+            if (!signal.conflict.empty()) {
+                line += " and " + signal.conflict;
+            }
+            line += " vs theirs " + Declaration(reference);
+            if (!reference.conflict.empty()) {
+                line += " and " + reference.conflict;
+            }
+            report(line);
+            continue;
+        }
         if (reference.type == "event") {
             // Events have no value between occurrences: compare when they occur.
             std::set<uint64_t> a;
