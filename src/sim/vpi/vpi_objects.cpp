@@ -110,6 +110,19 @@ int NetFulltype(vpiHandle net) {
     }
 }
 
+// Whether a net or reg is declared with a range. The simulator reports a
+// one-bit range [0:0] exactly like no range, so only other one-bit ranges
+// ([3:3]) make a one-bit vector.
+bool IsVector(vpiHandle signal) {
+    if (vpi_get(vpiSize, signal) > 1) {
+        return true;
+    }
+    int left = 0;
+    int right = 0;
+    AccFetchRange(signal, &left, &right);
+    return left != 0 || right != 0;
+}
+
 bool IsScopeKind(int vpi_type) {
     return vpi_type == vpiModule || vpi_type == vpiTask || vpi_type == vpiFunction || vpi_type == vpiNamedBegin ||
            vpi_type == vpiNamedFork;
@@ -231,12 +244,13 @@ int AccObjectOfType(handle object, int type) {
     }
     vpiHandle item = Vpi(object);
     const int vpi_type = vpi_get(vpiType, item);
-    const bool signal = vpi_type == vpiNet || vpi_type == vpiReg || vpi_type == vpiNetBit || vpi_type == vpiRegBit;
+    const bool bit = vpi_type == vpiNetBit || vpi_type == vpiRegBit;
+    const bool vector = (vpi_type == vpiNet || vpi_type == vpiReg) && IsVector(item);
     switch (type) {
         case accScalar:
-            return signal && vpi_get(vpiSize, item) == 1 ? 1 : 0;
+            return bit || ((vpi_type == vpiNet || vpi_type == vpiReg) && !vector) ? 1 : 0;
         case accVector:
-            return signal && vpi_get(vpiSize, item) > 1 ? 1 : 0;
+            return vector ? 1 : 0;
         case accScope:
             return IsScopeKind(vpi_type) ? 1 : 0;
         default:
