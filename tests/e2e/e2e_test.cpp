@@ -26,7 +26,8 @@ TEST_P(IcarusDesign, OurFileAgreesWithTheSimulatorsVcd) {
 
 INSTANTIATE_TEST_SUITE_P(Designs, IcarusDesign,
                          ::testing::Values("counter_fsm", "wide_buses", "variables", "scopes", "glitches",
-                                           "dump_window", "long_time", "declarations"));
+                                           "dump_window", "long_time", "declarations",
+                                           "generate_blocks"));
 
 }  // namespace
 }  // namespace tavri::e2e

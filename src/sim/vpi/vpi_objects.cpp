@@ -125,7 +125,7 @@ bool IsVector(vpiHandle signal) {
 
 bool IsScopeKind(int vpi_type) {
     return vpi_type == vpiModule || vpi_type == vpiTask || vpi_type == vpiFunction || vpi_type == vpiNamedBegin ||
-           vpi_type == vpiNamedFork;
+           vpi_type == vpiNamedFork || vpi_type == vpiGenScope;
 }
 
 int ParameterFulltype(vpiHandle parameter) {
@@ -161,6 +161,7 @@ int AccFetchType(handle object) {
             return accFunction;
         case vpiNamedBegin:
         case vpiNamedFork:
+        case vpiGenScope:
             return accScope;
         case vpiNet:
             return accNet;
@@ -201,6 +202,9 @@ int AccFetchFulltype(handle object) {
             }
             return vpi_get(vpiCellInstance, item) > 0 ? accCellInstance : accModuleInstance;
         case vpiNamedBegin:
+        // A generate block is a named block of the elaborated design, not
+        // an instance: it has no definition and no ports.
+        case vpiGenScope:
             return accNamedBeginStat;
         case vpiNamedFork:
             return accNamedForkStat;

@@ -135,7 +135,7 @@ std::string StrengthText(vpiHandle object) {
 bool IsValueless(vpiHandle object) {
     const int type = vpi_get(vpiType, object);
     return type == vpiNamedEvent || type == vpiMemory || type == vpiModule || type == vpiTask ||
-           type == vpiFunction || type == vpiNamedBegin || type == vpiNamedFork;
+           type == vpiFunction || type == vpiNamedBegin || type == vpiNamedFork || type == vpiGenScope;
 }
 
 }  // namespace
