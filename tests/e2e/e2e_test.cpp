@@ -27,7 +27,7 @@ TEST_P(IcarusDesign, OurFileAgreesWithTheSimulatorsVcd) {
 INSTANTIATE_TEST_SUITE_P(Designs, IcarusDesign,
                          ::testing::Values("counter_fsm", "wide_buses", "variables", "scopes", "glitches",
                                            "dump_window", "long_time", "declarations",
-                                           "generate_blocks"));
+                                           "generate_blocks", "strengths"));
 
 }  // namespace
 }  // namespace tavri::e2e

@@ -1,7 +1,9 @@
 // Value-change links over the simulator's value-change callbacks. A link
 // asks the simulator for exactly what its record carries: the scalar value
-// (or strengths) of a scalar, the real of a real, nothing for vectors and
-// the like, whose values the dumper reads once at the end of the time step.
+// of a scalar, the real of a real, nothing for vectors and the like, whose
+// values the dumper reads once at the end of the time step. Strengths cannot
+// come with the callback (the simulator does not deliver that format), so a
+// strength link is called without a value and reads the strengths then.
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -49,6 +51,40 @@ unsigned char Level(int mask) {
     return vclHighZ;
 }
 
+// The strengths of a scalar as a value-change record gives them: for 0 and
+// 1 both fields hold the strength of that value, for X the strengths of its
+// 0 and its 1 component, for Z none. Should the simulator give no strengths,
+// the logic value still goes out, with none.
+void FetchStrengths(vpiHandle object, s_strengths *out) {
+    s_vpi_value value{};
+    value.format = vpiStrengthVal;
+    vpi_get_value(object, &value);
+    if (value.format != vpiStrengthVal || value.value.strength == nullptr) {
+        value = {};
+        value.format = vpiScalarVal;
+        vpi_get_value(object, &value);
+        out->logic_value = VclLogic(value.value.scalar);
+        return;
+    }
+    const s_vpi_strengthval &strength = *value.value.strength;
+    out->logic_value = VclLogic(strength.logic);
+    switch (strength.logic) {
+        case vpi0:
+            out->strength1 = out->strength2 = Level(strength.s0);
+            break;
+        case vpi1:
+            out->strength1 = out->strength2 = Level(strength.s1);
+            break;
+        case vpiZ:
+            out->strength1 = out->strength2 = vclHighZ;
+            break;
+        default:
+            out->strength1 = Level(strength.s0);
+            out->strength2 = Level(strength.s1);
+            break;
+    }
+}
+
 PLI_INT32 ValueChanged(p_cb_data data) {
     const Link &link = *reinterpret_cast<const Link *>(data->user_data);
     s_vc_record record{};
@@ -62,12 +98,7 @@ PLI_INT32 ValueChanged(p_cb_data data) {
             record.out_value.logic_value = VclLogic(data->value != nullptr ? data->value->value.scalar : vpiX);
             break;
         case strength_value_change:
-            if (data->value != nullptr && data->value->value.strength != nullptr) {
-                const s_vpi_strengthval &strength = *data->value->value.strength;
-                record.out_value.strengths_s.logic_value = VclLogic(strength.logic);
-                record.out_value.strengths_s.strength1 = Level(strength.s0);
-                record.out_value.strengths_s.strength2 = Level(strength.s1);
-            }
+            FetchStrengths(link.object, &record.out_value.strengths_s);
             break;
         case real_value_change:
             record.out_value.real_value = data->value != nullptr ? data->value->value.real : 0.0;
@@ -89,9 +120,11 @@ bool Describe(vpiHandle object, int flags, int *reason, int *value_format) {
     switch (type) {
         case vpiNet:
         case vpiNetBit:
-            if (size == 1) {
-                *reason = flags == vcl_verilog_strength ? strength_value_change : logic_value_change;
-                *value_format = flags == vcl_verilog_strength ? vpiStrengthVal : vpiScalarVal;
+            if (size == 1 && flags == vcl_verilog_strength) {
+                *reason = strength_value_change;  // the callback reads the strengths
+            } else if (size == 1) {
+                *reason = logic_value_change;
+                *value_format = vpiScalarVal;
             } else {
                 *reason = vector_value_change;
             }
