@@ -82,11 +82,15 @@ void Expand(Node &node, int depth, int level) {
 }
 
 void WriteLevel(std::vector<std::unique_ptr<Node>> &nodes, bool parent_dumps) {
+    // Signals first: a file keeps a scope's variables with its scope record,
+    // ahead of its sub-scopes; one written after a sub-scope has no scope.
+    for (auto &node : nodes) {
+        if (!node->is_scope && !parent_dumps) {
+            TraverseVarsOnUnexpandVars(node->object, node->direction);
+        }
+    }
     for (auto &node : nodes) {
         if (!node->is_scope) {
-            if (!parent_dumps) {
-                TraverseVarsOnUnexpandVars(node->object, node->direction);
-            }
             continue;
         }
         if (!CreateScope(node->object)) {

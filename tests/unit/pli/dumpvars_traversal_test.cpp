@@ -174,6 +174,14 @@ TEST_F(DumpvarsTraversal, SignalArgumentCreatesItsScopesWithoutTheirOtherVariabl
     EXPECT_EQ(q->type_code, kRegType);
 }
 
+TEST_F(DumpvarsTraversal, SignalBesideASubScopeStaysInItsScope) {
+    BuildDesign();
+    DumpTo(top_, "beside.trax");
+    Run(top_, "$traxDumpvars(1, top.clk, top.u1)");
+    Reading &file = *Finish("beside.trax");
+    EXPECT_EQ(Sorted(AllNames(file)), Sorted(Join({{"top.clk"}, Sub("top.u1")})));
+}
+
 TEST_F(DumpvarsTraversal, SignalInsideADumpedScopeIsNotAddedAgain) {
     BuildDesign();
     DumpTo(top_, "covered.trax");
