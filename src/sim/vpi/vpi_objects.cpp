@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "sim/vpi/vpi_binding.h"
 
@@ -74,6 +75,15 @@ const Listing &ScopesOf(vpiHandle scope) {
     return *slot;
 }
 
+const Listing &TopModules() {
+    auto &slot = TheCaches().top_modules;
+    if (slot == nullptr) {
+        slot = std::make_unique<Listing>();
+        AddAll(*slot, vpiModule, nullptr);
+    }
+    return *slot;
+}
+
 const Listing &PortsOf(vpiHandle module) {
     auto &slot = TheCaches().ports[module];
     if (slot == nullptr) {
@@ -126,6 +136,62 @@ bool IsVector(vpiHandle signal) {
 bool IsScopeKind(int vpi_type) {
     return vpi_type == vpiModule || vpi_type == vpiTask || vpi_type == vpiFunction || vpi_type == vpiNamedBegin ||
            vpi_type == vpiNamedFork || vpi_type == vpiGenScope;
+}
+
+// The components of a hierarchical name, split at the dots that are not in
+// an escaped identifier (a backslash up to the next blank) or in brackets;
+// an escaped identifier loses its backslash and its blank. Empty when a
+// component is empty.
+std::vector<std::string> Components(const char *name) {
+    std::vector<std::string> components(1);
+    int depth = 0;
+    for (const char *p = name; *p != '\0'; ++p) {
+        std::string &component = components.back();
+        if (*p == '\\' && component.empty()) {
+            while (p[1] != '\0' && p[1] != ' ' && p[1] != '\t') {
+                component.push_back(*++p);
+            }
+            if (p[1] != '\0') {
+                ++p;
+            }
+        } else if (*p == '.' && depth == 0) {
+            components.emplace_back();
+        } else {
+            depth += *p == '[' ? 1 : *p == ']' ? -1 : 0;
+            component.push_back(*p);
+        }
+    }
+    for (const std::string &component : components) {
+        if (component.empty()) {
+            return {};
+        }
+    }
+    return components;
+}
+
+vpiHandle Named(const Listing &listing, const std::string &name) {
+    for (vpiHandle item : listing.items) {
+        const char *item_name = vpi_get_str(vpiName, item);
+        if (item_name != nullptr && name == item_name) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+// The object that `components` name below `scope`, component by component
+// through the scopes and the objects declared in them; null when one is
+// missing.
+vpiHandle Resolve(vpiHandle scope, const std::vector<std::string> &components) {
+    vpiHandle at = scope;
+    for (const std::string &component : components) {
+        if (at == nullptr || !IsScopeKind(vpi_get(vpiType, at))) {
+            return nullptr;
+        }
+        vpiHandle child = Named(ScopesOf(at), component);
+        at = child != nullptr ? child : Named(ObjectsOf(at), component);
+    }
+    return at;
 }
 
 int ParameterFulltype(vpiHandle parameter) {
@@ -326,24 +392,28 @@ int AccCompareHandles(handle a, handle b) {
     return a == b || vpi_compare_objects(Vpi(a), Vpi(b)) != 0 ? 1 : 0;
 }
 
+// Names are resolved here, through the scopes' contents, rather than by the
+// simulator's own lookup, which crashes on some names that do not exist and
+// does not see into generate and named blocks.
 handle AccHandleByName(const char *name, handle scope) {
-    if (name == nullptr) {
+    const std::vector<std::string> components = Components(name != nullptr ? name : "");
+    if (components.empty()) {
         return nullptr;
     }
-    std::string path(name);
     if (scope != nullptr) {
-        return vpi_handle_by_name(path.data(), Vpi(scope));
+        return Resolve(Vpi(scope), components);
     }
     // A name relative to the calling task's scope, found there or in an
     // enclosing scope, else a full path from the top of the design.
     if (TaskInstance *instance = Current()) {
         for (vpiHandle at = vpi_handle(vpiScope, instance->call); at != nullptr; at = vpi_handle(vpiScope, at)) {
-            if (vpiHandle found = vpi_handle_by_name(path.data(), at)) {
+            if (vpiHandle found = Resolve(at, components)) {
                 return found;
             }
         }
     }
-    return vpi_handle_by_name(path.data(), nullptr);
+    vpiHandle top = Named(TopModules(), components.front());
+    return top != nullptr ? Resolve(top, {components.begin() + 1, components.end()}) : nullptr;
 }
 
 handle AccHandleObject(const char *name) { return AccHandleByName(name, nullptr); }
@@ -426,13 +496,9 @@ handle AccNextScope(handle scope, handle previous) {
 }
 
 handle AccNextTopmod(handle previous) {
-    auto &slot = TheCaches().top_modules;
-    if (slot == nullptr) {
-        slot = std::make_unique<Listing>();
-        AddAll(*slot, vpiModule, nullptr);
-    }
-    const size_t next = slot->After(previous);
-    return next < slot->items.size() ? slot->items[next] : nullptr;
+    const Listing &modules = TopModules();
+    const size_t next = modules.After(previous);
+    return next < modules.items.size() ? modules.items[next] : nullptr;
 }
 
 }  // namespace tavri::vpi
