@@ -1,13 +1,13 @@
 #include "icarus_harness.h"
 
-#include "vcd_compare.h"
-
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+
+#include "vcd_compare.h"
 
 namespace tavri::e2e {
 namespace {

@@ -134,7 +134,8 @@ VcdFile ReadVcd(const std::string &path) {
             while (in >> token && token != "$end") {
                 reference += token;
             }
-            const size_t open = !reference.empty() && reference.back() == ']' ? reference.rfind('[') : std::string::npos;
+            const bool ranged = !reference.empty() && reference.back() == ']';
+            const size_t open = ranged ? reference.rfind('[') : std::string::npos;
             declared.name = reference.substr(0, open);
             declared.range = open != std::string::npos ? reference.substr(open) : "";
             std::string signal_path;
