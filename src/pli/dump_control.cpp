@@ -232,9 +232,15 @@ int plitaskDumplimit(int /*data*/, int /*reason*/) {
         return 0;
     }
     if (state.current_writer == nullptr) {
-        state.dump_limit_mb = static_cast<uint32_t>(sim::g_sim.acc_fetch_tfarg_int(1));
+        const int megabytes = sim::g_sim.acc_fetch_tfarg_int(1);
+        if (megabytes < 1) {
+            PrintWarning("$traxDumplimit - The file size limit %dMB is below 1MB; the file is not limited by it.\n",
+                         megabytes);
+            return 1;
+        }
+        state.dump_limit_mb = static_cast<uint32_t>(megabytes);
         state.dump_limit_set = true;
-        PrintInfo("Set the limit of TRAX file size to %dMB.\n", static_cast<int>(state.dump_limit_mb));
+        PrintInfo("Set the limit of TRAX file size to %uMB.\n", state.dump_limit_mb);
     } else {
         PrintWarning("$traxDumplimit should be called before $traxDumpvars & $traxDumpfile.\n");
     }
