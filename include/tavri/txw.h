@@ -210,6 +210,8 @@ const txwApiTable *txw_GetApiTable(void);
 
 /* ---- Writer object and settings ---- */
 int txw_Noop(void);
+/* On failure to create the file or one of its side files, errno holds the
+   system's reason. */
 txwObject *txw_OpenFile(const char *file_name, uint32_t file_type);
 int txwOpenFile2(const txwOpenParam *param, txwObject **out);
 int txw_CloseFile(txwObject *obj);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
@@ -110,6 +111,9 @@ int plitaskDumpon(int /*data*/, int /*reason*/) {
         sim::g_sim.tf_warning("$traxDumpon - The TRAX file has not been created.\n");
         return 0;
     }
+    // Dumping resumes at the end of the step, with the values the step ends
+    // with, unless a $traxDumpoff of the same step comes later.
+    g_dumper.dumpon_requested = true;
     sim::g_sim.tf_rosynchronize();
     return 1;
 }
@@ -132,6 +136,11 @@ void SwitchDumpingOn() {
 int plimiscDumpon(int /*data*/, int reason) {
     sim::g_sim.acc_initialize();
     TAVRI_TRACE("plimiscDumpon() reason=%d\n", reason);
+    // Only a dump-on still requested when the step ends acts: the last of
+    // $traxDumpon and $traxDumpoff in a step wins.
+    if (reason != reason_rosynch || !std::exchange(g_dumper.dumpon_requested, false)) {
+        return 1;
+    }
     if (g_dumper.deferred) {
         return 1;
     }
@@ -139,9 +148,7 @@ int plimiscDumpon(int /*data*/, int reason) {
         g_dumper.dumping_on = true;
         return 0;
     }
-    if (reason == reason_rosynch) {
-        SwitchDumpingOn();
-    }
+    SwitchDumpingOn();
     return 1;
 }
 
@@ -152,7 +159,11 @@ int plitaskDumpoff(int /*data*/, int /*reason*/) {
     if (state.deferred) {
         return 1;
     }
+    state.dumpon_requested = false;
     if (state.current_writer == nullptr) {
+        // As $traxDumpon does without a file: the next file starts with
+        // dumping off.
+        state.dumping_on = false;
         sim::g_sim.tf_warning("$traxDumpoff - The TRAX file has not been created.\n");
         return 0;
     }
@@ -221,9 +232,15 @@ int plitaskDumplimit(int /*data*/, int /*reason*/) {
         return 0;
     }
     if (state.current_writer == nullptr) {
-        state.dump_limit_mb = static_cast<uint32_t>(sim::g_sim.acc_fetch_tfarg_int(1));
+        const int megabytes = sim::g_sim.acc_fetch_tfarg_int(1);
+        if (megabytes < 1) {
+            PrintWarning("$traxDumplimit - The file size limit %dMB is below 1MB; the file is not limited by it.\n",
+                         megabytes);
+            return 1;
+        }
+        state.dump_limit_mb = static_cast<uint32_t>(megabytes);
         state.dump_limit_set = true;
-        PrintInfo("Set the limit of TRAX file size to %dMB.\n", static_cast<int>(state.dump_limit_mb));
+        PrintInfo("Set the limit of TRAX file size to %uMB.\n", state.dump_limit_mb);
     } else {
         PrintWarning("$traxDumplimit should be called before $traxDumpvars & $traxDumpfile.\n");
     }

@@ -1,11 +1,13 @@
 #include "pli/dump_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
+#include "pli/dump_limit.h"
 #include "pli/messages.h"
 #include "pli/notices.h"
 #include "pli/options.h"
@@ -32,7 +34,10 @@ bool IsClosedName(const std::string &name) {
 // The name the file is created under: plus-argument, $traxDumpfile, default.
 std::string ChooseName() {
     if (const char *plus = PlusArg("traxfile"); plus != nullptr && plus[0] == '+') {
-        return plus + 1;
+        if (plus[1] != '\0') {
+            return plus + 1;
+        }
+        PrintWarning("The plus-argument +traxfile+ gives no file name; it is ignored.\n");
     }
     if (g_dumper.current_file_name.has_value() && !g_dumper.current_file_name->empty()) {
         return *g_dumper.current_file_name;
@@ -40,16 +45,34 @@ std::string ChooseName() {
     return g_dumper.interactive ? "verilog_i.trax" : "verilog.trax";
 }
 
-void ReportCreateFailure(const std::string &name) {
-    PrintError("Failed to create TRAX file: %s\n", name.c_str());
+// `reason` is the system's error number of the failed open, 0 when the
+// failure was not the system's (the writer then explains it itself).
+void ReportCreateFailure(const std::string &name, int reason = 0) {
+    if (reason != 0) {
+        PrintError("Failed to create TRAX file: %s (%s)\n", name.c_str(), platform::ErrorText(reason));
+    } else {
+        PrintError("Failed to create TRAX file: %s\n", name.c_str());
+    }
     NoticeText(kNoticeFileFailed, name.c_str());
 }
 
-txwObject *OpenWriter(std::string &name) {
+// Why `name` could not be created, before the dump goes to another name.
+void SayWhyNot(const std::string &name, int reason) {
+    if (reason != 0) {
+        PrintWarning("Cannot create TRAX file %s: %s.\n", name.c_str(), platform::ErrorText(reason));
+    }
+}
+
+// Opens the writer under `name` or, failing that, under a substitute name
+// (which `name` then becomes). `*reason` is the system's error number of the
+// failed open of `name` itself (the writer leaves it in errno), 0 if none.
+txwObject *OpenWriter(std::string &name, int *reason) {
+    errno = 0;
     txwObject *writer = g_txw.OpenFile(name.c_str(), g_dumper.file_type);
     if (writer != nullptr) {
         return writer;
     }
+    *reason = errno;
     if (g_dumper.interactive) {
         // A name of its own among the host's temporary files.
         static int attempt = 0;
@@ -58,6 +81,7 @@ txwObject *OpenWriter(std::string &name) {
                                       "_" + std::to_string(attempt++) + ".trax";
         writer = g_txw.OpenFile(candidate.c_str(), g_dumper.file_type);
         if (writer != nullptr) {
+            SayWhyNot(name, *reason);
             name = candidate;
             NoticeText(kNoticeTemporaryFile, name.c_str());
             g_dumper.current_file_name = name;
@@ -67,6 +91,7 @@ txwObject *OpenWriter(std::string &name) {
     const std::string with_pid = name + std::to_string(platform::ProcessId());
     writer = g_txw.OpenFile(with_pid.c_str(), g_dumper.file_type);
     if (writer != nullptr) {
+        SayWhyNot(name, *reason);
         name = with_pid;
         PrintWarning(">>> Save to TRAX file %s instead.\n", name.c_str());
         g_dumper.current_file_name = name;
@@ -143,10 +168,7 @@ void SetUpFile(txwObject *writer, const std::string &name) {
     if (!state.dumping_on) {
         g_txw.DumpOff(writer);
     }
-    if (state.dump_limit_set) {
-        g_txw.SetDumpLimit(writer, state.dump_limit_mb);
-        PrintInfo("Set TRAX file size limit to %dMB.\n", static_cast<int>(state.dump_limit_mb));
-    }
+    HandDumpLimitToWriter(writer);
     state.needs_flush = true;
     if (state.interactive) {
         g_txw.Flush(writer);
@@ -242,10 +264,7 @@ int CreateDumpFile() {
         state.write_error_prompt_registered = true;
         g_txw.RegisterWriteErrorCB(WriteErrorPrompt);
     }
-    if (const char *limit = PlusArg("traxDumplimit"); limit != nullptr && limit[0] == '+') {
-        state.dump_limit_mb = static_cast<uint32_t>(std::atoi(limit + 1));
-        state.dump_limit_set = true;
-    }
+    ReadDumpLimitPlusArg();
     if (state.options.reserve && platform::Exists(name.c_str())) {
         const std::optional<std::string> numbered = NumberedName(name);
         if (!numbered.has_value()) {
@@ -273,9 +292,10 @@ int CreateDumpFile() {
     if (!state.options.reserve && platform::Exists(name.c_str())) {
         platform::Remove(name.c_str());
     }
-    txwObject *writer = OpenWriter(name);
+    int reason = 0;
+    txwObject *writer = OpenWriter(name, &reason);
     if (writer == nullptr) {
-        ReportCreateFailure(name);
+        ReportCreateFailure(name, reason);
         return 0;
     }
     SetUpFile(writer, name);

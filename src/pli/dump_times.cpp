@@ -1,8 +1,8 @@
 #include "pli/dump_times.h"
 
-#include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
@@ -13,6 +13,7 @@
 #include "pli/trace.h"
 #include "pli/traversal.h"
 #include "pli/vcl.h"
+#include "pli/whole_number.h"
 #include "sim/sim_routines.h"
 
 namespace tavri::pli {
@@ -24,26 +25,22 @@ struct Time {
     uint64_t Value() const { return (static_cast<uint64_t>(high) << 32) | low; }
 };
 
-// One part of a time: a number between 0 and 4294967295.
-bool ParsePart(const std::string &text, uint32_t *value) {
-    const double number = std::strtod(text.c_str(), nullptr);
-    if (!(number >= 0.0 && number <= 4294967295.0)) {
-        return false;
-    }
-    *value = static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 10));
-    return true;
-}
-
-// "low" or "low+high". False (with the warning) when a part is out of range.
+// "low" or "low+high", each part a whole number from 0 to 4294967295. False
+// (with a warning naming the plus-argument as given) for anything else.
 bool ParseTime(const char *text, const char *which, Time *time) {
-    const std::string whole(text);
+    const std::string_view whole(text);
     const size_t plus = whole.find('+');
-    const std::string low = plus == std::string::npos ? whole : whole.substr(0, plus);
-    const std::string high = plus == std::string::npos ? "0" : whole.substr(plus + 1);
-    if (!ParsePart(low, &time->low) || !ParsePart(high, &time->high)) {
-        PrintWarning("The time value for +trax+%s option is invalid.\n", which);
+    const std::string_view low = whole.substr(0, plus);
+    const std::string_view high = plus == std::string_view::npos ? "0" : whole.substr(plus + 1);
+    const std::optional<uint64_t> low_value = ParseWholeNumber(low, 0xFFFFFFFFu);
+    const std::optional<uint64_t> high_value = ParseWholeNumber(high, 0xFFFFFFFFu);
+    if (!low_value.has_value() || !high_value.has_value()) {
+        PrintWarning("The time value for +trax+%s option is invalid: +trax+%s+%s is ignored.\n", which, which,
+                     text);
         return false;
     }
+    time->low = static_cast<uint32_t>(*low_value);
+    time->high = static_cast<uint32_t>(*high_value);
     return true;
 }
 
@@ -95,10 +92,10 @@ void ParseDumpTimes() {
     Time off;
     bool on_set = false;
     bool off_set = false;
-    if (const char *text = PlusArg("trax+dumpon+"); text != nullptr && text[0] != '\0') {
+    if (const char *text = PlusArg("trax+dumpon+"); text != nullptr) {
         on_set = ParseTime(text, "dumpon", &on) && on.Value() != 0;
     }
-    if (const char *text = PlusArg("trax+dumpoff+"); text != nullptr && text[0] != '\0') {
+    if (const char *text = PlusArg("trax+dumpoff+"); text != nullptr) {
         off_set = ParseTime(text, "dumpoff", &off);
     }
     if (on_set && off_set) {

@@ -111,6 +111,9 @@ struct DumperState {
 
     // Dump control.
     bool dumping_on = true;
+    // A $traxDumpon of this time step waits for its read-only
+    // synchronisation; a later $traxDumpoff of the same step cancels it.
+    bool dumpon_requested = false;
     bool needs_flush = false;
     bool deferred = false;
     bool dumpon_pending = false;

@@ -222,6 +222,11 @@ int plitaskDumpvars(int data, int reason) {
             }
         }
     }
+    if (level < 0) {
+        // Levels count down from the scope; a negative one would dump nothing.
+        PrintWarning("$traxDumpvars - The level %d is negative; all levels are dumped (level 0).\n", level);
+        level = 0;
+    }
     if (!handles.empty() || !error) {
         DumpScopes(level, handles);
     }

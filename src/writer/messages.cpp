@@ -1,5 +1,6 @@
 #include "writer/messages.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -22,8 +23,11 @@ constexpr int kMessageBufferSize = 4096;
 
 // Formats a message and hands it to the installed hook, or prints it with
 // `prefix` on `fallback` when no hook is installed.
+// A message often reports a failed system call whose caller reads errno
+// afterwards, so printing it leaves errno as it was.
 void Deliver(MessageHook hook, FILE *fallback, const char *prefix, const char *format,
              va_list args) {
+    const int error_number = errno;
     char text[kMessageBufferSize];
     std::vsnprintf(text, sizeof text, format, args);
     if (hook != nullptr) {
@@ -31,6 +35,7 @@ void Deliver(MessageHook hook, FILE *fallback, const char *prefix, const char *f
     } else {
         std::fprintf(fallback, "%s%s", prefix, text);
     }
+    errno = error_number;
 }
 
 }  // namespace

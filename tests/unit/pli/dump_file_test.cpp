@@ -299,7 +299,7 @@ TEST_F(DumpFile, ControlTasksWithoutAFileWarn) {
     EXPECT_EQ(sim_.TranscriptText(),
               "WARNING: $traxDumpoff - The TRAX file has not been created.\n"
               "WARNING: $traxDumpflush - The TRAX file has not been created.\n");
-    EXPECT_TRUE(pli::g_dumper.dumping_on);
+    EXPECT_FALSE(pli::g_dumper.dumping_on) << "the next file starts with dumping off";
 }
 
 TEST_F(DumpFile, FileArgumentChecks) {

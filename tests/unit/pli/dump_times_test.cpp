@@ -223,7 +223,7 @@ TEST_F(DumpTimes, DumpOnAtZeroIsNotSet) {
 
 struct InvalidTime {
     const char *plus_arg;
-    const char *warning;
+    const char *which;  // dumpon or dumpoff
 };
 
 class InvalidDumpTimes : public DumpTimes, public ::testing::WithParamInterface<InvalidTime> {};
@@ -233,7 +233,9 @@ TEST_P(InvalidDumpTimes, WarnAndDumpFromTheStart) {
     BuildDesign();
     DumpTo(top_, "invalid.trax");
     Run(top_, "$traxDumpvars(1, top)");
-    EXPECT_TRUE(Printed(std::string("*Tavri* Warning: ") + GetParam().warning + "\n")) << sim_.TranscriptText();
+    const std::string warning = std::string("*Tavri* Warning: The time value for +trax+") + GetParam().which +
+                                " option is invalid: " + GetParam().plus_arg + " is ignored.\n";
+    EXPECT_TRUE(Printed(warning)) << sim_.TranscriptText();
     EXPECT_FALSE(Printed("Setting $traxDumpvars"));
     ClockUntil(20);
     sim_.Finish();
@@ -244,11 +246,37 @@ TEST_P(InvalidDumpTimes, WarnAndDumpFromTheStart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Times, InvalidDumpTimes,
-    ::testing::Values(InvalidTime{"+trax+dumpon+-5", "The time value for +trax+dumpon option is invalid."},
-                      InvalidTime{"+trax+dumpon+100+4294967296",
-                                  "The time value for +trax+dumpon option is invalid."},
-                      InvalidTime{"+trax+dumpoff+5000000000", "The time value for +trax+dumpoff option is invalid."},
-                      InvalidTime{"+trax+dumpoff+-1", "The time value for +trax+dumpoff option is invalid."}));
+    ::testing::Values(InvalidTime{"+trax+dumpon+-5", "dumpon"}, InvalidTime{"+trax+dumpon+100+4294967296", "dumpon"},
+                      InvalidTime{"+trax+dumpoff+5000000000", "dumpoff"}, InvalidTime{"+trax+dumpoff+-1", "dumpoff"},
+                      InvalidTime{"+trax+dumpon+abc", "dumpon"}, InvalidTime{"+trax+dumpon+5x", "dumpon"},
+                      InvalidTime{"+trax+dumpon+2.5", "dumpon"}, InvalidTime{"+trax+dumpon+0x10", "dumpon"},
+                      InvalidTime{"+trax+dumpon+1e10", "dumpon"}, InvalidTime{"+trax+dumpon+100+", "dumpon"},
+                      InvalidTime{"+trax+dumpon+", "dumpon"}, InvalidTime{"+trax+dumpoff+abc", "dumpoff"}));
+
+// Real notation that denotes a whole number is taken at its value.
+struct WholeTime {
+    const char *plus_arg;
+    const char *setting;
+};
+
+class WholeNumberDumpTimes : public DumpTimes, public ::testing::WithParamInterface<WholeTime> {};
+
+TEST_P(WholeNumberDumpTimes, TakenAtTheirValue) {
+    sim_.AddPlusArg(GetParam().plus_arg);
+    BuildDesign();
+    DumpTo(top_, "whole.trax");
+    EXPECT_TRUE(Printed(std::string("*Tavri* Setting $traxDumpvars ") + GetParam().setting + "\n"))
+        << sim_.TranscriptText();
+    EXPECT_FALSE(Printed("Warning")) << sim_.TranscriptText();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Times, WholeNumberDumpTimes,
+    ::testing::Values(WholeTime{"+trax+dumpon+5e4", "enabled at time (high=0 low=50000)."},
+                      WholeTime{"+trax+dumpon+2.5e3", "enabled at time (high=0 low=2500)."},
+                      WholeTime{"+trax+dumpon+4294967295", "enabled at time (high=0 low=4294967295)."},
+                      WholeTime{"+trax+dumpon+100+1e0", "enabled at time (high=1 low=100)."},
+                      WholeTime{"+trax+dumpoff+1.5E2", "disabled at time (high=0 low=150)."}));
 
 }  // namespace
 }  // namespace tavri::test
