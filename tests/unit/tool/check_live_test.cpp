@@ -129,6 +129,8 @@ TEST_F(TraxLive, DumpShowsWhatWasFlushedAndNothingElse) {
     txw_CreateXCoor(obj, 0, 5);
     txw_CreateVarValueByIdcode(obj, 1, &one, 1);
     txw_CreateVarValueByIdcode(obj, 2, &zero, 1);
+    txw_CreateXCoor(obj, 0, 7);
+    txw_CreateVarValueByIdcode(obj, 2, &one, 1);  // the last step flushed: hidden while live
     ASSERT_EQ(txw_Flush(obj), 0);
     txw_CreateXCoor(obj, 0, 9);
     txw_CreateVarValueByIdcode(obj, 1, &zero, 1);  // not flushed yet
@@ -146,7 +148,7 @@ TEST_F(TraxLive, DumpShowsWhatWasFlushedAndNothingElse) {
     ASSERT_EQ(txw_CloseFile(obj), 0);
     run = Trax({"dump", path});
     EXPECT_EQ(run.OutLines(),
-              (std::vector<std::string>{"5 top/s1 1", "5 top/s2 0", "9 top/s1 0"}));
+              (std::vector<std::string>{"5 top/s1 1", "5 top/s2 0", "7 top/s2 1", "9 top/s1 0"}));
 }
 
 // While a writer flushes session after session, every dump sees whole
