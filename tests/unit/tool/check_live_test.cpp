@@ -108,19 +108,7 @@ TEST_F(TraxCheck, AFileCutShortIsOneFailure) {
 
 class TraxLive : public ToolTest {
   protected:
-    txwObject *OpenWith(int variables) {
-        txwObject *obj = txw_OpenFile(PathFor("live.trax").c_str(), TXW_FILE_VERILOG);
-        EXPECT_NE(obj, nullptr);
-        EXPECT_TRUE(txw_BeginTree(obj));
-        txwScopeDesc scope{"top", nullptr, nullptr, 0, 0};
-        EXPECT_EQ(txw_CreateScope(obj, &scope), 0);
-        for (int id = 1; id <= variables; ++id) {
-            const std::string name = "s" + std::to_string(id);
-            EXPECT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, id, name.c_str(), 0), id);
-        }
-        EXPECT_EQ(txw_EndTree(obj), 0);
-        return obj;
-    }
+    txwObject *OpenWith(int variables) { return OpenScalars(PathFor("live.trax"), variables); }
 };
 
 TEST_F(TraxLive, DumpShowsWhatWasFlushedAndNothingElse) {

@@ -19,16 +19,7 @@ constexpr int kSignals = 3;
 // flush comes after s1 (the step is cut in two sessions): `between` runs
 // there. Nothing is closed.
 txwObject *WriteCutStep(const std::string &path, const std::function<void()> &between = {}) {
-    txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
-    EXPECT_NE(obj, nullptr);
-    EXPECT_TRUE(txw_BeginTree(obj));
-    txwScopeDesc scope{"top", nullptr, nullptr, 0, 0};
-    EXPECT_EQ(txw_CreateScope(obj, &scope), 0);
-    for (int id = 1; id <= kSignals; ++id) {
-        const std::string name = "s" + std::to_string(id);
-        EXPECT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, id, name.c_str(), 0), id);
-    }
-    EXPECT_EQ(txw_EndTree(obj), 0);
+    txwObject *obj = OpenScalars(path, kSignals);
     const uint8_t zero = 0, one = 1;
     txw_CreateXCoor(obj, 0, 5);
     for (int id = 1; id <= kSignals; ++id) txw_CreateVarValueByIdcode(obj, id, &zero, 1);
@@ -61,25 +52,21 @@ std::vector<std::pair<std::string, Times>> TimesByPath(const std::string &path) 
     EXPECT_EQ(traxr_Open(path.c_str(), &reader, nullptr, 0), TRAXR_OK);
     if (reader == nullptr) return {};
     Times one_by_one, all_at_once, walked;
-    for (uint32_t idcode = 1; idcode <= kSignals; ++idcode) {
-        traxrChangeList *list = nullptr;
-        EXPECT_EQ(traxr_ReadChanges(reader, idcode, &list), TRAXR_OK);
+    auto append = [](const traxrChangeList *list, Times *times) {
         for (uint32_t i = 0; i < traxr_ChangeCount(list); ++i) {
             traxrChange change{};
             traxr_GetChange(list, i, &change);
-            one_by_one.push_back(change.time);
+            times->push_back(change.time);
         }
-        traxr_FreeChangeList(list);
-    }
+    };
     traxrChangeSet *set = nullptr;
     EXPECT_EQ(traxr_ReadAllChanges(reader, &set), TRAXR_OK);
     for (uint32_t idcode = 1; idcode <= kSignals; ++idcode) {
-        const traxrChangeList *list = traxr_ChangeSetList(set, idcode);
-        for (uint32_t i = 0; i < traxr_ChangeCount(list); ++i) {
-            traxrChange change{};
-            traxr_GetChange(list, i, &change);
-            all_at_once.push_back(change.time);
-        }
+        traxrChangeList *list = nullptr;
+        EXPECT_EQ(traxr_ReadChanges(reader, idcode, &list), TRAXR_OK);
+        append(list, &one_by_one);
+        traxr_FreeChangeList(list);
+        append(traxr_ChangeSetList(set, idcode), &all_at_once);
     }
     traxr_FreeChangeSet(set);
     traxrWalk *walk = nullptr;
@@ -173,13 +160,7 @@ TEST_F(LiveStep, AFileWhoseWriterDiedHidesItsLastStep) {
 // Nothing flushed yet, or only one step: no time is whole yet.
 TEST_F(LiveStep, ALiveFileWithoutAWholeStepShowsNothing) {
     const std::string path = PathFor("first.trax");
-    txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
-    ASSERT_NE(obj, nullptr);
-    ASSERT_TRUE(txw_BeginTree(obj));
-    txwScopeDesc scope{"top", nullptr, nullptr, 0, 0};
-    ASSERT_EQ(txw_CreateScope(obj, &scope), 0);
-    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "s1", 0), 1);
-    ASSERT_EQ(txw_EndTree(obj), 0);
+    txwObject *obj = OpenScalars(path, 1);
     Outcome run = Trax({"info", path});
     EXPECT_TRUE(Contains(run.OutLines(), "end time: none (no session flushed yet)")) << run.out;
     const uint8_t one = 1;

@@ -3,6 +3,7 @@
 // hierarchy, each variable declared once per scope and name, and a value
 // stored twice at one time written once.
 #include <algorithm>
+#include <sstream>
 
 #include "tavri/trax_reader.h"
 #include "tool_test_util.h"
@@ -10,50 +11,44 @@
 namespace tavri::tool_test {
 namespace {
 
-void Scope(txwObject *obj, const char *name) {
-    txwScopeDesc scope{name, nullptr, nullptr, 0, 0};
-    ASSERT_EQ(txw_CreateScope(obj, &scope), 0);
-}
+// One tree per entry: "+name" opens a scope, "-" ends one, and
+// "name idcode [type left bytes-per-bit-code]" names a variable (a wire
+// scalar by default). Later trees repeat scopes and name variables again,
+// as repeated $traxDumpvars calls make them.
+const std::vector<std::vector<std::string>> kTrees = {
+    {"+top", "clk 1", "r 2 3 0 3", "+sub", "x[3:0] 3 4 3", "-", "-"},
+    {"+top", "clk 1", "clk_n 1", "+sub", "x[3:0] 3 4 3", "-", "-"},
+    {"+top", "+sub", "y 4", "-", "-", "+other", "z 5", "-"},
+};
 
-// Tree 1: top {clk 1, r 2 (real)}, top/sub {x 3 [3:0]}
-// Tree 2: top {clk 1 again, clk_n 1 (another name)}, top/sub {x 3 again}
-// Tree 3: top/sub {y 4}, other {z 5}
-// Changes at 0: clk 0, r 1.5, x 0000; a flush; at 0 again r 1.5 (the same
-// value in the next session), clk 1 (a new value); at 10: r 2.5.
+// The trees above; changes at 0: clk 0, r 1.5, x 0000; a flush; at 0 again
+// r 1.5 (the same value, in the next session) and clk 1 (a new value); at
+// 10: r 2.5.
 void WriteTrees(const std::string &path) {
     txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
     ASSERT_NE(obj, nullptr);
-    ASSERT_TRUE(txw_BeginTree(obj));
-    Scope(obj, "top");
-    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "clk", 0), 1);
-    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 3, 0, 0, 0, 0, 2, "r", 3), 2);
-    Scope(obj, "sub");
-    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 4, 0, 0, 3, 0, 3, "x[3:0]", 0), 3);
-    ASSERT_EQ(txw_EndScope(obj), 0);
-    ASSERT_EQ(txw_EndScope(obj), 0);
-    ASSERT_EQ(txw_EndTree(obj), 0);
-
-    ASSERT_TRUE(txw_BeginTree(obj));
-    Scope(obj, "top");
-    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "clk", 0), 1);
-    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "clk_n", 0), 1);
-    Scope(obj, "sub");
-    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 4, 0, 0, 3, 0, 3, "x[3:0]", 0), 3);
-    ASSERT_EQ(txw_EndScope(obj), 0);
-    ASSERT_EQ(txw_EndScope(obj), 0);
-    ASSERT_EQ(txw_EndTree(obj), 0);
-
-    ASSERT_TRUE(txw_BeginTree(obj));
-    Scope(obj, "top");
-    Scope(obj, "sub");
-    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 4, "y", 0), 4);
-    ASSERT_EQ(txw_EndScope(obj), 0);
-    ASSERT_EQ(txw_EndScope(obj), 0);
-    Scope(obj, "other");
-    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 5, "z", 0), 5);
-    ASSERT_EQ(txw_EndScope(obj), 0);
-    ASSERT_EQ(txw_EndTree(obj), 0);
-
+    for (const std::vector<std::string> &tree : kTrees) {
+        ASSERT_TRUE(txw_BeginTree(obj));
+        for (const std::string &item : tree) {
+            if (item[0] == '+') {
+                Scope(obj, item.c_str() + 1);
+            } else if (item == "-") {
+                ASSERT_EQ(txw_EndScope(obj), 0);
+            } else {
+                std::istringstream words(item);
+                std::string name;
+                int idcode = 0, type = 0, left = 0, bpb = 0;
+                words >> name >> idcode;
+                if (!(words >> type)) type = 15;
+                words >> left >> bpb;
+                ASSERT_EQ(txw_CreateVarByVarIdcode(obj, static_cast<uint8_t>(type), 0, 0, left, 0,
+                                                   idcode, name.c_str(), static_cast<uint8_t>(bpb)),
+                          idcode)
+                    << item;
+            }
+        }
+        ASSERT_EQ(txw_EndTree(obj), 0);
+    }
     const uint8_t zero = 0, one = 1;
     const uint8_t nibble[5] = {0, 0, 0, 0, 0};
     const double first = 1.5, later = 2.5;
@@ -82,14 +77,7 @@ class TraxVcdMerge : public ToolTest {
 };
 
 TEST_F(TraxVcdMerge, TreesBecomeOneHierarchy) {
-    std::vector<std::string> definitions;
-    for (const std::string &line : lines_) {
-        if (line.starts_with("$scope") || line.starts_with("$var") || line.starts_with("$upscope")) {
-            definitions.push_back(line);
-        }
-        if (line == "$enddefinitions $end") break;
-    }
-    EXPECT_EQ(definitions, (std::vector<std::string>{
+    EXPECT_EQ(VcdDefinitions(lines_), (std::vector<std::string>{
                                "$scope module top $end",
                                "$var wire 1 \" clk $end",
                                "$var real 64 # r $end",
