@@ -12,6 +12,14 @@
  * a half-written session. What the open saw stays what the handle shows; a
  * file that has grown since is read again by opening it again.
  *
+ * A live file's last session may end in the middle of a time step (the
+ * writer flushes when its memory is full, on request and at interactive
+ * stops), so the value changes at its end time tag may be only part of that
+ * step. Until the file is finished the value-change calls (traxr_ReadChanges,
+ * traxr_ReadAllChanges, the walks) leave out the changes at that time and
+ * later; see traxr_HiddenFrom. Header, sessions and chain entries are given
+ * as stored. A file whose writer died stays live and follows the same rule.
+ *
  * A file written under a dump limit (a ring of recent sessions) is refused
  * with TRAXR_ERR_UNSUPPORTED: this reader does not read the ring yet.
  *
@@ -261,6 +269,14 @@ const char *traxr_LastMessage(const traxrReader *reader);
 const traxrHeader *traxr_GetHeader(const traxrReader *reader);
 int traxr_ByteOrder(const traxrReader *reader);          /* TRAXR_ORDER_* */
 int traxr_IsLive(const traxrReader *reader);             /* read through the side files */
+/* 1 with *time set when the value changes at *time and later are hidden (a
+ * live file: the end time tag of its last session, 0 before the first
+ * session), 0 when every change is shown (a finished file). */
+int traxr_HiddenFrom(const traxrReader *reader, uint64_t *time);
+/* 1 with *time set to the last time whose changes are all shown: the time
+ * before the hidden step of a live file, the maximum xtag of a finished one;
+ * 0 when there is none yet. */
+int traxr_VisibleEndTime(const traxrReader *reader, uint64_t *time);
 const char *traxr_Version(const traxrReader *reader);    /* "%u.%u" */
 const char *traxr_FileTypeName(unsigned file_type);      /* null beyond 7 */
 const char *traxr_FileStatusName(unsigned file_status);  /* null beyond 2 */

@@ -108,6 +108,7 @@ void DumpScopes(int level, const std::vector<handle> &handles) {
     }
     state.traverse_mode = 0;
     state.scopes_traversed = 0;
+    const size_t hooked_before = state.hooks.size();
     if (handles.empty()) {
         DumpWholeDesign(level);
     } else {
@@ -117,8 +118,14 @@ void DumpScopes(int level, const std::vector<handle> &handles) {
         return;
     }
     state.needs_flush = true;
+    // The initial values of the variables this call hooked. Those hooked
+    // before have their present value in the file already (their callbacks
+    // record every change, and the vectors waiting for the end of the step
+    // were sampled when the task began): dumping them again would record a
+    // change that did not happen, and reals and events, which have no
+    // repeat filter, would keep it.
     if (state.dumping_on) {
-        TraverseAllVars(kModeInitial);
+        TraverseAllVars(kModeInitial, hooked_before);
     }
     if (state.options.verbose != 0) {
         std::fputc('\n', stdout);

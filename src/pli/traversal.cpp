@@ -482,7 +482,7 @@ int CreateScopeFromRoot(handle scope) {
     return depth;
 }
 
-void TraverseAllVars(int mode) {
+void TraverseAllVars(int mode, size_t first_hook) {
     DumperState &state = g_dumper;
     TAVRI_TRACE("TraverseAllVars()\n");
     state.traverse_mode = mode;
@@ -490,7 +490,8 @@ void TraverseAllVars(int mode) {
     if (current != nullptr) {
         DumpFileRecord &file = *current;
         WriteTimeTag(file);
-        for (VclEntry &entry : state.hooks) {
+        for (size_t i = first_hook; i < state.hooks.size(); ++i) {
+            VclEntry &entry = state.hooks[i];
             if (entry.file == &file) {
                 DumpValue(file, entry.record, mode);
             }

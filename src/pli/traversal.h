@@ -4,6 +4,7 @@
 #ifndef TAVRI_PLI_TRAVERSAL_H
 #define TAVRI_PLI_TRAVERSAL_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "sim/pli_acc.h"
@@ -43,8 +44,9 @@ void TraverseVarsOnUnexpandVars(handle object, int direction);
 // the depth reached (the number of scopes to end).
 int CreateScopeFromRoot(handle scope);
 
-// Applies the value dump of `mode` to every hooked variable of the current file.
-void TraverseAllVars(int mode);
+// Applies the value dump of `mode` to every hooked variable of the current
+// file, or only to those hooked from entry `first_hook` of the hook list on.
+void TraverseAllVars(int mode, size_t first_hook = 0);
 
 // The port list of one scope: the direction of the port with a given name,
 // removed once taken.

@@ -1,5 +1,7 @@
 #include "reader/change_walk.h"
 
+#include <algorithm>
+
 namespace tavri::reader {
 
 Status ChangeWalk::Start(const WalkOptions &options) {
@@ -16,6 +18,13 @@ Status ChangeWalk::Start(const WalkOptions &options) {
     finished_ = false;
     entries_seen_ = 0;
     changes_decoded_ = 0;
+    if (options_.hidden_from == 0) {
+        finished_ = true;  // nothing to hand out
+        return Status();
+    }
+    if (options_.hidden_from != UINT64_MAX) {
+        options_.to = std::min(options_.to, options_.hidden_from - 1);
+    }
     return FindFirstEntries();
 }
 

@@ -33,6 +33,9 @@ struct WalkOptions {
     // Only changes with from <= time <= to.
     uint64_t from = 0;
     uint64_t to = UINT64_MAX;
+    // Changes at this time and later are not handed out (kShowAll of
+    // live_step.h: none is held back).
+    uint64_t hidden_from = UINT64_MAX;
     // Called for every vc chain entry as its session is entered, with the
     // idcode it belongs to.
     std::function<Status(uint32_t session, uint32_t idcode, const ChainEntry &entry)> on_entry;

@@ -14,6 +14,7 @@
 #include "reader/check.h"
 #include "reader/database.h"
 #include "reader/header.h"
+#include "reader/live_step.h"
 
 using tavri::reader::ChainEntry;
 using tavri::reader::Change;
@@ -163,6 +164,19 @@ int traxr_ByteOrder(const traxrReader *reader) {
 int traxr_IsLive(const traxrReader *reader) {
     if (reader == nullptr) return 0;
     return reader != nullptr ? reader->db.live() ? 1 : 0 : 0;
+}
+
+int traxr_HiddenFrom(const traxrReader *reader, uint64_t *time) {
+    if (reader == nullptr || time == nullptr) return 0;
+    const uint64_t hidden_from = tavri::reader::HiddenFrom(reader->db);
+    if (hidden_from == tavri::reader::kShowAll) return 0;
+    *time = hidden_from;
+    return 1;
+}
+
+int traxr_VisibleEndTime(const traxrReader *reader, uint64_t *time) {
+    if (reader == nullptr || time == nullptr) return 0;
+    return tavri::reader::VisibleEndTime(reader->db, time) ? 1 : 0;
 }
 
 const char *traxr_Version(const traxrReader *reader) {
@@ -404,6 +418,7 @@ traxrStatus traxr_ReadChanges(traxrReader *reader, uint32_t idcode, traxrChangeL
         auto made = std::make_unique<traxrChangeList>();
         made->strings = &reader->db.strings();
         TAVRI_RETURN_IF_ERROR(reader->db.ReadChanges(idcode, &made->changes));
+        tavri::reader::DropHidden(tavri::reader::HiddenFrom(reader->db), &made->changes);
         *list = made.release();
         return Status();
     });
@@ -457,6 +472,7 @@ traxrStatus traxr_OpenWalk(traxrReader *reader, const uint32_t *idcodes, uint32_
         tavri::reader::WalkOptions options;
         options.from = from;
         options.to = to;
+        options.hidden_from = tavri::reader::HiddenFrom(reader->db);
         if (idcodes != nullptr) {
             options.selected.assign(reader->db.chain_table().last.size(), false);
             for (uint32_t i = 0; i < idcode_count; ++i) {
@@ -527,7 +543,9 @@ traxrStatus traxr_ReadAllChanges(traxrReader *reader, traxrChangeSet **set) {
         TAVRI_RETURN_IF_ERROR(reader->db.ReadAllChanges(&all));
         auto made = std::make_unique<traxrChangeSet>();
         made->lists.resize(all.size());
+        const uint64_t hidden_from = tavri::reader::HiddenFrom(reader->db);
         for (size_t i = 0; i < all.size(); ++i) {
+            tavri::reader::DropHidden(hidden_from, &all[i]);
             made->lists[i].changes = std::move(all[i]);
             made->lists[i].strings = &reader->db.strings();
         }

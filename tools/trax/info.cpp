@@ -66,6 +66,22 @@ const char *ByteOrderName(int order) {
     }
 }
 
+// The last time every command shows in full, and for a live file what it
+// holds back: its last step may have been flushed only in part.
+std::string EndTime(const traxrReader *reader) {
+    uint64_t end = 0;
+    std::string text = traxr_VisibleEndTime(reader, &end) ? std::to_string(end) : "none";
+    uint64_t hidden = 0;
+    if (traxr_HiddenFrom(reader, &hidden)) {
+        text += traxr_SessionCount(reader) == 0
+                    ? " (no session flushed yet)"
+                    : " (changes at " + std::to_string(hidden) +
+                          " and later are hidden: the last time step of a live file may be "
+                          "incomplete)";
+    }
+    return text;
+}
+
 }  // namespace
 
 int RunInfo(const Args &args, std::FILE *out) {
@@ -172,6 +188,7 @@ int RunInfo(const Args &args, std::FILE *out) {
     if (traxr_IsLive(db.reader())) {
         p.Line("read", "live, through the side files");
     }
+    p.Line("end time", EndTime(db.reader()));
 
     traxrEnvRecord env{};
     if (traxr_GetEnvRecord(db.reader(), &env) == TRAXR_OK) {

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstring>
+#include <map>
+#include <set>
 #include <vector>
 
 #include "values.h"
@@ -10,6 +12,7 @@ namespace trax {
 namespace {
 
 constexpr size_t kFlushAt = 1 << 20;
+constexpr uint64_t kNoTime = UINT64_MAX;
 
 enum class Kind : uint8_t { kNone, kScalar, kVector, kEvent, kReal, kString };
 
@@ -18,6 +21,7 @@ struct VcdVar {
     std::string id;
     VarShape shape;
     std::string last;  // the last value line without the identifier (for $dumpon)
+    uint64_t last_time = kNoTime;  // when it was written; kNoTime after $dumpoff/$dumpon
 };
 
 class Output {
@@ -102,15 +106,16 @@ class VcdExport {
     void Header();
     void Definitions();
     void Definition(uint32_t var_index);
-    // Appends a value line for the change; false when it has no VCD form.
-    bool AppendValue(VcdVar &var, const traxrChange &change);
+    enum class Appended { kWritten, kRepeated, kNoForm };
+    // Appends a value line for the change, unless it repeats the line just
+    // written for the variable at the same time or has no VCD form.
+    Appended AppendValue(VcdVar &var, const traxrChange &change);
     void DumpOff();
     void DumpOn();
 
     const Database &db_;
     Output out_;
     std::vector<VcdVar> vars_;  // by idcode
-    bool keep_last_ = false;
     std::string bits_;
 };
 
@@ -185,38 +190,72 @@ void VcdExport::Definition(uint32_t index) {
     b += " $end\n";
 }
 
+// The file holds one tree per $traxDumpvars call, and later trees repeat
+// scopes and name variables again (as aliases with the same idcode). A VCD
+// has one hierarchy: scopes with the same path become one scope, declared
+// where the first of them is; a variable named again with the same idcode in
+// the same scope is declared once. Other names of an idcode stay declared,
+// with the identifier they share.
 void VcdExport::Definitions() {
     traxrReader *reader = db_.reader();
     vars_.assign(traxr_ChainTableSize(reader), VcdVar());
-    std::vector<uint32_t> open;  // depth of each open scope
+    struct Node {
+        uint32_t scope = 0;  // the first scope record with this path
+        std::vector<uint32_t> vars;
+        std::vector<uint32_t> children;
+        std::map<std::string, uint32_t> child_by_name;
+        std::set<std::pair<std::string, uint32_t>> named;  // (name, idcode)
+    };
+    std::vector<Node> nodes(1);  // nodes[0]: above the top scopes
     const uint32_t scopes = traxr_ScopeCount(reader);
-    std::string &b = out_.buffer();
+    std::vector<uint32_t> node_of(scopes, 0);
     for (uint32_t i = 0; i < scopes; ++i) {
         traxrScope scope{};
         traxr_GetScope(reader, i, &scope);
-        // Close the scopes this one is not inside (all of them for a top
-        // scope, also at the start of a new tree).
-        while (!open.empty() && open.back() >= scope.depth) {
-            b += "$upscope $end\n";
-            open.pop_back();
+        // A scope's parent comes before it in the stream.
+        const uint32_t parent = scope.parent < i ? node_of[scope.parent] : 0;
+        const auto [at, added] =
+            nodes[parent].child_by_name.emplace(scope.name, static_cast<uint32_t>(nodes.size()));
+        if (added) {
+            nodes[parent].children.push_back(at->second);
+            nodes.emplace_back().scope = i;
         }
+        const uint32_t node = at->second;
+        node_of[i] = node;
+        for (uint32_t v = 0; v < scope.var_count; ++v) {
+            traxrVar var{};
+            traxr_GetVar(reader, scope.first_var + v, &var);
+            if (nodes[node].named.emplace(var.name, var.idcode).second) {
+                nodes[node].vars.push_back(scope.first_var + v);
+            }
+        }
+    }
+    // Depth first, without recursion: a file may nest scopes deeply.
+    std::string &b = out_.buffer();
+    std::vector<std::pair<uint32_t, size_t>> stack{{0, 0}};  // node, next child
+    while (!stack.empty()) {
+        auto &[node, next] = stack.back();
+        if (next == nodes[node].children.size()) {
+            if (node != 0) b += "$upscope $end\n";
+            stack.pop_back();
+            continue;
+        }
+        const uint32_t child = nodes[node].children[next++];
+        traxrScope scope{};
+        traxr_GetScope(reader, nodes[child].scope, &scope);
         const char *type = ScopeTypeName(scope.type);
         b += "$scope ";
         b += type != nullptr ? type : "module";
         b += ' ';
         b += Token(scope.name);
         b += " $end\n";
-        open.push_back(scope.depth);
-        for (uint32_t v = 0; v < scope.var_count; ++v) Definition(scope.first_var + v);
-    }
-    while (!open.empty()) {
-        b += "$upscope $end\n";
-        open.pop_back();
+        for (uint32_t index : nodes[child].vars) Definition(index);
+        stack.emplace_back(child, 0);
     }
     b += "$enddefinitions $end\n";
 }
 
-bool VcdExport::AppendValue(VcdVar &var, const traxrChange &change) {
+VcdExport::Appended VcdExport::AppendValue(VcdVar &var, const traxrChange &change) {
     std::string &b = out_.buffer();
     const size_t start = b.size();
     switch (change.kind) {
@@ -233,7 +272,7 @@ bool VcdExport::AppendValue(VcdVar &var, const traxrChange &change) {
         default:
             bits_.clear();
             if (ValueBits(change, var.shape, &bits_) != ValueForm::kBits || bits_.empty()) {
-                return false;
+                return Appended::kNoForm;
             }
             if (var.kind == Kind::kVector || bits_.size() > 1) {
                 b += 'b';
@@ -244,16 +283,24 @@ bool VcdExport::AppendValue(VcdVar &var, const traxrChange &change) {
             }
             break;
     }
-    if (keep_last_) var.last.assign(b, start, std::string::npos);
+    // The same value twice at one time tells a viewer nothing; a file holds
+    // that when a value was dumped again in the same time step.
+    if (var.last_time == change.time && b.compare(start, std::string::npos, var.last) == 0) {
+        b.resize(start);
+        return Appended::kRepeated;
+    }
+    var.last.assign(b, start, std::string::npos);
+    var.last_time = change.time;
     b += var.id;
     b += '\n';
-    return true;
+    return Appended::kWritten;
 }
 
 void VcdExport::DumpOff() {
     std::string &b = out_.buffer();
     b += "$dumpoff\n";
-    for (const VcdVar &v : vars_) {
+    for (VcdVar &v : vars_) {
+        v.last_time = kNoTime;
         if (v.kind == Kind::kScalar) {
             b += 'x';
             b += v.id;
@@ -270,7 +317,8 @@ void VcdExport::DumpOff() {
 void VcdExport::DumpOn() {
     std::string &b = out_.buffer();
     b += "$dumpon\n";
-    for (const VcdVar &v : vars_) {
+    for (VcdVar &v : vars_) {
+        v.last_time = kNoTime;
         if (!v.last.empty() && v.kind != Kind::kEvent) {
             b += v.last;
             b += v.id;
@@ -284,9 +332,6 @@ bool VcdExport::Run(VcdStats *stats, std::string *error) {
     traxrReader *reader = db_.reader();
     Header();
     Definitions();
-    uint64_t marker = 0;
-    uint8_t flags = 0;
-    keep_last_ = traxr_GetChainTableEntry(reader, 0, &marker, &flags) == TRAXR_OK && marker != 0;
 
     traxrWalk *walk = nullptr;
     if (traxr_OpenWalk(reader, nullptr, 0, 0, UINT64_MAX, &walk) != TRAXR_OK) {
@@ -316,11 +361,20 @@ bool VcdExport::Run(VcdStats *stats, std::string *error) {
             } else {
                 DumpOn();
             }
-        } else if (idcode < vars_.size() && vars_[idcode].kind != Kind::kNone &&
-                   AppendValue(vars_[idcode], change)) {
-            ++stats->changes;
-        } else {
+        } else if (idcode >= vars_.size() || vars_[idcode].kind == Kind::kNone) {
             ++stats->left_out;
+        } else {
+            switch (AppendValue(vars_[idcode], change)) {
+                case Appended::kWritten:
+                    ++stats->changes;
+                    break;
+                case Appended::kRepeated:
+                    ++stats->repeated;
+                    break;
+                case Appended::kNoForm:
+                    ++stats->left_out;
+                    break;
+            }
         }
         if (!out_.MaybeFlush()) {
             written = false;

@@ -10,7 +10,10 @@
 //     whitespace, backslash and other unprintable bytes written as \xHH;
 //   - a scalar strength byte as its logic value;
 //   - the dump-off marker as a `$dumpoff` section (every logic variable x)
-//     and a `$dumpon` section (every variable's last value).
+//     and a `$dumpon` section (every variable's last value);
+//   - one hierarchy for all trees of the file: scopes with the same path
+//     become one, a variable named again in its scope is declared once;
+//   - a value written again for a variable at the same time is left out.
 // The changes are streamed from the reader's time-ordered walk: memory does
 // not grow with the file.
 #ifndef TAVRI_TOOLS_TRAX_VCD_WRITER_H
@@ -28,6 +31,7 @@ struct VcdStats {
     uint64_t changes = 0;   // value change lines written
     uint64_t bytes = 0;     // bytes of VCD written
     uint64_t left_out = 0;  // changes in forms a VCD cannot hold
+    uint64_t repeated = 0;  // a variable's value again at the same time, not written
 };
 
 // False with *error set (one line) when the file cannot be read to its end

@@ -235,12 +235,13 @@ TEST_F(DumpvarsTraversal, RegOnlyKeepsEveryRegAndNoNet) {
                                               "top.u1.state[1:0]", "top.u2.q", "top.u2.state[1:0]"}));
 }
 
-TEST_F(DumpvarsTraversal, DumpingTheSameScopeTwiceRedumpsTheInitialValues) {
+TEST_F(DumpvarsTraversal, DumpingTheSameScopeTwiceDumpsNoValueAgain) {
     BuildDesign();
     RealVar *ratio = sim_.AddReal(subs_[0], "ratio");
     sim_.AddEvent(subs_[0], "go");
     DumpTo(top_, "twice.trax");
     Run(top_, "$traxDumpvars(0, top.u1)");
+    Run(top_, "$traxDumpvars(0, top.u1)");  // in the same step
     sim_.SetValue(sim_.Lookup("top.u1.w"), "1");
     sim_.EndStep();
     sim_.AdvanceTo(5);
@@ -248,16 +249,19 @@ TEST_F(DumpvarsTraversal, DumpingTheSameScopeTwiceRedumpsTheInitialValues) {
     sim_.EndStep();
     sim_.AdvanceTo(10);
     Run(top_, "$traxDumpvars(0, top.u1)");
-    EXPECT_EQ(CountPrinted("*Tavri* End of dumping.\n"), 2);
+    EXPECT_EQ(CountPrinted("*Tavri* End of dumping.\n"), 3);
     Reading &file = *Finish("twice.trax");
     const std::vector<std::string> names = AllNames(file);
     EXPECT_EQ(Sorted(names), Sorted(Join({Sub("top.u1"), {"top.u1.go", "top.u1.ratio"}, Leaf("top.u1")})))
         << "the variables once";
-    // Logic values equal to the last one are not stored again; reals and
-    // events show the second initial dump.
-    EXPECT_EQ(ChangesOf(file, "top.u1.w"), (std::vector<Seen>{At(0, "1")}));
-    EXPECT_EQ(ChangesOf(file, "top.u1.ratio"), (std::vector<Seen>{RealAt(0, 0.0), RealAt(5, 1.5), RealAt(10, 1.5)}));
-    EXPECT_EQ(ChangesOf(file, "top.u1.go"), (std::vector<Seen>{At(0, "x"), At(10, "x")}));
+    // The variables hooked by the first call are not dumped again: their
+    // values are in the file already. (Reals and events have no repeat
+    // filter: a second dump would stay as a change that did not happen.)
+    // (The end of the second tree flushes the writer's memory, so w's x of
+    // the first dump and its 1 later in step 0 lie in two sessions.)
+    EXPECT_EQ(ChangesOf(file, "top.u1.w"), (std::vector<Seen>{At(0, "x"), At(0, "1")}));
+    EXPECT_EQ(ChangesOf(file, "top.u1.ratio"), (std::vector<Seen>{RealAt(0, 0.0), RealAt(5, 1.5)}));
+    EXPECT_EQ(ChangesOf(file, "top.u1.go"), (std::vector<Seen>{At(0, "x")}));
 }
 
 TEST_F(DumpvarsTraversal, VariableKindsTypesAndRanges) {

@@ -22,6 +22,9 @@ TraxBuilder OneSession() {
     TraxBuilder b;
     b.AddTree({ScopeDef("top").Vars({VarDef("a", 1), VarDef("s", 2).Bpb(2)})});
     b.AddString("first");
+    // Time moved on before the flush: time 10 is whole (a live file's last
+    // session's end time is not shown).
+    b.AddTimeTag(11);
     b.AddSession(
         {Scalar(1, {{10, 1}}), ArrayDef(2, {GroupDef{4, 2, 4, {ChangeDef(10).Words({0})}}})});
     return b;
@@ -143,6 +146,7 @@ TEST(readerLive, WaitsForTheLockAndReadsTheHeaderAgainInsideIt) {
     first.sync_control = 1;
     TraxBuilder second = OneSession();
     second.sync_control = 1;
+    second.AddTimeTag(21);
     second.AddSession({Scalar(1, {{20, 0}})});
     const std::string path = PathFor("locked.trax");
     first.WriteLive(path);

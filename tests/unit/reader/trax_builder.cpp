@@ -203,6 +203,12 @@ uint32_t TraxBuilder::AddString(const std::string &text) {
     return string_count_++;
 }
 
+void TraxBuilder::AddTimeTag(uint64_t time) {
+    if (!have_time_ || time < min_time_) min_time_ = time;
+    if (!have_time_ || time > max_time_) max_time_ = time;
+    have_time_ = true;
+}
+
 void TraxBuilder::AddSession(const std::vector<ArrayDef> &arrays) {
     for (const ArrayDef &a : arrays) {
         const uint64_t element_position = vc_.Position();

@@ -171,6 +171,9 @@ class TraxBuilder {
     uint64_t ChainPosition() const { return chain_.Position(); }
     uint32_t AddString(const std::string &text);
     void AddSession(const std::vector<ArrayDef> &arrays);
+    // A time tag without changes, as a writer makes when time moves on: the
+    // next session ends there at least.
+    void AddTimeTag(uint64_t time);
 
     std::vector<uint8_t> Finished() const;
     struct Live {

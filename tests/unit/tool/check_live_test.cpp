@@ -108,19 +108,7 @@ TEST_F(TraxCheck, AFileCutShortIsOneFailure) {
 
 class TraxLive : public ToolTest {
   protected:
-    txwObject *OpenWith(int variables) {
-        txwObject *obj = txw_OpenFile(PathFor("live.trax").c_str(), TXW_FILE_VERILOG);
-        EXPECT_NE(obj, nullptr);
-        EXPECT_TRUE(txw_BeginTree(obj));
-        txwScopeDesc scope{"top", nullptr, nullptr, 0, 0};
-        EXPECT_EQ(txw_CreateScope(obj, &scope), 0);
-        for (int id = 1; id <= variables; ++id) {
-            const std::string name = "s" + std::to_string(id);
-            EXPECT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, id, name.c_str(), 0), id);
-        }
-        EXPECT_EQ(txw_EndTree(obj), 0);
-        return obj;
-    }
+    txwObject *OpenWith(int variables) { return OpenScalars(PathFor("live.trax"), variables); }
 };
 
 TEST_F(TraxLive, DumpShowsWhatWasFlushedAndNothingElse) {
@@ -129,6 +117,8 @@ TEST_F(TraxLive, DumpShowsWhatWasFlushedAndNothingElse) {
     txw_CreateXCoor(obj, 0, 5);
     txw_CreateVarValueByIdcode(obj, 1, &one, 1);
     txw_CreateVarValueByIdcode(obj, 2, &zero, 1);
+    txw_CreateXCoor(obj, 0, 7);
+    txw_CreateVarValueByIdcode(obj, 2, &one, 1);  // the last step flushed: hidden while live
     ASSERT_EQ(txw_Flush(obj), 0);
     txw_CreateXCoor(obj, 0, 9);
     txw_CreateVarValueByIdcode(obj, 1, &zero, 1);  // not flushed yet
@@ -146,7 +136,7 @@ TEST_F(TraxLive, DumpShowsWhatWasFlushedAndNothingElse) {
     ASSERT_EQ(txw_CloseFile(obj), 0);
     run = Trax({"dump", path});
     EXPECT_EQ(run.OutLines(),
-              (std::vector<std::string>{"5 top/s1 1", "5 top/s2 0", "9 top/s1 0"}));
+              (std::vector<std::string>{"5 top/s1 1", "5 top/s2 0", "7 top/s2 1", "9 top/s1 0"}));
 }
 
 // While a writer flushes session after session, every dump sees whole

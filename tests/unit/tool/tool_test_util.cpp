@@ -34,6 +34,17 @@ std::string TraxPath() {
     return std::string(dir != nullptr ? dir : ".") + "/trax";
 }
 
+std::vector<std::string> VcdDefinitions(const std::vector<std::string> &lines) {
+    std::vector<std::string> definitions;
+    for (const std::string &line : lines) {
+        if (line == "$enddefinitions $end") break;
+        if (line.starts_with("$scope") || line.starts_with("$var") || line.starts_with("$upscope")) {
+            definitions.push_back(line);
+        }
+    }
+    return definitions;
+}
+
 std::string ReadFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -100,12 +111,25 @@ void ToolTest::TearDown() {
     std::filesystem::remove_all(dir_);
 }
 
-namespace {
-
 void Scope(txwObject *obj, const char *name, uint8_t type) {
     txwScopeDesc scope{name, nullptr, nullptr, 0, type};
     ASSERT_EQ(txw_CreateScope(obj, &scope), 0);
 }
+
+txwObject *OpenScalars(const std::string &path, int count) {
+    txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
+    EXPECT_NE(obj, nullptr);
+    EXPECT_TRUE(txw_BeginTree(obj));
+    Scope(obj, "top");
+    for (int id = 1; id <= count; ++id) {
+        const std::string name = "s" + std::to_string(id);
+        EXPECT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, id, name.c_str(), 0), id);
+    }
+    EXPECT_EQ(txw_EndTree(obj), 0);
+    return obj;
+}
+
+namespace {
 
 void Bits(txwObject *obj, int32_t idcode, const std::string &bits) {
     std::vector<uint8_t> codes;

@@ -29,6 +29,8 @@ std::string TraxPath();
 std::vector<std::string> Lines(const std::string &text);
 bool Contains(const std::vector<std::string> &lines, const std::string &line);
 std::string ReadFile(const std::string &path);
+// The $scope, $var and $upscope lines of a VCD's definitions.
+std::vector<std::string> VcdDefinitions(const std::vector<std::string> &lines);
 void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes);
 std::vector<uint8_t> ReadBytes(const std::string &path);
 
@@ -41,6 +43,13 @@ class ToolTest : public ::testing::Test {
 
     std::filesystem::path dir_;
 };
+
+// Creates a scope in the open tree.
+void Scope(txwObject *obj, const char *name, uint8_t type = 0);
+
+// Opens `path` for writing with one tree: the scope top and in it the wire
+// scalars s1 .. sN, idcodes 1 .. N. The file stays open (live).
+txwObject *OpenScalars(const std::string &path, int count);
 
 // Writes the sample design used across the tool's tests into `path`:
 //

@@ -42,15 +42,7 @@ class TraxVcd : public ToolTest {
 
 TEST_F(TraxVcd, DefinitionsCarryScopesTypesWidthsAndSharedIdentifiers) {
     EXPECT_EQ(Section("$timescale"), (std::vector<std::string>{"$timescale", "\t10ps", "$end"}));
-    std::vector<std::string> definitions;
-    for (const std::string &line : lines_) {
-        if (line.rfind("$scope", 0) == 0 || line.rfind("$var", 0) == 0 ||
-            line.rfind("$upscope", 0) == 0) {
-            definitions.push_back(line);
-        }
-        if (line == "$enddefinitions $end") break;
-    }
-    EXPECT_EQ(definitions, (std::vector<std::string>{
+    EXPECT_EQ(VcdDefinitions(lines_), (std::vector<std::string>{
                                "$scope module top $end",
                                "$var wire 1 \" clk $end",
                                "$scope task cpu $end",

@@ -1,0 +1,38 @@
+#include "reader/live_step.h"
+
+#include <algorithm>
+
+namespace tavri::reader {
+namespace {
+
+// The header's xtag type before the first time tag.
+constexpr uint8_t kNoTimeTagYet = 1;
+
+}  // namespace
+
+uint64_t HiddenFrom(const Database &db) {
+    if (!db.live()) {
+        return kShowAll;
+    }
+    return db.sessions().empty() ? 0 : db.sessions().back().end_time;
+}
+
+bool VisibleEndTime(const Database &db, uint64_t *time) {
+    const uint64_t hidden_from = HiddenFrom(db);
+    if (hidden_from != kShowAll) {
+        if (hidden_from == 0) return false;
+        *time = hidden_from - 1;
+        return true;
+    }
+    // A finished file: its last time tag, once one was written.
+    if (db.header().xtag_type == kNoTimeTagYet) return false;
+    *time = db.header().maximum_xtag;
+    return true;
+}
+
+void DropHidden(uint64_t hidden_from, std::vector<Change> *changes) {
+    if (hidden_from == kShowAll) return;
+    std::erase_if(*changes, [&](const Change &c) { return c.time >= hidden_from; });
+}
+
+}  // namespace tavri::reader
