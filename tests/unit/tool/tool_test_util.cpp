@@ -1,10 +1,15 @@
 #include "tool_test_util.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <sstream>
 
@@ -51,7 +56,9 @@ void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
     out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-Outcome Trax(const std::vector<std::string> &args) {
+Outcome Trax(const std::vector<std::string> &args) { return Trax(args, TraxOptions()); }
+
+Outcome Trax(const std::vector<std::string> &args, const TraxOptions &options) {
     Outcome run;
     char out_name[] = "/tmp/tavri_trax_outXXXXXX";
     char err_name[] = "/tmp/tavri_trax_errXXXXXX";
@@ -70,15 +77,33 @@ Outcome Trax(const std::vector<std::string> &args) {
     if (child == 0) {
         dup2(out_fd, 1);
         dup2(err_fd, 2);
+        for (const auto &[name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
     int status = 0;
-    if (child > 0) waitpid(child, &status, 0);
+    struct rusage usage {};
+    if (child > 0) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
+        for (;;) {
+            const pid_t done = wait4(child, &status, options.timeout_seconds > 0 ? WNOHANG : 0,
+                                     &usage);
+            if (done == child || (done < 0 && errno != EINTR)) break;
+            if (done == 0 && std::chrono::steady_clock::now() >= deadline) {
+                run.timed_out = true;
+                kill(child, SIGKILL);
+                wait4(child, &status, 0, &usage);
+                break;
+            }
+            if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
     close(out_fd);
     close(err_fd);
     if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+    run.peak_rss_kb = usage.ru_maxrss;
     run.out = ReadFile(out_name);
     run.err = ReadFile(err_name);
     unlink(out_name);
