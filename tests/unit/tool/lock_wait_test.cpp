@@ -14,17 +14,8 @@ class LockWait : public ToolTest {};
 
 TEST_F(LockWait, AReaderGivesUpOnALockHeldElsewhereAndNamesIt) {
     const std::string path = PathFor("live.trax");
-    txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
+    txwObject *obj = OpenLiveScalar(path, {5});
     ASSERT_NE(obj, nullptr);
-    ASSERT_TRUE(txw_BeginTree(obj));
-    txwScopeDesc scope{"top", nullptr, nullptr, 0, 0};
-    ASSERT_EQ(txw_CreateScope(obj, &scope), 0);
-    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "s", 0), 1);
-    ASSERT_EQ(txw_EndTree(obj), 0);
-    const uint8_t one = 1;
-    txw_CreateXCoor(obj, 0, 5);
-    txw_CreateVarValueByIdcode(obj, 1, &one, 1);
-    ASSERT_EQ(txw_Flush(obj), 0);
 
     const std::string lock_path = path + ".lock";
     int locked[2], release[2];

@@ -49,17 +49,8 @@ TEST_F(SparseFile, AFinishedFileExtendedPastItsEnd) {
 
 TEST_F(SparseFile, ALiveFileWithExtendedSideFiles) {
     const std::string path = PathFor("live.trax");
-    txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
+    txwObject *obj = OpenLiveScalar(path, {5});
     ASSERT_NE(obj, nullptr);
-    ASSERT_TRUE(txw_BeginTree(obj));
-    txwScopeDesc scope{"top", nullptr, nullptr, 0, 0};
-    ASSERT_EQ(txw_CreateScope(obj, &scope), 0);
-    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "s", 0), 1);
-    ASSERT_EQ(txw_EndTree(obj), 0);
-    const uint8_t one = 1;
-    txw_CreateXCoor(obj, 0, 5);
-    txw_CreateVarValueByIdcode(obj, 1, &one, 1);
-    ASSERT_EQ(txw_Flush(obj), 0);
     std::vector<uintmax_t> sizes;
     for (const char *side : {".tlist", ".chain"}) {
         sizes.push_back(fs::file_size(path + side));

@@ -142,6 +142,26 @@ void Bits(txwObject *obj, int32_t idcode, const std::string &bits) {
 
 }  // namespace
 
+txwObject *OpenLiveScalar(const std::string &path, const std::vector<uint32_t> &session_times) {
+    txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
+    if (obj == nullptr) {
+        ADD_FAILURE() << "cannot open " << path;
+        return nullptr;
+    }
+    EXPECT_TRUE(txw_BeginTree(obj));
+    Scope(obj, "top", 0);
+    EXPECT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "s", 0), 1);
+    EXPECT_EQ(txw_EndTree(obj), 0);
+    uint8_t value = 1;
+    for (const uint32_t time : session_times) {
+        txw_CreateXCoor(obj, 0, time);
+        txw_CreateVarValueByIdcode(obj, 1, &value, 1);
+        EXPECT_EQ(txw_Flush(obj), 0);
+        value ^= 1;
+    }
+    return obj;
+}
+
 void WriteSample(const std::string &path) {
     txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
     ASSERT_NE(obj, nullptr);

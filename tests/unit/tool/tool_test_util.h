@@ -73,6 +73,11 @@ class ToolTest : public ::testing::Test {
 //   50: flag 1, data 11111111
 void WriteSample(const std::string &path);
 
+// Opens a writer on `path` with one tree, scope top and the scalar top/s
+// (idcode 1), and commits one session per time given (s toggles from 1).
+// The file stays live until the caller closes the writer.
+txwObject *OpenLiveScalar(const std::string &path, const std::vector<uint32_t> &session_times);
+
 }  // namespace tavri::tool_test
 
 #endif
