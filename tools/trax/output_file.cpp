@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #include "platform/file_io.h"
@@ -13,8 +14,11 @@ namespace fs = std::filesystem;
 namespace {
 
 // The temporary file of the export under way, removed if a signal ends the
-// tool before it is renamed.
+// tool before it is renamed. Signals the tool was started to ignore stay
+// ignored.
 const char *volatile g_temporary = nullptr;
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+void (*g_previous[std::size(kEndingSignals)])(int) = {};
 
 extern "C" void RemoveTemporaryAndDie(int signal_number) {
     if (g_temporary != nullptr) {
@@ -25,9 +29,17 @@ extern "C" void RemoveTemporaryAndDie(int signal_number) {
 }
 
 void GuardTemporary(const std::string *temporary) {
-    g_temporary = temporary != nullptr ? temporary->c_str() : nullptr;
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-        std::signal(signal_number, temporary != nullptr ? RemoveTemporaryAndDie : SIG_DFL);
+    if (temporary != nullptr) {
+        g_temporary = temporary->c_str();
+        for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+            g_previous[i] = std::signal(kEndingSignals[i], SIG_IGN);
+            if (g_previous[i] != SIG_IGN) std::signal(kEndingSignals[i], RemoveTemporaryAndDie);
+        }
+    } else if (g_temporary != nullptr) {
+        for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+            std::signal(kEndingSignals[i], g_previous[i]);
+        }
+        g_temporary = nullptr;
     }
 }
 
