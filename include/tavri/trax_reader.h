@@ -10,7 +10,16 @@
  * next to it (".tlist", ".slist", ".chain", ".str"); the reader reads them
  * under the lock that the writer takes for every flush, so that it never sees
  * a half-written session. What the open saw stays what the handle shows; a
- * file that has grown since is read again by opening it again.
+ * file that has grown since is read again by opening it again. The open waits
+ * for that lock at most 10 seconds (or the seconds in the environment
+ * variable TRAX_READER_LOCK_WAIT) and then fails with TRAXR_ERR_IO and a
+ * message that names the lock file.
+ *
+ * Only regular files are read (anything else fails with TRAXR_ERR_IO at
+ * once, without blocking on a FIFO), and only what the file's structures
+ * name: bytes past the end of a finished file's last structure are not read.
+ * Messages of failures to open or read a file name the file and the
+ * system's reason.
  *
  * A live file's last session may end in the middle of a time step (the
  * writer flushes when its memory is full, on request and at interactive

@@ -157,6 +157,11 @@ void Checker::HeaderFields() {
         if (h_.string_count > 0 && h_.string_list_uoff == 0) {
             Failure("header: %u strings but no string list uoff", h_.string_count);
         }
+        if (db_->data_end() != 0 && db_->file().size() > db_->data_end()) {
+            Failure("file: %llu bytes follow the chain table, which ends a finished file at %llu",
+                    static_cast<unsigned long long>(db_->file().size() - db_->data_end()),
+                    static_cast<unsigned long long>(db_->data_end()));
+        }
     }
     if (h_.session_count > 0 && h_.minimum_xtag > h_.maximum_xtag) {
         Failure("header: minimum xtag %llu lies after maximum xtag %llu",

@@ -10,21 +10,50 @@
 namespace tavri::reader {
 namespace {
 
-// Reads the first `length` bytes of a side file (all of it for kWhole).
-constexpr uint64_t kWhole = UINT64_MAX;
-
-Status ReadSideFile(const std::string &path, const char *what, uint64_t length, bool required,
-                    std::vector<uint8_t> *out) {
-    out->clear();
-    FileSource side;
-    Status status = side.Open(path, what);
+// A side file, or nothing when it does not exist and is not required.
+Status OpenSideFile(const std::string &path, const char *what, bool required, FileSource *side,
+                    bool *opened) {
+    *opened = false;
+    Status status = side->Open(path, what);
     if (!status.ok()) {
         return required ? status : Status();
     }
-    if (length == kWhole) {
-        length = side.size();
+    *opened = true;
+    return Status();
+}
+
+// The tree list has no size of its own. Its length is found from the block
+// counts of its `count` records, read one by one, so that no more than the
+// records name is read; the walk stops at `limit` (the parse then says
+// which record runs past it).
+Status MeasureTreeList(const FileSource &source, uint64_t offset, uint64_t limit, uint32_t count,
+                       const FieldOrder &order, uint64_t *length) {
+    limit = std::min(limit, source.size());
+    uint64_t at = offset;
+    for (uint32_t tree = 0; tree < count && at <= limit; ++tree) {
+        at += 1 + 4;  // marker, variable count
+        // Scope, variable and data type blocks: a count, then the layouts.
+        for (int list = 0; list < 3 && at <= limit; ++list) {
+            uint8_t bytes[4];
+            if (limit - at < sizeof bytes) {
+                at = limit + 1;
+                break;
+            }
+            TAVRI_RETURN_IF_ERROR(source.Read(at, sizeof bytes, bytes));
+            at += sizeof bytes + static_cast<uint64_t>(order.U32(bytes)) * kLayoutBytes;
+        }
     }
-    return side.Read(0, length, out);
+    *length = std::min(at, limit) - std::min(offset, limit);
+    return Status();
+}
+
+// One entry per idcode of every tree, in tree order.
+uint64_t ChainTableLength(const std::vector<TreeRecord> &trees, bool eight_byte) {
+    uint64_t entries = 0;
+    for (const TreeRecord &tree : trees) {
+        entries += tree.idcode_count;
+    }
+    return entries * (eight_byte ? 9 : 5);
 }
 
 }  // namespace
@@ -49,7 +78,7 @@ Status Database::Open(const std::string &path) {
     // header, so inside it the header, the side files and the blocks they
     // name agree. What the first look at the header saw may be stale by now.
     ReaderLock lock(LockPath(path));
-    lock.Lock();
+    TAVRI_RETURN_IF_ERROR(lock.Lock());
     TAVRI_RETURN_IF_ERROR(file_.Refresh());
     TAVRI_RETURN_IF_ERROR(ReadHeader());
     TAVRI_RETURN_IF_ERROR(RefuseRingLayout());
@@ -123,12 +152,12 @@ Status Database::LoadFinished(std::vector<TreeRecord> *trees) {
         has_annotation_ = true;
     }
     if (h.tree_count > 0) {
-        // The tree list has no size of its own; the session list follows it.
-        uint64_t end = file_.size();
-        if (h.session_list_uoff > h.tree_list_uoff && h.session_list_uoff <= end) {
-            end = h.session_list_uoff;
-        }
-        const uint64_t length = h.tree_list_uoff <= end ? end - h.tree_list_uoff : 0;
+        // The session list follows the tree list.
+        const uint64_t limit = h.session_list_uoff > h.tree_list_uoff ? h.session_list_uoff
+                                                                      : file_.size();
+        uint64_t length;
+        TAVRI_RETURN_IF_ERROR(
+            MeasureTreeList(file_, h.tree_list_uoff, limit, h.tree_count, order_, &length));
         TAVRI_RETURN_IF_ERROR(ReadSection("tree list", h.tree_list_uoff, length, &bytes));
         TAVRI_RETURN_IF_ERROR(
             ParseTreeList(bytes.data(), bytes.size(), h.tree_count, order_, trees));
@@ -144,16 +173,15 @@ Status Database::LoadFinished(std::vector<TreeRecord> *trees) {
             ReadSection("string list", h.string_list_uoff, h.string_list_size, &bytes));
         TAVRI_RETURN_IF_ERROR(strings_.Parse(std::move(bytes), h.string_count));
     }
+    // The chain table is the last structure; its length follows from the
+    // trees, and nothing after it is read (a file extended past its end,
+    // e.g. sparsely, costs no memory).
     if (h.chain_uoff != 0 || h.tree_count > 0) {
-        if (h.chain_uoff > file_.size()) {
-            return Fail(TRAXR_ERR_TRUNCATED,
-                        "the chain table at %llu starts past the end of the file",
-                        static_cast<unsigned long long>(h.chain_uoff));
-        }
-        TAVRI_RETURN_IF_ERROR(
-            ReadSection("chain table", h.chain_uoff, file_.size() - h.chain_uoff, &bytes));
+        const uint64_t length = ChainTableLength(*trees, h.vc_chain_is_8byte != 0);
+        TAVRI_RETURN_IF_ERROR(ReadSection("chain table", h.chain_uoff, length, &bytes));
         TAVRI_RETURN_IF_ERROR(ParseChainTable(bytes.data(), bytes.size(), h.vc_chain_is_8byte != 0,
                                               order_, &chain_table_));
+        data_end_ = h.chain_uoff + length;
     }
     // Every idcode of every tree, the dump-off marker 0 included, has its
     // entry.
@@ -170,27 +198,44 @@ Status Database::LoadFinished(std::vector<TreeRecord> *trees) {
 Status Database::LoadLive(std::vector<TreeRecord> *trees) {
     const traxrHeader &h = header_;
     std::vector<uint8_t> bytes;
+    bool opened;
     if (h.tree_count > 0) {
+        FileSource side;
         TAVRI_RETURN_IF_ERROR(
-            ReadSideFile(path_ + ".tlist", "tree list file", kWhole, true, &bytes));
+            OpenSideFile(path_ + ".tlist", "tree list file", true, &side, &opened));
+        uint64_t length;
+        TAVRI_RETURN_IF_ERROR(
+            MeasureTreeList(side, 0, side.size(), h.tree_count, order_, &length));
+        TAVRI_RETURN_IF_ERROR(side.Read(0, length, &bytes));
         TAVRI_RETURN_IF_ERROR(
             ParseTreeList(bytes.data(), bytes.size(), h.tree_count, order_, trees));
     }
     if (h.session_count > 0 || h.session_list_size > 0) {
+        FileSource side;
         TAVRI_RETURN_IF_ERROR(
-            ReadSideFile(path_ + ".slist", "session list file", h.session_list_size, true, &bytes));
+            OpenSideFile(path_ + ".slist", "session list file", true, &side, &opened));
+        TAVRI_RETURN_IF_ERROR(side.Read(0, h.session_list_size, &bytes));
         TAVRI_RETURN_IF_ERROR(
             ParseSessionList(bytes.data(), bytes.size(), h.session_count, order_, &sessions_));
     }
     if (h.string_count > 0 || h.string_list_size > 0) {
-        TAVRI_RETURN_IF_ERROR(
-            ReadSideFile(path_ + ".str", "string file", h.string_list_size, true, &bytes));
+        FileSource side;
+        TAVRI_RETURN_IF_ERROR(OpenSideFile(path_ + ".str", "string file", true, &side, &opened));
+        TAVRI_RETURN_IF_ERROR(side.Read(0, h.string_list_size, &bytes));
         TAVRI_RETURN_IF_ERROR(strings_.Parse(std::move(bytes), h.string_count));
     }
     // The chain table exists from the end of the first tree on; it may miss
-    // the variables of trees ended since the last session.
+    // the variables of trees ended since the last session, and holds none
+    // beyond the trees the header counts.
+    bytes.clear();
+    FileSource side;
     TAVRI_RETURN_IF_ERROR(
-        ReadSideFile(path_ + ".chain", "chain file", kWhole, h.session_count > 0, &bytes));
+        OpenSideFile(path_ + ".chain", "chain file", h.session_count > 0, &side, &opened));
+    if (opened) {
+        const uint64_t length =
+            std::min(side.size(), ChainTableLength(*trees, h.vc_chain_is_8byte != 0));
+        TAVRI_RETURN_IF_ERROR(side.Read(0, length, &bytes));
+    }
     return ParseChainTable(bytes.data(), bytes.size(), h.vc_chain_is_8byte != 0, order_,
                            &chain_table_);
 }

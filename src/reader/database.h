@@ -46,6 +46,9 @@ class Database {
     const Stream &vc_stream() const { return *vc_; }
     const Stream &chain_stream() const { return *chain_; }
     const FileSource &file() const { return file_; }
+    // Where the chain table, the last structure of a finished file, ends;
+    // 0 for a live file or one without a chain table.
+    uint64_t data_end() const { return data_end_; }
     // The 512 header bytes as they lie in the file.
     const std::vector<uint8_t> &raw_header() const { return raw_header_; }
     // The 2048-byte creation-environment record at offset 512.
@@ -84,6 +87,7 @@ class Database {
     traxrHeader header_{};
     FieldOrder order_;
     bool live_ = false;
+    uint64_t data_end_ = 0;
     bool has_annotation_ = false;
     std::string annotation_;
     std::unique_ptr<BlockCache> cache_;

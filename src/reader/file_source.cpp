@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include "platform/file_kind.h"
+
 namespace tavri::reader {
 
 FileSource::~FileSource() {
@@ -13,11 +15,26 @@ FileSource::~FileSource() {
 Status FileSource::Open(const std::string &path, const char *what) {
     path_ = path;
     what_ = what;
-    file_ = platform::OpenForReading(path.c_str());
+    // Opened without waiting, so that a FIFO or a device given as a database
+    // neither blocks nor is read; the kind is taken from the open handle, so
+    // no other file can take the name's place in between.
+    file_ = platform::OpenForReadingNoWait(path.c_str());
     if (file_ == platform::kNoFile) {
         const int error = errno;
         return Fail(TRAXR_ERR_IO, "cannot open the %s %s: %s", what_, path.c_str(),
                     platform::ErrorText(error));
+    }
+    platform::FileKind kind;
+    if (platform::KindOf(file_, &kind) != 0) {
+        const int error = errno;
+        return Fail(TRAXR_ERR_IO, "cannot tell what the %s %s is: %s", what_, path.c_str(),
+                    platform::ErrorText(error));
+    }
+    if (kind != platform::FileKind::kRegular) {
+        platform::Close(file_);
+        file_ = platform::kNoFile;
+        return Fail(TRAXR_ERR_IO, "the %s %s is %s, not a regular file", what_, path.c_str(),
+                    platform::KindName(kind));
     }
     return Refresh();
 }
@@ -36,8 +53,9 @@ Status FileSource::Refresh() {
 Status FileSource::Read(uint64_t offset, uint64_t length, uint8_t *out) const {
     if (offset > size_ || length > size_ - offset) {
         return Fail(TRAXR_ERR_TRUNCATED,
-                    "the %s ends at %llu, before the %llu bytes at offset %llu", what_,
-                    static_cast<unsigned long long>(size_), static_cast<unsigned long long>(length),
+                    "the %s %s ends at %llu, before the %llu bytes at offset %llu", what_,
+                    path_.c_str(), static_cast<unsigned long long>(size_),
+                    static_cast<unsigned long long>(length),
                     static_cast<unsigned long long>(offset));
     }
     if (length == 0) {
@@ -47,13 +65,15 @@ Status FileSource::Read(uint64_t offset, uint64_t length, uint8_t *out) const {
     if (!platform::ReadAt(file_, offset, out, static_cast<size_t>(length))) {
         const int error = errno;
         if (error == 0) {  // the file became shorter since its size was taken
-            return Fail(TRAXR_ERR_TRUNCATED, "the %s ended while reading %llu bytes at offset %llu",
-                        what_, static_cast<unsigned long long>(length),
+            return Fail(TRAXR_ERR_TRUNCATED,
+                        "the %s %s ended while reading %llu bytes at offset %llu", what_,
+                        path_.c_str(), static_cast<unsigned long long>(length),
                         static_cast<unsigned long long>(offset));
         }
-        return Fail(TRAXR_ERR_IO, "reading %llu bytes at offset %llu of the %s failed: %s",
+        return Fail(TRAXR_ERR_IO, "reading %llu bytes at offset %llu of the %s %s failed: %s",
                     static_cast<unsigned long long>(length),
-                    static_cast<unsigned long long>(offset), what_, platform::ErrorText(error));
+                    static_cast<unsigned long long>(offset), what_, path_.c_str(),
+                    platform::ErrorText(error));
     }
     return Status();
 }

@@ -10,12 +10,19 @@
 // error stream and the counter moves all the same, so that reading goes on.
 // A lock file that does not exist is no failure: no writer has the file
 // open (the writer makes the lock file at open and removes it at close).
+//
+// The wait for a lock that another process holds is bounded: 10 seconds, or
+// the number of seconds in TRAX_READER_LOCK_WAIT. A lock still held then
+// fails the lock with a message that names the lock file, and the counter
+// stays. The lock file is open to every local user (mode 0666, so that
+// other users' viewers can lock it), so anyone can hold it.
 #ifndef TAVRI_READER_LOCK_H
 #define TAVRI_READER_LOCK_H
 
 #include <string>
 
 #include "platform/file_io.h"
+#include "reader/status.h"
 
 namespace tavri::reader {
 
@@ -28,7 +35,8 @@ class ReaderLock {
     ReaderLock(const ReaderLock &) = delete;
     ReaderLock &operator=(const ReaderLock &) = delete;
 
-    void Lock();
+    // IO status when the lock stayed held elsewhere past the wait.
+    Status Lock();
     void Unlock();
     bool held() const { return counter_ < 1; }
     // The last failure message, "" when none.

@@ -2,12 +2,35 @@
 // output ("FILE: what is wrong"), or "FILE: ok". A file that cannot be
 // opened for what it holds counts as a failed check; one that is not a
 // database at all, or cannot be read, is an input error.
+//
+// A consistent file that its writer has not finished (file status batch or
+// interactive) is not "ok": its writer is still running or stopped without
+// closing it, and only its committed sessions can be read. That gets one
+// line saying so and an exit status of its own.
 #include <string>
 
 #include "commands.h"
 #include "database.h"
 
 namespace trax {
+namespace {
+
+std::string UnfinishedLine(const Database &db) {
+    const traxrHeader &h = db.header();
+    std::string line = "not finished (file status " + std::to_string(h.file_status) +
+                       (h.file_status == 1 ? ", interactive" : ", batch") +
+                       "): its writer is still running or stopped without closing it; ";
+    const uint32_t sessions = traxr_SessionCount(db.reader());
+    traxrSession last{};
+    if (sessions == 0 || traxr_GetSession(db.reader(), sessions - 1, &last) != TRAXR_OK) {
+        return line + "no session committed, so no value change is readable";
+    }
+    return line + std::to_string(sessions) +
+           (sessions == 1 ? " committed session is" : " committed sessions are") +
+           " readable, up to time " + std::to_string(last.end_time);
+}
+
+}  // namespace
 
 int RunCheck(const Args &args, std::FILE *out) {
     Database db;
@@ -34,6 +57,10 @@ int RunCheck(const Args &args, std::FILE *out) {
         },
         &sink);
     if (failures != 0) return kExitCheckFailed;
+    if (db.header().file_status != 0) {
+        std::fprintf(out, "%s: %s\n", args.file.c_str(), UnfinishedLine(db).c_str());
+        return kExitUnfinished;
+    }
     std::fprintf(out, "%s: ok\n", args.file.c_str());
     return kExitOk;
 }

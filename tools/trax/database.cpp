@@ -8,10 +8,11 @@ void PrintError(const std::string &text) { std::fprintf(stderr, "trax: %s\n", te
 
 traxrStatus Database::Open(const std::string &path, std::string *error) {
     path_ = path;
-    char message[640] = {};
-    const traxrStatus status = traxr_Open(path.c_str(), &reader_, message, sizeof message);
+    // Room for messages that name long paths, up to two of the longest.
+    std::vector<char> message(16384);
+    const traxrStatus status = traxr_Open(path.c_str(), &reader_, message.data(), message.size());
     if (status != TRAXR_OK) {
-        *error = path + ": " + message;
+        *error = path + ": " + message.data();
         return status;
     }
     separator_ = header().scope_separator;

@@ -15,6 +15,7 @@ namespace trax {
 constexpr int kExitOk = 0;
 constexpr int kExitCheckFailed = 1;
 constexpr int kExitError = 2;
+constexpr int kExitUnfinished = 3;  // check: consistent, but its writer never finished it
 
 // Prints "trax: <text>" as one line on the standard error stream.
 void PrintError(const std::string &text);

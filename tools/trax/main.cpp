@@ -1,5 +1,6 @@
 // trax: inspect, dump, export to VCD and check TRAX waveform databases.
-// Exit status: 0 success, 1 check failures, 2 usage or input errors.
+// Exit status: 0 success, 1 check failures, 2 usage or input errors, 3 a
+// consistent file that its writer has not finished (check).
 #include <cstdio>
 #include <string>
 

@@ -1,10 +1,13 @@
-// trax vcd: the database as a VCD file (see vcd_writer.h for the mapping).
-// An output that could not be finished is removed.
+// trax vcd: the database as a VCD file (see vcd_writer.h for the mapping),
+// written through an OutputFile: an export that fails leaves the output as
+// it was.
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
 #include "commands.h"
 #include "database.h"
+#include "output_file.h"
 #include "vcd_writer.h"
 
 namespace trax {
@@ -16,20 +19,19 @@ int RunVcd(const Args &args) {
         PrintError(error);
         return kExitError;
     }
-    const bool to_stdout = args.output == "-";
-    std::FILE *out = to_stdout ? stdout : std::fopen(args.output.c_str(), "wb");
-    if (out == nullptr) {
-        PrintError("cannot create " + args.output);
+    OutputFile output;
+    if (!output.Open(args.output, args.file, &error)) {
+        PrintError(error);
         return kExitError;
     }
     VcdStats stats;
-    bool ok = WriteVcd(db, out, &stats, &error);
-    if (!to_stdout && std::fclose(out) != 0 && ok) {
-        ok = false;
-        error = "writing " + args.output + " failed";
+    errno = 0;
+    bool ok = WriteVcd(db, output.stream(), &stats, &error);
+    if (!ok && std::ferror(output.stream()) != 0) {
+        error = output.WriteFailure(errno);
     }
+    if (ok) ok = output.Commit(&error);
     if (!ok) {
-        if (!to_stdout) std::remove(args.output.c_str());
         PrintError(error);
         return kExitError;
     }

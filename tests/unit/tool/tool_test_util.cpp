@@ -1,10 +1,15 @@
 #include "tool_test_util.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <sstream>
 
@@ -62,7 +67,9 @@ void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
     out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-Outcome Trax(const std::vector<std::string> &args) {
+Outcome Trax(const std::vector<std::string> &args) { return Trax(args, TraxOptions()); }
+
+Outcome Trax(const std::vector<std::string> &args, const TraxOptions &options) {
     Outcome run;
     char out_name[] = "/tmp/tavri_trax_outXXXXXX";
     char err_name[] = "/tmp/tavri_trax_errXXXXXX";
@@ -81,15 +88,33 @@ Outcome Trax(const std::vector<std::string> &args) {
     if (child == 0) {
         dup2(out_fd, 1);
         dup2(err_fd, 2);
+        for (const auto &[name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
     int status = 0;
-    if (child > 0) waitpid(child, &status, 0);
+    struct rusage usage {};
+    if (child > 0) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
+        for (;;) {
+            const pid_t done = wait4(child, &status, options.timeout_seconds > 0 ? WNOHANG : 0,
+                                     &usage);
+            if (done == child || (done < 0 && errno != EINTR)) break;
+            if (done == 0 && std::chrono::steady_clock::now() >= deadline) {
+                run.timed_out = true;
+                kill(child, SIGKILL);
+                wait4(child, &status, 0, &usage);
+                break;
+            }
+            if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
     close(out_fd);
     close(err_fd);
     if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+    run.peak_rss_kb = usage.ru_maxrss;
     run.out = ReadFile(out_name);
     run.err = ReadFile(err_name);
     unlink(out_name);
@@ -140,6 +165,26 @@ void Bits(txwObject *obj, int32_t idcode, const std::string &bits) {
 }
 
 }  // namespace
+
+txwObject *OpenLiveScalar(const std::string &path, const std::vector<uint32_t> &session_times) {
+    txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
+    if (obj == nullptr) {
+        ADD_FAILURE() << "cannot open " << path;
+        return nullptr;
+    }
+    EXPECT_TRUE(txw_BeginTree(obj));
+    Scope(obj, "top", 0);
+    EXPECT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "s", 0), 1);
+    EXPECT_EQ(txw_EndTree(obj), 0);
+    uint8_t value = 1;
+    for (const uint32_t time : session_times) {
+        txw_CreateXCoor(obj, 0, time);
+        txw_CreateVarValueByIdcode(obj, 1, &value, 1);
+        EXPECT_EQ(txw_Flush(obj), 0);
+        value ^= 1;
+    }
+    return obj;
+}
 
 void WriteSample(const std::string &path) {
     txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);

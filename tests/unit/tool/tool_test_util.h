@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tavri/txw.h"
@@ -16,14 +17,22 @@ namespace tavri::tool_test {
 struct Outcome {
     int status = -1;  // exit status, or -1 when the process did not exit normally
     int signal = 0;   // the signal that ended it, if any
+    bool timed_out = false;  // killed after TraxOptions::timeout_seconds
+    long peak_rss_kb = 0;    // the largest resident set the process had
     std::string out;
     std::string err;
     std::vector<std::string> OutLines() const;
     std::vector<std::string> ErrLines() const;
 };
 
+struct TraxOptions {
+    std::vector<std::pair<std::string, std::string>> env;  // set in the child only
+    int timeout_seconds = 0;                               // 0: wait as long as it takes
+};
+
 // Runs build/trax (found through TAVRI_BUILD_DIR) with the arguments.
 Outcome Trax(const std::vector<std::string> &args);
+Outcome Trax(const std::vector<std::string> &args, const TraxOptions &options);
 std::string TraxPath();
 
 std::vector<std::string> Lines(const std::string &text);
@@ -72,6 +81,11 @@ txwObject *OpenScalars(const std::string &path, int count);
 //   40: dump on, clk 1, r -0.5, count 6
 //   50: flag 1, data 11111111
 void WriteSample(const std::string &path);
+
+// Opens a writer on `path` with one tree, scope top and the scalar top/s
+// (idcode 1), and commits one session per time given (s toggles from 1).
+// The file stays live until the caller closes the writer.
+txwObject *OpenLiveScalar(const std::string &path, const std::vector<uint32_t> &session_times);
 
 }  // namespace tavri::tool_test
 
