@@ -25,9 +25,17 @@ std::string UnfinishedLine(const Database &db) {
     if (sessions == 0 || traxr_GetSession(db.reader(), sessions - 1, &last) != TRAXR_OK) {
         return line + "no session committed, so no value change is readable";
     }
-    return line + std::to_string(sessions) +
-           (sessions == 1 ? " committed session is" : " committed sessions are") +
-           " readable, up to time " + std::to_string(last.end_time);
+    line += std::to_string(sessions) + (sessions == 1 ? " committed session is" : " committed sessions are");
+    // The last step of an unfinished file may be incomplete; readers hide it.
+    uint64_t hidden_from = 0;
+    const bool hides = traxr_HiddenFrom(db.reader(), &hidden_from) == 1;
+    const std::string held_back =
+        hides ? " (the step at " + std::to_string(hidden_from) + " may be incomplete and is not shown)" : "";
+    uint64_t visible_end = 0;
+    if (traxr_VisibleEndTime(db.reader(), &visible_end) != 1) {
+        return line + " readable, but hold no complete time step yet" + held_back;
+    }
+    return line + " readable, up to time " + std::to_string(visible_end) + held_back;
 }
 
 }  // namespace

@@ -180,6 +180,8 @@ txwObject *OpenLiveScalar(const std::string &path, const std::vector<uint32_t> &
     for (const uint32_t time : session_times) {
         txw_CreateXCoor(obj, 0, time);
         txw_CreateVarValueByIdcode(obj, 1, &value, 1);
+        // The next time tag closes the step, so that a reader shows it.
+        txw_CreateXCoor(obj, 0, time + 1);
         EXPECT_EQ(txw_Flush(obj), 0);
         value ^= 1;
     }

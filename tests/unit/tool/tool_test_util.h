@@ -83,7 +83,8 @@ txwObject *OpenScalars(const std::string &path, int count);
 void WriteSample(const std::string &path);
 
 // Opens a writer on `path` with one tree, scope top and the scalar top/s
-// (idcode 1), and commits one session per time given (s toggles from 1).
+// (idcode 1), and commits one session per time given (s toggles from 1);
+// each session ends with a time tag one later, which closes the step.
 // The file stays live until the caller closes the writer.
 txwObject *OpenLiveScalar(const std::string &path, const std::vector<uint32_t> &session_times);
 
