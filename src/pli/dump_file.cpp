@@ -15,6 +15,7 @@
 #include "pli/writer_api.h"
 #include "platform/file_io.h"
 #include "platform/host_info.h"
+#include "platform/writer_presence.h"
 #include "sim/sim_routines.h"
 
 namespace tavri::pli {
@@ -222,6 +223,9 @@ std::optional<std::string> NumberedName(const std::string &name) {
         if (g_dumper.options.reserve && platform::Exists(candidate.c_str())) {
             continue;
         }
+        if (platform::HasLiveWriter(candidate.c_str())) {
+            continue;  // another simulation writes it now
+        }
         return candidate;
     }
     return std::nullopt;
@@ -270,8 +274,19 @@ int CreateDumpFile() {
         PrintWarning("Create a new TRAX file(%s) instead.\n", numbered->c_str());
         name = *numbered;
     }
-    if (!state.options.reserve && platform::Exists(name.c_str())) {
-        platform::Remove(name.c_str());
+    // A file that another simulation is writing now stays as it is: this
+    // run takes the next numbered name instead.
+    if (!state.options.reserve && platform::Exists(name.c_str()) &&
+        platform::RemoveUnlessWritten(name.c_str()) == 0) {
+        const std::optional<std::string> numbered = NumberedName(name);
+        if (!numbered.has_value()) {
+            ReportCreateFailure(name);
+            return 0;
+        }
+        PrintWarning("Another simulation is writing the TRAX file(%s) now.\n", name.c_str());
+        PrintWarning("Create a new TRAX file(%s) instead.\n", numbered->c_str());
+        name = *numbered;
+        platform::RemoveUnlessWritten(name.c_str());
     }
     txwObject *writer = OpenWriter(name);
     if (writer == nullptr) {
