@@ -15,6 +15,7 @@
 #include "pli/writer_api.h"
 #include "platform/file_io.h"
 #include "platform/host_info.h"
+#include "platform/stop_signals.h"
 #include "platform/writer_presence.h"
 #include "sim/sim_routines.h"
 
@@ -360,6 +361,9 @@ void FinishTemporaryFiles() {
 }
 
 void WriteErrorPrompt(int error_number) {
+    // A stop signal while the question waits, or while the disk is given a
+    // moment, is the answer "n": the simulator cannot act on it meanwhile.
+    const platform::StopSignalWatch watch(false);
     if (error_number == 28) {
         std::fputs("Disk full. ", stdout);
     } else {
@@ -368,14 +372,18 @@ void WriteErrorPrompt(int error_number) {
     }
     std::fputs("Would you like to continue ?(y/n)\n", stdout);
     std::fflush(stdout);
+    // The end of the input, or an input that cannot be read, is "n" too.
     char line[1025] = {};
-    if (std::fgets(line, sizeof line, stdin) == nullptr) {
-        line[0] = '\0';
-    }
+    const bool answered = watch.ReadLine(0, line, sizeof line);
     std::fputs("\n", stdout);
-    if (std::strchr(line, 'y') == nullptr) {
+    // The writer tries again on return; a disk that is still full would have
+    // it ask again at once, so the retry waits a second.
+    constexpr unsigned kRetryPauseMs = 1000;
+    if (!answered || std::strchr(line, 'y') == nullptr || !watch.Sleep(kRetryPauseMs)) {
         std::fputs("Give up dump vars, fast file may be incorrect\n", stdout);
-        std::fflush(stdout);
+        std::fflush(nullptr);
+        // No closing: it would write to the failing file again. The sessions
+        // flushed before stay readable through the side files.
         std::_Exit(-1);
     }
 }
