@@ -19,15 +19,24 @@ TEST_F(LiveFileName, ANameBeingWrittenElsewhereGivesTheNextFreeNumberedName) {
     const pid_t other = fork();
     ASSERT_GE(other, 0);
     if (other == 0) {
+        close(ready[0]);
+        close(release[1]);
         // The other simulation writes busy.trax and busy_000.trax.
         txwObject *first = txw_OpenFile(Path("busy.trax").c_str(), TXW_FILE_VERILOG);
         txwObject *second = txw_OpenFile(Path("busy_000.trax").c_str(), TXW_FILE_VERILOG);
         char byte = first != nullptr && second != nullptr ? 'R' : 'F';
-        if (write(ready[1], &byte, 1) != 1 || read(release[0], &byte, 1) != 1) {
+        if (write(ready[1], &byte, 1) != 1 || read(release[0], &byte, 1) != 0) {
             _exit(3);
         }
         _exit(txw_CloseFile(first) == 0 && txw_CloseFile(second) == 0 ? 0 : 4);
     }
+    close(ready[1]);
+    close(release[0]);
+    // Closing the pipe lets the other simulation end, whatever happens here.
+    struct Release {
+        int pipe;
+        ~Release() { close(pipe); }
+    } release_at_end{release[1]};
     char byte = 0;
     ASSERT_EQ(read(ready[0], &byte, 1), 1);
     ASSERT_EQ(byte, 'R');
@@ -48,7 +57,8 @@ TEST_F(LiveFileName, ANameBeingWrittenElsewhereGivesTheNextFreeNumberedName) {
     ASSERT_EQ(ours.status, TRAXR_OK) << ours.message;
     EXPECT_EQ(ChangesOf(ours, "top.clk"), (std::vector<Seen>{At(0, "1")}));
 
-    ASSERT_EQ(write(release[1], &byte, 1), 1);
+    close(release[1]);
+    release_at_end.pipe = -1;
     int status = 0;
     ASSERT_EQ(waitpid(other, &status, 0), other);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other simulation closed its files";
