@@ -56,6 +56,7 @@ class LockWait : public RoundTripTest {
         holder_ = fork();
         ASSERT_GE(holder_, 0);
         if (holder_ == 0) {
+            close(release_[1]);  // a parent that ends releases the lock too
             const int file = platform::OpenForReadWrite((path_ + ".lock").c_str());
             char byte = 'L';
             if (file < 0 || platform::LockFirstByte(file) != 0 || write(locked[1], &byte, 1) != 1 ||
