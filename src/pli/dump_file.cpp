@@ -47,6 +47,26 @@ void ReportCreateFailure(const std::string &name) {
     NoticeText(kNoticeFileFailed, name.c_str());
 }
 
+enum class NameTaken { kClosedInThisRun, kWrittenElsewhere };
+
+// Replaces `name` by the next free numbered name and says why; false (after
+// the failure report) when no number is free.
+bool TakeNumberedName(std::string &name, NameTaken why) {
+    const std::optional<std::string> numbered = NumberedName(name);
+    if (!numbered.has_value()) {
+        ReportCreateFailure(name);
+        return false;
+    }
+    if (why == NameTaken::kClosedInThisRun) {
+        PrintWarning("You have closed the TRAX file(%s) in this simulation.\n", name.c_str());
+    } else {
+        PrintWarning("Another simulation is writing the TRAX file(%s) now.\n", name.c_str());
+    }
+    PrintWarning("Create a new TRAX file(%s) instead.\n", numbered->c_str());
+    name = *numbered;
+    return true;
+}
+
 txwObject *OpenWriter(std::string &name) {
     txwObject *writer = g_txw.OpenFile(name.c_str(), g_dumper.file_type);
     if (writer != nullptr) {
@@ -265,28 +285,16 @@ int CreateDumpFile() {
             return 1;
         }
     }
-    if (IsClosedName(name)) {
-        const std::optional<std::string> numbered = NumberedName(name);
-        if (!numbered.has_value()) {
-            ReportCreateFailure(name);
-            return 0;
-        }
-        PrintWarning("You have closed the TRAX file(%s) in this simulation.\n", name.c_str());
-        PrintWarning("Create a new TRAX file(%s) instead.\n", numbered->c_str());
-        name = *numbered;
+    if (IsClosedName(name) && !TakeNumberedName(name, NameTaken::kClosedInThisRun)) {
+        return 0;
     }
     // A file that another simulation is writing now stays as it is: this
     // run takes the next numbered name instead.
     if (!state.options.reserve && platform::Exists(name.c_str()) &&
         platform::RemoveUnlessWritten(name.c_str()) == 0) {
-        const std::optional<std::string> numbered = NumberedName(name);
-        if (!numbered.has_value()) {
-            ReportCreateFailure(name);
+        if (!TakeNumberedName(name, NameTaken::kWrittenElsewhere)) {
             return 0;
         }
-        PrintWarning("Another simulation is writing the TRAX file(%s) now.\n", name.c_str());
-        PrintWarning("Create a new TRAX file(%s) instead.\n", numbered->c_str());
-        name = *numbered;
         platform::RemoveUnlessWritten(name.c_str());
     }
     txwObject *writer = OpenWriter(name);

@@ -3,9 +3,9 @@
 // is not asked in a tight loop while the disk stays full, a stop signal
 // still ends the run, and the sessions flushed before the fault read back.
 #include <chrono>
-#include <sstream>
 
 #include "icarus_harness.h"
+#include "trax_dump_changes.h"
 
 namespace tavri::e2e {
 namespace {
@@ -33,14 +33,6 @@ endmodule
 )";
 
 constexpr const char *kPrompt = "Would you like to continue ?(y/n)";
-
-std::string Preload() {
-#ifdef TAVRI_E2E_PRELOAD
-    return "LD_PRELOAD='" TAVRI_E2E_PRELOAD "' ASAN_OPTIONS=detect_leaks=0 ";
-#else
-    return "";
-#endif
-}
 
 size_t Occurrences(const std::string &text, const std::string &part) {
     size_t count = 0;
@@ -75,21 +67,11 @@ class DiskFull : public IcarusTest {
     size_t CheckCounter() {
         const Outcome dump = Trax("dump '" + Path("f.trax").string() + "'");
         EXPECT_EQ(dump.status, 0) << dump.output;
-        std::istringstream lines(dump.output);
-        std::string line;
-        size_t changes = 0;
-        while (std::getline(lines, line)) {
-            std::istringstream fields(line);
-            uint64_t time = 0;
-            std::string name;
-            std::string bits;
-            if (fields >> time >> name >> bits && name == "tb/count[31:0]") {
-                const uint64_t value = std::stoull(bits, nullptr, 2);
-                EXPECT_EQ(value, time == 0 ? 0 : (time - 5) / 10 + 1) << line;
-                ++changes;
-            }
+        const std::vector<std::pair<uint64_t, uint64_t>> changes = VectorChanges(dump.output, "tb/count[31:0]");
+        for (const auto &[time, value] : changes) {
+            EXPECT_EQ(value, time == 0 ? 0 : (time - 5) / 10 + 1) << "at " << time;
         }
-        return changes;
+        return changes.size();
     }
 };
 

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <sstream>
 #include <thread>
 
 #include "icarus_harness.h"
+#include "trax_dump_changes.h"
 
 namespace tavri::e2e {
 namespace {
@@ -59,25 +59,6 @@ class SameFileName : public IcarusTest {
         }
         return -1;
     }
-
-    // The changes of tb/count that `trax dump` prints, as (time, value).
-    std::vector<std::pair<uint64_t, uint64_t>> CountChanges(const std::string &file) {
-        const Outcome dump = Trax("dump '" + Path(file).string() + "'");
-        EXPECT_EQ(dump.status, 0) << dump.output;
-        std::vector<std::pair<uint64_t, uint64_t>> changes;
-        std::istringstream lines(dump.output);
-        std::string line;
-        while (std::getline(lines, line)) {
-            std::istringstream fields(line);
-            uint64_t time = 0;
-            std::string name;
-            std::string bits;
-            if (fields >> time >> name >> bits && name == "tb/count[31:0]") {
-                changes.emplace_back(time, std::stoull(bits, nullptr, 2));
-            }
-        }
-        return changes;
-    }
 };
 
 TEST_F(SameFileName, TheSecondRunTakesANumberedNameAndTheFirstRunsDataIsWhole) {
@@ -119,7 +100,9 @@ TEST_F(SameFileName, TheSecondRunTakesANumberedNameAndTheFirstRunsDataIsWhole) {
         EXPECT_EQ(check.status, 0) << file << ": " << check.output;
     }
     // The first run's counter, every change of it from start to end.
-    const std::vector<std::pair<uint64_t, uint64_t>> counts = CountChanges("a.trax");
+    const Outcome dump = Trax("dump '" + Path("a.trax").string() + "'");
+    ASSERT_EQ(dump.status, 0) << dump.output;
+    const std::vector<std::pair<uint64_t, uint64_t>> counts = VectorChanges(dump.output, "tb/count[31:0]");
     ASSERT_EQ(counts.size(), 201u) << "the value at 0 and 200 rising edges";
     for (size_t i = 1; i < counts.size(); ++i) {
         EXPECT_EQ(counts[i], std::make_pair(uint64_t{10 * i - 5}, uint64_t{i})) << i;

@@ -14,17 +14,8 @@ class EmptyFlush : public WriterTest {};
 
 TEST_F(EmptyFlush, OnlyTheFlushWithDataAddsASession) {
     const std::string path = Path("e.trax");
-    txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
+    txwObject *obj = OpenWithOneSession("e.trax");
     ASSERT_NE(obj, nullptr);
-    ASSERT_TRUE(txw_BeginTree(obj));
-    txwScopeDesc scope{"top", nullptr, nullptr, 0, 0};
-    ASSERT_EQ(txw_CreateScope(obj, &scope), 0);
-    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "s", 0), 1);
-    ASSERT_EQ(txw_EndTree(obj), 0);
-    txw_CreateXCoor(obj, 0, 3);
-    const uint8_t one = 1;
-    txw_CreateVarValueByIdcode(obj, 1, &one, 1);
-    ASSERT_EQ(txw_Flush(obj), 0);
     // Marker, start and end time, first block index, one value-change block
     // and one vc chain block.
     constexpr uint32_t kOneRecord = 1 + 8 + 8 + 4 + 1 + 12 + 1 + 12;

@@ -17,25 +17,6 @@ using writer::kHdrSessionCount;
 
 class LiveWriter : public WriterTest {
   protected:
-    // A writer on a.trax with one flushed session.
-    txwObject *OpenWithASession() {
-        txwObject *obj = txw_OpenFile(Path("a.trax").c_str(), TXW_FILE_VERILOG);
-        EXPECT_NE(obj, nullptr);
-        if (obj == nullptr) {
-            return nullptr;
-        }
-        EXPECT_TRUE(txw_BeginTree(obj));
-        txwScopeDesc scope{"top", nullptr, nullptr, 0, 0};
-        EXPECT_EQ(txw_CreateScope(obj, &scope), 0);
-        EXPECT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "s", 0), 1);
-        EXPECT_EQ(txw_EndTree(obj), 0);
-        txw_CreateXCoor(obj, 0, 7);
-        const uint8_t one = 1;
-        txw_CreateVarValueByIdcode(obj, 1, &one, 1);
-        EXPECT_EQ(txw_Flush(obj), 0);
-        return obj;
-    }
-
     std::vector<uint8_t> SideFiles() const {
         std::vector<uint8_t> all;
         for (const char *suffix : {"", ".tlist", ".slist", ".chain"}) {
@@ -57,7 +38,7 @@ TEST_F(LiveWriter, ASecondWriterIsRefusedWhateverTheLockSettings) {
                                    Setting{"TRAX_ENV_LOCK_FILE_LOC", elsewhere.c_str()}}) {
         SCOPED_TRACE(std::string(setting.name) + "=" + (setting.value != nullptr ? setting.value : "(unset)"));
         ScopedEnv env(setting.name, setting.value);
-        txwObject *first = OpenWithASession();
+        txwObject *first = OpenWithOneSession("a.trax");
         ASSERT_NE(first, nullptr);
         // A reader in the same process opening and closing the file must not
         // take the writer's mark with it.
@@ -85,7 +66,7 @@ TEST_F(LiveWriter, AWriterThatDiedHoldsNothing) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        _exit(OpenWithASession() != nullptr ? 0 : 1);  // ends without closing
+        _exit(OpenWithOneSession("a.trax") != nullptr ? 0 : 1);  // ends without closing
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -96,7 +77,7 @@ TEST_F(LiveWriter, AWriterThatDiedHoldsNothing) {
 }
 
 TEST_F(LiveWriter, TheMarkIsGoneOnceTheWriterCloses) {
-    txwObject *first = OpenWithASession();
+    txwObject *first = OpenWithOneSession("a.trax");
     ASSERT_NE(first, nullptr);
     ASSERT_EQ(txw_CloseFile(first), 0);
     const std::string other_spelling = (dir_ / "." / "a.trax").string();
