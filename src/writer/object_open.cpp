@@ -98,6 +98,9 @@ int DftConstructor(const txwOpenParam &param, txwObject **out) {
             Warn("Failed to open the file named %s\n", param.file_name);
         }
         FreeObject(obj);
+        if (opened == MainFileOpen::kLiveWriter) {
+            errno = EBUSY;  // the reason a caller can give for the refusal
+        }
         return TXW_CANNOT_OPEN_FILE;
     }
     obj->file_name = param.file_name;

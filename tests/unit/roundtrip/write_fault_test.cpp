@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 
@@ -112,7 +113,9 @@ class WriteFault : public RoundTripTest {
     }
 
     // Reads the file and returns how many whole sessions it holds, or none
-    // when it cannot be read or holds anything else.
+    // when it cannot be read or holds anything else. A reader may keep the
+    // last time step of a live file back (its last session could have ended
+    // inside that step): the changes before it must all be there.
     std::optional<int> ReadableSessions() {
         Reading file(path_);
         if (file.status != TRAXR_OK) {
@@ -120,10 +123,14 @@ class WriteFault : public RoundTripTest {
             return std::nullopt;
         }
         const int sessions = static_cast<int>(file.Header().session_count);
+        const bool live = file.Header().file_status != 0;
         const std::vector<std::vector<Seen>> expected = Expected(sessions);
         for (uint32_t idcode = 1; idcode <= 3; ++idcode) {
+            const std::vector<Seen> &whole = expected[idcode - 1];
             const std::vector<Seen> seen = file.Changes(idcode);
-            if (seen != expected[idcode - 1]) {
+            const bool last_step_kept_back = live && seen.size() + 1 == whole.size() &&
+                                             std::equal(seen.begin(), seen.end(), whole.begin());
+            if (seen != whole && !last_step_kept_back) {
                 ADD_FAILURE() << "idcode " << idcode << " after " << sessions << " sessions: "
                               << ::testing::PrintToString(seen);
                 return std::nullopt;
