@@ -9,6 +9,9 @@
 #include <cstring>
 
 namespace tavri::platform {
+namespace {
+WriteFunction g_write_function = nullptr;
+}  // namespace
 
 FileHandle CreateFile(const char *path) {
     return ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -18,7 +21,12 @@ FileHandle OpenForReading(const char *path) { return ::open(path, O_RDONLY | O_C
 
 FileHandle OpenForReadWrite(const char *path) { return ::open(path, O_RDWR | O_CLOEXEC); }
 
+FileHandle OpenOrCreate(const char *path) { return ::open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0666); }
+
 long WriteSome(FileHandle file, const void *data, size_t length) {
+    if (g_write_function != nullptr) {
+        return g_write_function(file, data, length);
+    }
     return static_cast<long>(::write(file, data, length));
 }
 
@@ -71,11 +79,20 @@ int Rename(const char *from, const char *to) { return std::rename(from, to); }
 
 bool Exists(const char *path) { return ::access(path, F_OK) == 0; }
 
+bool IsSameFile(FileHandle file, const char *path) {
+    struct stat open_file {};
+    struct stat named {};
+    return ::fstat(file, &open_file) == 0 && ::stat(path, &named) == 0 &&
+           open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
+}
+
 unsigned SetCreationMask(unsigned mask) { return ::umask(static_cast<mode_t>(mask)); }
 
 const char *ErrorText(int error_number) {
     const char *text = std::strerror(error_number);
     return text != nullptr ? text : "unknown error";
 }
+
+void SetWriteFunction(WriteFunction function) { g_write_function = function; }
 
 }  // namespace tavri::platform

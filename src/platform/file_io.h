@@ -16,6 +16,9 @@ constexpr FileHandle kNoFile = -1;
 FileHandle CreateFile(const char *path);
 FileHandle OpenForReading(const char *path);
 FileHandle OpenForReadWrite(const char *path);
+// Opens for reading and writing, creating the file (permission 0666 before
+// the mask) when it is missing; an existing file keeps its contents.
+FileHandle OpenOrCreate(const char *path);
 
 // One write or read call; the result is the byte count, 0 or -1.
 long WriteSome(FileHandle file, const void *data, size_t length);
@@ -34,12 +37,20 @@ int Close(FileHandle file);
 int Remove(const char *path);
 int Rename(const char *from, const char *to);
 bool Exists(const char *path);
+// True when `path` still names the file that is open as `file`.
+bool IsSameFile(FileHandle file, const char *path);
 
 // Sets the file-creation mask and returns the previous one.
 unsigned SetCreationMask(unsigned mask);
 
 // The system's text for an error number, or "unknown error".
 const char *ErrorText(int error_number);
+
+// Test seam: WriteSome calls this function instead of the system's write
+// while it is set (null puts the system's back), so that tests can make
+// writes fail the way a full disk does.
+using WriteFunction = long (*)(FileHandle file, const void *data, size_t length);
+void SetWriteFunction(WriteFunction function);
 
 }  // namespace tavri::platform
 

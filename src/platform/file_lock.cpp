@@ -30,6 +30,21 @@ int TryLockFirstByte(FileHandle file) {
     return (errno == EACCES || errno == EAGAIN) ? 0 : -1;
 }
 
+int FirstByteHolder(FileHandle file) {
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = 0;
+    range.l_len = 1;
+    if (::fcntl(file, F_GETLK, &range) != 0) {
+        return -1;
+    }
+    if (range.l_type == F_UNLCK) {
+        return 0;
+    }
+    return range.l_pid > 0 ? static_cast<int>(range.l_pid) : -1;
+}
+
 void SleepMilliseconds(unsigned milliseconds) {
     struct timespec wait {};
     wait.tv_sec = milliseconds / 1000;

@@ -15,6 +15,10 @@ int UnlockFirstByte(FileHandle file);
 // Takes the lock only if it is free: 1 taken, 0 held elsewhere, -1 error.
 int TryLockFirstByte(FileHandle file);
 
+// The process id of a process whose lock keeps this one from taking the
+// first byte: 0 when the byte is free, -1 when the holder is not known.
+int FirstByteHolder(FileHandle file);
+
 // Waits for the given number of milliseconds.
 void SleepMilliseconds(unsigned milliseconds);
 

@@ -17,6 +17,8 @@
 #include "pli/writer_api.h"
 #include "platform/file_io.h"
 #include "platform/host_info.h"
+#include "platform/stop_signals.h"
+#include "platform/writer_presence.h"
 #include "sim/sim_routines.h"
 
 namespace tavri::pli {
@@ -54,6 +56,26 @@ void ReportCreateFailure(const std::string &name, int reason = 0) {
         PrintError("Failed to create TRAX file: %s\n", name.c_str());
     }
     NoticeText(kNoticeFileFailed, name.c_str());
+}
+
+enum class NameTaken { kClosedInThisRun, kWrittenElsewhere };
+
+// Replaces `name` by the next free numbered name and says why; false (after
+// the failure report) when no number is free.
+bool TakeNumberedName(std::string &name, NameTaken why) {
+    const std::optional<std::string> numbered = NumberedName(name);
+    if (!numbered.has_value()) {
+        ReportCreateFailure(name);
+        return false;
+    }
+    if (why == NameTaken::kClosedInThisRun) {
+        PrintWarning("You have closed the TRAX file(%s) in this simulation.\n", name.c_str());
+    } else {
+        PrintWarning("Another simulation is writing the TRAX file(%s) now.\n", name.c_str());
+    }
+    PrintWarning("Create a new TRAX file(%s) instead.\n", numbered->c_str());
+    name = *numbered;
+    return true;
 }
 
 // Why `name` could not be created, before the dump goes to another name.
@@ -244,6 +266,9 @@ std::optional<std::string> NumberedName(const std::string &name) {
         if (g_dumper.options.reserve && platform::Exists(candidate.c_str())) {
             continue;
         }
+        if (platform::HasLiveWriter(candidate.c_str())) {
+            continue;  // another simulation writes it now
+        }
         return candidate;
     }
     return std::nullopt;
@@ -279,18 +304,17 @@ int CreateDumpFile() {
             return 1;
         }
     }
-    if (IsClosedName(name)) {
-        const std::optional<std::string> numbered = NumberedName(name);
-        if (!numbered.has_value()) {
-            ReportCreateFailure(name);
+    if (IsClosedName(name) && !TakeNumberedName(name, NameTaken::kClosedInThisRun)) {
+        return 0;
+    }
+    // A file that another simulation is writing now stays as it is: this
+    // run takes the next numbered name instead.
+    if (!state.options.reserve && platform::Exists(name.c_str()) &&
+        platform::RemoveUnlessWritten(name.c_str()) == 0) {
+        if (!TakeNumberedName(name, NameTaken::kWrittenElsewhere)) {
             return 0;
         }
-        PrintWarning("You have closed the TRAX file(%s) in this simulation.\n", name.c_str());
-        PrintWarning("Create a new TRAX file(%s) instead.\n", numbered->c_str());
-        name = *numbered;
-    }
-    if (!state.options.reserve && platform::Exists(name.c_str())) {
-        platform::Remove(name.c_str());
+        platform::RemoveUnlessWritten(name.c_str());
     }
     int reason = 0;
     txwObject *writer = OpenWriter(name, &reason);
@@ -365,6 +389,9 @@ void FinishTemporaryFiles() {
 }
 
 void WriteErrorPrompt(int error_number) {
+    // A stop signal while the question waits, or while the disk is given a
+    // moment, is the answer "n": the simulator cannot act on it meanwhile.
+    const platform::StopSignalWatch watch(false);
     if (error_number == 28) {
         std::fputs("Disk full. ", stdout);
     } else {
@@ -373,14 +400,18 @@ void WriteErrorPrompt(int error_number) {
     }
     std::fputs("Would you like to continue ?(y/n)\n", stdout);
     std::fflush(stdout);
+    // The end of the input, or an input that cannot be read, is "n" too.
     char line[1025] = {};
-    if (std::fgets(line, sizeof line, stdin) == nullptr) {
-        line[0] = '\0';
-    }
+    const bool answered = watch.ReadLine(0, line, sizeof line);
     std::fputs("\n", stdout);
-    if (std::strchr(line, 'y') == nullptr) {
+    // The writer tries again on return; a disk that is still full would have
+    // it ask again at once, so the retry waits a second.
+    constexpr unsigned kRetryPauseMs = 1000;
+    if (!answered || std::strchr(line, 'y') == nullptr || !watch.Sleep(kRetryPauseMs)) {
         std::fputs("Give up dump vars, fast file may be incorrect\n", stdout);
-        std::fflush(stdout);
+        std::fflush(nullptr);
+        // No closing: it would write to the failing file again. The sessions
+        // flushed before stay readable through the side files.
         std::_Exit(-1);
     }
 }

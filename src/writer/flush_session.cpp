@@ -138,6 +138,7 @@ int SessionFlush(txwObject *obj) {
     ScopedLock lock(obj);
     const bool wrote_session = WriteSession(obj);
     const bool finished = obj->header.U8(kHdrFileStatus) == kStatusFinished;
+    platform::FileHandle next_chain = platform::kNoFile;
     if (finished) {
         DebugLog(obj, "Finished trax data is flushed\n");
         WriteAnnotation(obj);
@@ -156,11 +157,12 @@ int SessionFlush(txwObject *obj) {
         WriteOffsetAndStatisticsSections(obj);
     } else {
         if (wrote_session) {
-            platform::Seek(obj->chain_file, 0);
-            WriteChainTable(obj, obj->chain_file);
+            next_chain = WriteNextChainTable(obj);
         }
         AppendNewStrings(obj);
         WriteStatisticsSection(obj);
+        // The header counts the new session now: its chain table may stand.
+        InstallChainTable(obj, next_chain);
     }
     WriteEnvironmentRecord(obj);
     WriteReservedArea(obj);

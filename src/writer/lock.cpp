@@ -1,8 +1,10 @@
 #include "writer/lock.h"
 
 #include <cerrno>
+#include <chrono>
 
 #include "platform/file_lock.h"
+#include "platform/stop_signals.h"
 #include "writer/debug_log.h"
 #include "writer/env_registry.h"
 #include "writer/messages.h"
@@ -16,9 +18,56 @@ constexpr int kLockMode = 1;
 constexpr int kUnlockMode = 0;
 constexpr int kMaxInterruptedRetries = 6;
 
+constexpr unsigned kPollMs = 20;
+constexpr auto kQuietWait = std::chrono::seconds(3);
+
+// Takes the lock, waiting while a reader (or anyone who can open the lock
+// file) holds it. The wait has no limit, since the data must not be given
+// up, but it is not silent: after a few seconds it says once what it waits
+// for. A stop signal (SIGINT, SIGTERM) ends the wait and is passed on to the
+// simulator, which then stops as asked; from then on the writer takes the
+// lock when it is free and writes without it when it is not, so that the
+// rest of the run (its close included) cannot hang on it again. A lock not
+// taken that way fails with ECANCELED.
+int WaitForLock(txwObject *obj) {
+    const int taken = platform::TryLockFirstByte(obj->lock_file);
+    if (taken != 0) {
+        return taken == 1 ? 0 : -1;
+    }
+    if (obj->lock_wait_stopped) {
+        errno = ECANCELED;
+        return -1;
+    }
+    const platform::StopSignalWatch watch(true);
+    const auto start = std::chrono::steady_clock::now();
+    bool told = false;
+    for (;;) {
+        if (!watch.Sleep(kPollMs)) {
+            Warn("Stopped waiting for the lock file %s on a stop signal; while another process holds it, the data "
+                 "is written without it.\n",
+                 obj->lock_file_name.c_str());
+            obj->lock_wait_stopped = true;
+            errno = ECANCELED;
+            return -1;
+        }
+        const int again = platform::TryLockFirstByte(obj->lock_file);
+        if (again != 0) {
+            return again == 1 ? 0 : -1;
+        }
+        if (!told && std::chrono::steady_clock::now() - start >= kQuietWait) {
+            told = true;
+            const int holder = platform::FirstByteHolder(obj->lock_file);
+            if (holder > 0) {
+                Warn("Waiting for the lock file %s, which process %d holds.\n", obj->lock_file_name.c_str(), holder);
+            } else {
+                Warn("Waiting for the lock file %s, which another process holds.\n", obj->lock_file_name.c_str());
+            }
+        }
+    }
+}
+
 int ByteRangeLock(txwObject *obj, int mode) {
-    return mode == kLockMode ? platform::LockFirstByte(obj->lock_file)
-                             : platform::UnlockFirstByte(obj->lock_file);
+    return mode == kLockMode ? WaitForLock(obj) : platform::UnlockFirstByte(obj->lock_file);
 }
 
 // No dot-lock scheme exists on this platform; choosing it makes the open fail.
@@ -41,6 +90,9 @@ bool CallLockFunction(txwObject *obj, int mode) {
             return true;
         }
         const int error_number = errno;
+        if (error_number == ECANCELED) {
+            return false;  // the wait was stopped and has said so
+        }
         if (error_number != EINTR || retry >= kMaxInterruptedRetries - 1) {
             Warn(mode == kLockMode ? "SyncControl_Lock(): failed, fd:%d, errno:%d, message:%s\n"
                                    : "SyncControl_Unlock(): failed, fd:%d, errno:%d, message:%s\n",

@@ -201,6 +201,7 @@ struct txwObject {
     // Synchronous-control lock.
     int lock_counter = 1;  // 1 free, 0 held once, -n held n + 1 times
     int (*lock_function)(txwObject *obj, int mode) = nullptr;
+    bool lock_wait_stopped = false;  // a stop signal ended a wait: no more waiting
 
     // Dump limit (0 = none).
     uint32_t dump_limit = 0;

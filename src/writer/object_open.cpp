@@ -4,6 +4,8 @@
 #include <ctime>
 #include <new>
 
+#include "platform/file_lock.h"
+#include "platform/writer_presence.h"
 #include "writer/compressor.h"
 #include "writer/debug_log.h"
 #include "writer/env_registry.h"
@@ -37,6 +39,39 @@ platform::FileHandle CreateSideFile(txwObject *obj, const char *suffix, const ch
     return file;
 }
 
+enum class MainFileOpen { kOpened, kLiveWriter, kFailed };
+
+// Opens the database and marks it as this writer's before anything in it
+// changes, so that a file another live writer is writing is never cut short
+// and its side files are never touched. A name removed and made again while
+// it is being opened is opened again; a mark that is busy is asked again for
+// a moment, since the one testing or removing the file holds it briefly.
+MainFileOpen OpenMainFile(const char *name, platform::FileHandle *out) {
+    constexpr int kAttempts = 5;
+    constexpr unsigned kPauseMs = 20;
+    MainFileOpen outcome = MainFileOpen::kFailed;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const platform::FileHandle file = platform::OpenOrCreate(name);
+        if (file < 0) {
+            return MainFileOpen::kFailed;
+        }
+        const int marked = platform::TakeWriterMark(file);
+        const bool same = platform::IsSameFile(file, name);
+        if (marked != 0 && same) {
+            // A system without such locks (-1) still gets its file.
+            platform::Truncate(file, 0);
+            *out = file;
+            return MainFileOpen::kOpened;
+        }
+        platform::Close(file);
+        outcome = same ? MainFileOpen::kLiveWriter : MainFileOpen::kFailed;
+        if (same && attempt + 1 < kAttempts) {
+            platform::SleepMilliseconds(kPauseMs);
+        }
+    }
+    return outcome;
+}
+
 // The object's constructor: creates the database, its lock file and its side
 // files, and fills the header image with the defaults and the given settings.
 int DftConstructor(const txwOpenParam &param, txwObject **out) {
@@ -55,10 +90,17 @@ int DftConstructor(const txwOpenParam &param, txwObject **out) {
     obj->check_mode = TXW_GETENV("TXW_ENV_CHECK_MODE") != nullptr;
     obj->calc_min_time_step = TXW_GETENV("TRAX_ENV_CALC_MIN_TIME_STEP_INCREMENT") != nullptr;
 
-    obj->main_file = platform::CreateFile(param.file_name);
-    if (obj->main_file < 0) {
-        Warn("Failed to open the file named %s\n", param.file_name);
+    const MainFileOpen opened = OpenMainFile(param.file_name, &obj->main_file);
+    if (opened != MainFileOpen::kOpened) {
+        if (opened == MainFileOpen::kLiveWriter) {
+            Warn("Another process is writing the TRAX file %s; it is left as it is.\n", param.file_name);
+        } else {
+            Warn("Failed to open the file named %s\n", param.file_name);
+        }
         FreeObject(obj);
+        if (opened == MainFileOpen::kLiveWriter) {
+            errno = EBUSY;  // the reason a caller can give for the refusal
+        }
         return TXW_CANNOT_OPEN_FILE;
     }
     obj->file_name = param.file_name;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "writer/header_layout.h"
@@ -16,6 +17,7 @@ namespace {
 
 constexpr const char *kSource = "flush_session";
 constexpr uint32_t kChainPiece = 65536;  // variables per write of the chain table
+constexpr const char *kNextChainSuffix = ".chain.new";
 
 void PutU32(std::vector<uint8_t> &out, uint32_t value) {
     uint8_t bytes[4];
@@ -67,8 +69,7 @@ void StartValueChangeStreams(txwObject *obj) {
     if (StreamPosition(obj, obj->vc_chain_buffer) == 0) {
         WBufPutByte(obj, obj->vc_chain_buffer, kVcChainStreamLead);
     }
-    platform::Seek(obj->chain_file, 0);
-    WriteChainTable(obj, obj->chain_file);
+    InstallChainTable(obj, WriteNextChainTable(obj));
 }
 
 void AppendSessionRecord(txwObject *obj) {
@@ -126,6 +127,35 @@ void WriteChainTable(txwObject *obj, platform::FileHandle file) {
     if (!piece.empty()) {
         WriteAll(file, piece.data(), piece.size());
     }
+}
+
+platform::FileHandle WriteNextChainTable(txwObject *obj) {
+    const std::string next_name = obj->file_name + kNextChainSuffix;
+    const platform::FileHandle next = platform::CreateFile(next_name.c_str());
+    if (next == platform::kNoFile) {
+        platform::Seek(obj->chain_file, 0);
+        WriteChainTable(obj, obj->chain_file);
+        return platform::kNoFile;
+    }
+    WriteChainTable(obj, next);
+    return next;
+}
+
+void InstallChainTable(txwObject *obj, platform::FileHandle next) {
+    if (next == platform::kNoFile) {
+        return;
+    }
+    const std::string name = obj->file_name + ".chain";
+    const std::string next_name = obj->file_name + kNextChainSuffix;
+    if (platform::Rename(next_name.c_str(), name.c_str()) != 0) {
+        platform::Close(next);
+        platform::Remove(next_name.c_str());
+        platform::Seek(obj->chain_file, 0);
+        WriteChainTable(obj, obj->chain_file);
+        return;
+    }
+    platform::Close(obj->chain_file);
+    obj->chain_file = next;
 }
 
 }  // namespace tavri::writer

@@ -43,6 +43,15 @@ void AppendSessionRecord(txwObject *obj);
 // Writes the chain table to `file` at its current position.
 void WriteChainTable(txwObject *obj, platform::FileHandle file);
 
+// ".chain" is replaced whole, never rewritten in place: the new table goes
+// to ".chain.new", which takes the place of ".chain" once the header counts
+// the session it describes. A write fault (a full disk) part way through
+// the table thus leaves the table of the sessions the header counts.
+// Returns the new file, or kNoFile when it could not be made and the table
+// was rewritten in place instead.
+platform::FileHandle WriteNextChainTable(txwObject *obj);
+void InstallChainTable(txwObject *obj, platform::FileHandle next);
+
 }  // namespace tavri::writer
 
 #endif

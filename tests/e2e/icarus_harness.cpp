@@ -12,16 +12,6 @@
 namespace tavri::e2e {
 namespace {
 
-// Environment for vvp when our module is built with sanitizers: the runtime
-// must come first, and vvp's own allocations are not ours to report as leaks.
-std::string Preload() {
-#ifdef TAVRI_E2E_PRELOAD
-    return "LD_PRELOAD='" TAVRI_E2E_PRELOAD "' ASAN_OPTIONS=detect_leaks=0 ";
-#else
-    return "";
-#endif
-}
-
 bool Have(const char *program) {
     return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
 }
@@ -29,6 +19,16 @@ bool Have(const char *program) {
 std::string Quote(const fs::path &path) { return "'" + path.string() + "'"; }
 
 }  // namespace
+
+// The runtime must come first, and vvp's own allocations are not ours to
+// report as leaks.
+std::string Preload() {
+#ifdef TAVRI_E2E_PRELOAD
+    return "LD_PRELOAD='" TAVRI_E2E_PRELOAD "' ASAN_OPTIONS=detect_leaks=0 ";
+#else
+    return "";
+#endif
+}
 
 std::string BuildDir() {
     const char *dir = std::getenv("TAVRI_BUILD_DIR");

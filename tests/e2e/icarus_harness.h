@@ -16,6 +16,9 @@ namespace fs = std::filesystem;
 std::string BuildDir();
 std::string TraxPath();
 bool HaveIcarus();
+// Environment assignments that vvp needs before it loads a module built with
+// sanitizers, or "".
+std::string Preload();
 
 // What a command printed (stdout and stderr together) and how it ended.
 struct Outcome {

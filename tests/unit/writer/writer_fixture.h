@@ -120,6 +120,26 @@ class WriterTest : public ::testing::Test {
 
     std::string Path(const std::string &name) const { return (dir_ / name).string(); }
 
+    // A writer on `name` in the scratch directory with one scalar (top.s,
+    // idcode 1) whose change at time 7 is flushed as the first session.
+    txwObject *OpenWithOneSession(const std::string &name) {
+        txwObject *obj = txw_OpenFile(Path(name).c_str(), TXW_FILE_VERILOG);
+        EXPECT_NE(obj, nullptr);
+        if (obj == nullptr) {
+            return nullptr;
+        }
+        EXPECT_TRUE(txw_BeginTree(obj));
+        txwScopeDesc scope{"top", nullptr, nullptr, 0, 0};
+        EXPECT_EQ(txw_CreateScope(obj, &scope), 0);
+        EXPECT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "s", 0), 1);
+        EXPECT_EQ(txw_EndTree(obj), 0);
+        txw_CreateXCoor(obj, 0, 7);
+        const uint8_t one = 1;
+        txw_CreateVarValueByIdcode(obj, 1, &one, 1);
+        EXPECT_EQ(txw_Flush(obj), 0);
+        return obj;
+    }
+
     bool Warned(const std::string &text) const {
         for (const std::string &message : CapturedWarnings()) {
             if (message == text) {
