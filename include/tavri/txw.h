@@ -124,6 +124,43 @@ typedef struct txwVarParam {
     uint8_t *extra; /* malloc'ed; the writer takes it over and frees it */
 } txwVarParam;
 
+/*
+ * What the writer tells the auto switch callback when the file of an
+ * automatically switched writer comes within 0x40000 bytes of its limited
+ * size (checked at each new time tag). limit_too_small is 1 when the file
+ * holds exactly two time tags: its first time step alone nearly fills it.
+ */
+typedef struct txwAutoSwitchInfo {
+    txwObject *writer;
+    uint32_t unused;
+    uint32_t xtag_high;
+    uint32_t xtag_low;
+    uint32_t max_var_idcode;
+    uint8_t limit_too_small;
+} txwAutoSwitchInfo;
+/* The callback may switch the writer (txw_SwitchFile); the writer it was
+   called for is then closed. */
+typedef void (*txwAutoSwitchCB)(const txwAutoSwitchInfo *info, void *data);
+
+/*
+ * Versioned parameters of txwOpenAutoSwitchFile (see txwOpenParam for the
+ * size rule): the open parameters, then the limited file size in MB (2 to
+ * 1900), the callback and the data handed to it (txw_SetAutoSwitchCBData
+ * replaces the data).
+ */
+typedef struct txwAutoSwitchParam {
+    uint32_t size;
+    const char *file_name;
+    const char *scope_separator;
+    const char *scale_unit;
+    const char *simulation_date;
+    const char *simulator_version;
+    uint32_t file_type;
+    uint32_t limit_mb;
+    txwAutoSwitchCB callback;
+    void *callback_data;
+} txwAutoSwitchParam;
+
 /* Called when a write to the file fails, with the system error number. */
 typedef void (*txwWriteErrorCB)(int error_number);
 /* Called when the file comes close to 2 GB, with the writer's location. */
@@ -238,7 +275,15 @@ void txw_ClearWriteErrorCB(void);
 void txw_RegisterTwoGCB(txwObject *obj, txwTwoGCB callback);
 void txw_SetAutoSwitchCBData(txwObject *obj, void *data);
 int txw_SetDumpLimit(txwObject *obj, uint32_t megabytes);
+/* `param` is a txwAutoSwitchParam. */
 txwObject *txwOpenAutoSwitchFile(const void *param);
+/*
+ * Finishes the writer's file and goes on in a new file of that name with the
+ * same trees, variables and settings: the tree blocks are copied as stored,
+ * the var map records stay valid. The same name keeps the old file as the
+ * name followed by ".bak". Returns the writer of the new file, or null; after
+ * null the old writer is closed too (its file is finished and complete).
+ */
 txwObject *txw_SwitchFile(txwObject *obj, const char *new_name);
 
 /* ---- Messages ---- */

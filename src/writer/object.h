@@ -134,6 +134,7 @@ struct txwObject {
     txwTwoGCB two_g_callback = nullptr;
     std::vector<txwDumpCB> dump_callbacks;
     void *auto_switch_data = nullptr;
+    txwAutoSwitchCB auto_switch_callback = nullptr;
     uint32_t limited_file_size = 0;
 
     // Session state.

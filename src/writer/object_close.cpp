@@ -117,21 +117,15 @@ void FreeObject(txwObject *obj) {
 
 }  // namespace tavri::writer
 
-extern "C" int txw_CloseFile(txwObject *obj) {
-    TXW_ASSERT(obj->ref_count != 0, kSource);
-    if (--obj->ref_count > 0) {
-        Warn("Another application is writing to TRAX file (%s), so it cannot be closed.\n"
-             "Reference count = (%u).",
-             obj->file_name.c_str(), obj->ref_count);
-        return TXW_ERROR;
-    }
+namespace tavri::writer {
+
+int FinishObjectFile(txwObject *obj) {
     obj->header.SetU8(kHdrFileStatus, kStatusFinished);
     txw_DumpOn(obj);
     {
         ScopedLock lock(obj);
         const int status = SessionFlush(obj);
         if (status != 0) {
-            ++obj->ref_count;  // the object stays open and usable
             return status;
         }
     }
@@ -142,6 +136,23 @@ extern "C" int txw_CloseFile(txwObject *obj) {
         obj->debug_log = nullptr;
     }
     RemoveSideFiles(obj);
+    return 0;
+}
+
+}  // namespace tavri::writer
+
+extern "C" int txw_CloseFile(txwObject *obj) {
+    TXW_ASSERT(obj->ref_count != 0, kSource);
+    if (--obj->ref_count > 0) {
+        Warn("Another application is writing to TRAX file (%s), so it cannot be closed.\n"
+             "Reference count = (%u).",
+             obj->file_name.c_str(), obj->ref_count);
+        return TXW_ERROR;
+    }
+    if (const int status = FinishObjectFile(obj); status != 0) {
+        ++obj->ref_count;  // the object stays open and usable
+        return status;
+    }
     TXW_ASSERT(obj->first_session, kSource);
     ParkClosedObject(obj);
     if (obj->progress_newline) {

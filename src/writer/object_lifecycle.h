@@ -24,6 +24,14 @@ void ParkClosedObject(txwObject *obj);
 // Closes and removes the side files of a closing object.
 void RemoveSideFiles(txwObject *obj);
 
+// Takes an object out of the open-writer list without closing it.
+void UnlinkOpenWriter(txwObject *obj);
+
+// The close of a file, without what happens to the object afterwards: the
+// final flush, then the main file is closed and the side files removed.
+// 0, or the status of a failed flush (the object then stays open).
+int FinishObjectFile(txwObject *obj);
+
 }  // namespace tavri::writer
 
 #endif

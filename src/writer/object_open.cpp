@@ -214,7 +214,7 @@ void FreeParkedObject() {
     }
 }
 
-void ParkClosedObject(txwObject *obj) {
+void UnlinkOpenWriter(txwObject *obj) {
     for (txwObject **link = &g_open_writers; *link != nullptr; link = &(*link)->next) {
         if (*link == obj) {
             *link = obj->next;
@@ -222,6 +222,10 @@ void ParkClosedObject(txwObject *obj) {
         }
     }
     obj->next = nullptr;
+}
+
+void ParkClosedObject(txwObject *obj) {
+    UnlinkOpenWriter(obj);
     FreeParkedObject();
     g_parked = obj;
 }

@@ -486,6 +486,9 @@ int MakeIncoreRecords(txwObject *obj, TreeRecord *tree) {
 }
 
 void SetDefaultMemoryLimit(txwObject *obj) {
+    if (obj->limited_file_size != 0 && obj->vc_memory != nullptr) {
+        return;  // an automatically switched file keeps its small memory
+    }
     const char *limit = TXW_GETENV("TRAX_ENV_WRITER_MEM_LIMIT");
     if (limit != nullptr && obj->vc_memory == nullptr) {
         SetValueChangeMemLimit(obj, static_cast<uint32_t>(std::strtoul(limit, nullptr, 10)));

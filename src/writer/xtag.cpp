@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "writer/auto_switch.h"
 #include "writer/debug_log.h"
 #include "writer/messages.h"
 #include "writer/object.h"
@@ -186,6 +187,7 @@ void txw_CreateXCoor(txwObject *obj, uint32_t high, uint32_t low) {
         return;
     }
     obj->changes_since_xtag = 0;
+    CheckAutoSwitch(obj);  // last: the writer may be switched away
 }
 
 int txw_CreateFloatXCoor(txwObject *obj, float xtag) { return obj->float_xtag(obj, xtag); }
