@@ -19,22 +19,6 @@
 namespace tavri::pli {
 namespace {
 
-// The file name of argument 1: a string literal's text, or the value read
-// as a string; an empty text counts as none.
-std::optional<std::string> FileNameArgument() {
-    s_tfexprinfo info{};
-    const char *text = nullptr;
-    if (sim::g_sim.tf_exprinfo(1, &info) != nullptr && info.expr_type == tf_string) {
-        text = info.expr_string;
-    } else {
-        text = sim::g_sim.tf_getcstringp(1);
-    }
-    if (text == nullptr || text[0] == '\0') {
-        return std::nullopt;
-    }
-    return std::string(text);
-}
-
 void AfterInteractiveChange() {
     if (g_dumper.interactive && g_dumper.current_writer != nullptr) {
         g_txw.Flush(g_dumper.current_writer);
@@ -44,6 +28,20 @@ void AfterInteractiveChange() {
 }
 
 }  // namespace
+
+std::optional<std::string> FileNameArgument(int n) {
+    s_tfexprinfo info{};
+    const char *text = nullptr;
+    if (sim::g_sim.tf_exprinfo(n, &info) != nullptr && info.expr_type == tf_string) {
+        text = info.expr_string;
+    } else {
+        text = sim::g_sim.tf_getcstringp(n);
+    }
+    if (text == nullptr || text[0] == '\0') {
+        return std::nullopt;
+    }
+    return std::string(text);
+}
 
 int plicompileDumpfile(int /*data*/, int /*reason*/) {
     bool accepted = false;
@@ -87,7 +85,7 @@ int plitaskDumpfile(int /*data*/, int /*reason*/) {
         sim::g_sim.tf_warning("$traxDumpfile - One TRAX file has already opened for dumping.\n");
         return 0;
     }
-    const std::optional<std::string> name = FileNameArgument();
+    const std::optional<std::string> name = FileNameArgument(1);
     if (!name.has_value()) {
         sim::g_sim.tf_warning("$traxDumpfile - Invalid filename argument.\n");
         return 0;

@@ -4,7 +4,14 @@
 #ifndef TAVRI_PLI_DUMP_CONTROL_H
 #define TAVRI_PLI_DUMP_CONTROL_H
 
+#include <optional>
+#include <string>
+
 namespace tavri::pli {
+
+// The file name of argument `n`: a string literal's text, or the value read
+// as a string; an empty text counts as none.
+std::optional<std::string> FileNameArgument(int n);
 
 int plicompileDumpfile(int data, int reason);
 int plitaskDumpfile(int data, int reason);

@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "pli/dump_limit.h"
+#include "pli/file_switch.h"
 #include "pli/messages.h"
 #include "pli/notices.h"
 #include "pli/options.h"
@@ -124,6 +125,26 @@ txwObject *OpenWriter(std::string &name, int *reason) {
 // The run's settings on a newly opened file, in their fixed order.
 void SetUpFile(txwObject *writer, const std::string &name) {
     DumperState &state = g_dumper;
+    DumpFileRecord &current = AddFileRecord(writer, name);
+    ApplyRunSettings(current);
+    if (!state.dumping_on) {
+        g_txw.DumpOff(writer);
+    }
+    HandDumpLimitToWriter(writer);
+    state.needs_flush = true;
+    if (state.interactive) {
+        g_txw.Flush(writer);
+        state.needs_flush = false;
+        NoticeText(kNoticeFileCreated, name.c_str());
+    }
+    StatusReport(false);
+    ResetPerFileState();
+}
+
+}  // namespace
+
+DumpFileRecord &AddFileRecord(txwObject *writer, const std::string &name) {
+    DumperState &state = g_dumper;
     state.creator_pid = platform::ProcessId();
     state.tree_depth = 0;
     state.same_net_pass = false;
@@ -135,13 +156,19 @@ void SetUpFile(txwObject *writer, const std::string &name) {
     record.last_time_low = 0xFFFFFFFFu;
     record.last_time_high = 0xFFFFFFFFu;
     state.files.push_front(std::move(record));
-    DumpFileRecord &current = state.files.front();
     state.current_writer = writer;
 
     g_txw.RegisterTwoGCB(writer, TwoGigabyteRoutine);
     PrintBanner(true);
     PrintInfo("Create TRAX file '%s'\n", name.c_str());
+    return state.files.front();
+}
 
+void ResetPerFileState() { g_dumper.dumped_scopes.clear(); }
+
+void ApplyRunSettings(DumpFileRecord &current) {
+    DumperState &state = g_dumper;
+    txwObject *writer = current.writer;
     if (const char *level = std::getenv("TRAX_DUMP_LEVEL")) {
         const auto value = static_cast<unsigned>(std::atoi(level));
         if (value == 1) {
@@ -187,21 +214,7 @@ void SetUpFile(txwObject *writer, const std::string &name) {
         g_txw.EnableSeqNum(writer);
         PrintInfo("Enable dumping value change sequence.\n");
     }
-    if (!state.dumping_on) {
-        g_txw.DumpOff(writer);
-    }
-    HandDumpLimitToWriter(writer);
-    state.needs_flush = true;
-    if (state.interactive) {
-        g_txw.Flush(writer);
-        state.needs_flush = false;
-        NoticeText(kNoticeFileCreated, name.c_str());
-    }
-    StatusReport(false);
-    state.dumped_scopes.clear();
 }
-
-}  // namespace
 
 const char *ScaleUnitFor(int exponent) {
     if (exponent < -15 || exponent > 2) {
@@ -341,6 +354,9 @@ void CloseAllDumpFile() {
     state.in_close_all = true;
     TAVRI_TRACE("Begin CloseAllDumpFile() pid=%d\n", platform::ProcessId());
     FinishTemporaryFiles();
+    // The log's last line gives the current file's range up to now.
+    CloseSwitchLog();
+    state.series.active = false;
     const bool other_process = state.options.check_pid && platform::ProcessId() != state.creator_pid;
     if (other_process && !state.files.empty()) {
         PrintWarning("The other forked process is trying to close the same TRAX file.\n");
@@ -360,6 +376,23 @@ void CloseAllDumpFile() {
     state.current_writer = nullptr;
     TAVRI_TRACE("End CloseAllDumpFile()\n");
     state.in_close_all = false;
+}
+
+void CloseWithoutTimeTags() {
+    DumperState &state = g_dumper;
+    if (state.in_close_without_time_tags) {
+        return;
+    }
+    state.in_close_without_time_tags = true;
+    for (DumpFileRecord &record : state.files) {
+        g_txw.CloseFile(record.writer);
+        ForgetFileOfHooks(&record);
+    }
+    CloseSwitchLog();
+    state.files.clear();
+    state.current_writer = nullptr;
+    state.series.active = false;
+    state.in_close_without_time_tags = false;
 }
 
 void FinishTemporaryFiles() {
@@ -427,14 +460,29 @@ void TwoGigabyteRoutine(txwObject **writer) {
     if (record == nullptr) {
         return;
     }
+    CloseSwitchLog();
     PrintWarning("The TRAX file(%s) is close to 2GB limitation at time(%u %u).\n", record->name.c_str(),
                  state.current_time_high, state.current_time_low);
+    txwObject *old_writer = record->writer;
     const std::string old_name = record->name;
     const std::string temporary = old_name + ".tmp";
     state.current_file_name = temporary;
-    txwObject *next = g_txw.SwitchFile(record->writer, temporary.c_str());
+    txwObject *next = g_txw.SwitchFile(old_writer, temporary.c_str());
     if (next == nullptr) {
         PrintError("Failed to switch to the temporal TRAX file '%s'.\n", temporary.c_str());
+        // The file under its first name is finished; nothing writes there now.
+        ForgetFileOfHooks(record);
+        for (auto it = state.files.begin(); it != state.files.end(); ++it) {
+            if (&*it == record) {
+                state.files.erase(it);
+                break;
+            }
+        }
+        *writer = nullptr;
+        state.current_writer = nullptr;
+        if (!state.files.empty()) {
+            MakeCurrent(state.files.front());
+        }
         return;
     }
     PrintWarning("Close the TRAX file(%s).\n", old_name.c_str());
@@ -443,7 +491,7 @@ void TwoGigabyteRoutine(txwObject **writer) {
     record->temporary = 1;
     *writer = next;
     state.temporary_files_exist = true;
-    if (state.current_writer == nullptr || state.files.front().writer == next) {
+    if (state.current_writer == old_writer) {
         state.current_writer = next;
     }
     if (state.sync_instance != nullptr) {

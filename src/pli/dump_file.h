@@ -16,6 +16,19 @@ namespace tavri::pli {
 // already open in the single-file mode: one dump per process).
 int CreateDumpFile();
 
+// A record for a newly opened writer, put at the head of the files and made
+// current; says that the file was created.
+DumpFileRecord &AddFileRecord(txwObject *writer, const std::string &name);
+
+// The run's settings that every new file takes (dump level, glitches,
+// strength, handle scheme, scale unit, first time tag, simulator version,
+// date, sequence numbers).
+void ApplyRunSettings(DumpFileRecord &record);
+
+// Forgets what the front end knows of the previous file's contents; called
+// at each new dump file and at the start of a switched series.
+void ResetPerFileState();
+
 // The record of the current writer, or null.
 DumpFileRecord *CurrentFile();
 
@@ -31,6 +44,9 @@ void WriteTimeTag(DumpFileRecord &record);
 std::optional<std::string> NumberedName(const std::string &name);
 
 void CloseAllDumpFile();
+// Closes every file without a last time tag, and the switch log; for a
+// series that must stop.
+void CloseWithoutTimeTags();
 void FlushAllFiles();
 
 // Closes the files a 2 GB switch made temporary.

@@ -6,6 +6,7 @@
 #define TAVRI_PLI_DUMPER_STATE_H
 
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <list>
 #include <optional>
@@ -98,6 +99,18 @@ struct DumperOptions {
     bool no_all_msg = false;
 };
 
+// An automatically switched series of dump files ($traxAutoSwitchDumpfile)
+// and its log of each file's time range.
+struct SwitchSeries {
+    bool active = false;
+    std::string base;  // without ".trax"
+    int amount = 0;    // files to cycle through; 0 = unlimited
+    int index = 0;     // number of the current file
+    std::FILE *log = nullptr;
+    uint32_t start_high = 0;  // when the current file started
+    uint32_t start_low = 0;
+};
+
 struct DumperState {
     // File set. The front of `files` is the current file.
     std::list<DumpFileRecord> files;
@@ -124,6 +137,8 @@ struct DumperState {
     char *sync_instance = nullptr;
     int tree_depth = 0;
     bool same_net_pass = false;
+
+    SwitchSeries series;
 
     DumperOptions options;
     bool dump_limit_set = false;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pli/dump_file.h"
+#include "pli/file_switch.h"
 #include "pli/dumper_state.h"
 #include "pli/dumpvars.h"
 #include "pli/notices.h"
@@ -23,6 +24,8 @@ void KeepFilesForRestart() {
         g_txw.CloseFile(file.writer);
         file.writer = nullptr;
     }
+    CloseSwitchLog();
+    state.series.active = false;
     state.saved_files.splice(state.saved_files.end(), state.files);
     state.current_writer = nullptr;
 }

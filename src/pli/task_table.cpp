@@ -2,6 +2,7 @@
 
 #include "pli/dump_control.h"
 #include "pli/dumpvars.h"
+#include "pli/file_switch.h"
 #include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
 #include "pli/version.h"
@@ -30,6 +31,8 @@ s_tfcell g_taskTable[] = {
     Task("$traxVersion", plicompileNoArg, plitaskVersion, nullptr),
     Task("$traxDumpfile", plicompileDumpfile, plitaskDumpfile, nullptr),
     Task("$traxDumpvars", plicompileDumpvars, plitaskDumpvars, plimiscTRAX),
+    Task("$traxSwitchDumpfile", plicompileSwitchFile, plitaskSwitchFile, nullptr),
+    Task("$traxAutoSwitchDumpfile", plicompileAutoSwitchFile, plitaskAutoSwitchFile, nullptr),
     Task("$traxDumpon", plicompileNoArg, plitaskDumpon, plimiscDumpon),
     Task("$traxDumpoff", plicompileNoArg, plitaskDumpoff, nullptr),
     Task("$traxDumpflush", plicompileNoArg, plitaskDumpflush, nullptr),
