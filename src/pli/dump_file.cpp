@@ -378,6 +378,21 @@ void CloseAllDumpFile() {
     state.in_close_all = false;
 }
 
+void DropFileRecord(DumpFileRecord &record) {
+    DumperState &state = g_dumper;
+    ForgetFileOfHooks(&record);
+    for (auto it = state.files.begin(); it != state.files.end(); ++it) {
+        if (&*it == &record) {
+            state.files.erase(it);
+            break;
+        }
+    }
+    state.current_writer = nullptr;
+    if (!state.files.empty()) {
+        MakeCurrent(state.files.front());
+    }
+}
+
 void CloseWithoutTimeTags() {
     DumperState &state = g_dumper;
     if (state.in_close_without_time_tags) {
@@ -471,18 +486,8 @@ void TwoGigabyteRoutine(txwObject **writer) {
     if (next == nullptr) {
         PrintError("Failed to switch to the temporal TRAX file '%s'.\n", temporary.c_str());
         // The file under its first name is finished; nothing writes there now.
-        ForgetFileOfHooks(record);
-        for (auto it = state.files.begin(); it != state.files.end(); ++it) {
-            if (&*it == record) {
-                state.files.erase(it);
-                break;
-            }
-        }
+        DropFileRecord(*record);
         *writer = nullptr;
-        state.current_writer = nullptr;
-        if (!state.files.empty()) {
-            MakeCurrent(state.files.front());
-        }
         return;
     }
     PrintWarning("Close the TRAX file(%s).\n", old_name.c_str());

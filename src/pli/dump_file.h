@@ -44,6 +44,10 @@ void WriteTimeTag(DumpFileRecord &record);
 std::optional<std::string> NumberedName(const std::string &name);
 
 void CloseAllDumpFile();
+// Forgets a record whose writer is gone (a failed switch closed it): its
+// variables write nowhere any more.
+void DropFileRecord(DumpFileRecord &record);
+
 // Closes every file without a last time tag, and the switch log; for a
 // series that must stop.
 void CloseWithoutTimeTags();

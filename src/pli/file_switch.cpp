@@ -62,23 +62,6 @@ DumpFileRecord *RecordOf(const txwObject *writer) {
     return nullptr;
 }
 
-// The record's writer is gone with a failed switch: its variables write
-// nowhere any more.
-void DropRecord(DumpFileRecord &record) {
-    DumperState &state = g_dumper;
-    ForgetFileOfHooks(&record);
-    for (auto it = state.files.begin(); it != state.files.end(); ++it) {
-        if (&*it == &record) {
-            state.files.erase(it);
-            break;
-        }
-    }
-    state.current_writer = nullptr;
-    if (!state.files.empty()) {
-        MakeCurrent(state.files.front());
-    }
-}
-
 void WriteLogLine(const std::string &name, uint64_t start, uint64_t end) {
     std::FILE *log = g_dumper.series.log;
     if (log == nullptr) {
@@ -206,7 +189,7 @@ int SwitchToNamedFile(const std::string &name) {
         PrintError("$traxSwitchDumpfile - Failed to switch to the new TRAX file '%s'.\n", name.c_str());
         PrintError("The TRAX file '%s' is closed; value changes are not recorded from now on.\n",
                    record->name.c_str());
-        DropRecord(*record);
+        DropFileRecord(*record);
         return 0;
     }
     PrintInfo("$traxSwitchDumpfile - Switch to the new TRAX file '%s'.\n", name.c_str());
@@ -405,7 +388,7 @@ void AutoSwitchRoutine(const txwAutoSwitchInfo *info, void * /*data*/) {
         PrintError("$traxAutoSwitchDumpfile - Failed to switch to the new TRAX file '%s'.\n", name.c_str());
         PrintError("The TRAX file '%s' is closed; value changes are not recorded from now on.\n",
                    record->name.c_str());
-        DropRecord(*record);
+        DropFileRecord(*record);
         return;
     }
     PrintInfo("$traxAutoSwitchDumpfile - Switch to the new TRAX file '%s'.\n", name.c_str());

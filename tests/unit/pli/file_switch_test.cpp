@@ -265,6 +265,39 @@ TEST_F(FileSwitch, ClosedSeriesNamesAreNotReused) {
     EXPECT_EQ(pli::g_dumper.files.front().name, Path("run_001_000.trax"));
 }
 
+TEST_F(FileSwitch, TwoGigabyteRoutineGoesOnInATemporaryFileAndClosesTheLog) {
+    StartSeries(3);
+    sim_.SetValue(clk_, "1");
+    sim_.EndStep();
+    sim_.AdvanceTo(30);
+    txwObject *writer = pli::g_dumper.current_writer;
+    pli::TwoGigabyteRoutine(&writer);
+    const std::string temporary = Path("run_000.trax") + ".tmp";
+    ASSERT_EQ(pli::g_dumper.files.size(), 1u);
+    EXPECT_EQ(pli::g_dumper.files.front().name, temporary);
+    EXPECT_EQ(pli::g_dumper.files.front().temporary, 1u);
+    EXPECT_EQ(pli::g_dumper.current_writer, writer) << "the new writer is current";
+    EXPECT_EQ(Contents(Path("run.log")), "File Name" + std::string(Path("run_000.trax").size() - 9, ' ') +
+                                             "    Time\n" + Path("run_000.trax") + "    0 to 30\n");
+    Reading first(Path("run_000.trax"));
+    ASSERT_EQ(first.status, TRAXR_OK) << first.message;
+    EXPECT_EQ(ChangesOf(first, "top.clk"), (std::vector<Seen>{At(0, "1")}));
+    sim_.Finish();
+    EXPECT_FALSE(std::filesystem::exists(temporary)) << "finished and removed at the close";
+
+    // Without a temporary file the record goes: nothing is left to write to.
+    pli::ResetDumperState();
+    pli::RegisterDumper();
+    DumpTo(top_, "big.trax");
+    std::filesystem::create_directory(Path("big.trax.tmp"));
+    writer = pli::g_dumper.current_writer;
+    pli::TwoGigabyteRoutine(&writer);
+    EXPECT_TRUE(Printed("*Tavri* Error: Failed to switch to the temporal TRAX file '" + Path("big.trax.tmp") + "'.\n"));
+    EXPECT_EQ(writer, nullptr);
+    EXPECT_EQ(pli::g_dumper.current_writer, nullptr);
+    EXPECT_TRUE(pli::g_dumper.files.empty());
+}
+
 using FileSwitchDeathTest = FileSwitch;
 
 TEST_F(FileSwitchDeathTest, SeriesStopsWhenTheLimitIsTooSmallOrTheTreeIsNotDone) {
