@@ -11,6 +11,7 @@
 #include "pli/messages.h"
 #include "pli/notices.h"
 #include "pli/options.h"
+#include "pli/scope_map.h"
 #include "pli/trace.h"
 #include "pli/vcl.h"
 #include "pli/version.h"
@@ -198,7 +199,7 @@ void SetUpFile(txwObject *writer, const std::string &name) {
         NoticeText(kNoticeFileCreated, name.c_str());
     }
     StatusReport(false);
-    state.dumped_scopes.clear();
+    DropDumpedMarks();
 }
 
 }  // namespace

@@ -10,10 +10,10 @@
 #include <list>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "pli/scope_map.h"
 #include "sim/pli_acc.h"
 
 struct txwObject;     // a writer object, owned by its file record until closed
@@ -139,7 +139,7 @@ struct DumperState {
     uint16_t direction_filter = 0xFFFF;
     bool call_no_functions = false;
     uint32_t scopes_traversed = 0;       // for the progress dots
-    std::unordered_set<handle> dumped_scopes;  // scopes whose variables are in the current file
+    ScopeMap scope_map;  // suppressed scopes and scopes dumped into the current file
 
     // Value-change hooks (entries never move: a deque only appends).
     std::deque<VclEntry> hooks;
