@@ -9,6 +9,7 @@
 #include "pli/dump_times.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
+#include "pli/scope_map.h"
 #include "pli/notices.h"
 #include "pli/trace.h"
 #include "pli/traversal.h"
@@ -292,6 +293,7 @@ int plitaskDumpFinish(int /*data*/, int /*reason*/) {
     CloseAllDumpFile();
     PrintInfo("Close all TRAX files.\n");
     LeaveAllModes();
+    DestroySuppressTables();
     state.current_file_name.reset();
     return 1;
 }
