@@ -316,6 +316,22 @@ TEST_F(ModelSimDesign, LooksNamesUpFromTheGivenScopeUpwardThenAmongTopModules) {
     EXPECT_EQ(g_sim.acc_handle_by_name("clk", nullptr), nullptr);  // outside a task: the top level
 }
 
+TEST_F(ModelSimDesign, LooksEscapedIdentifiersUpWithTheirDotsAndBrackets) {
+    Scope *odd = model.AddModule(top, "odd.name");
+    Signal *r = model.AddReg(odd, "r");
+    Scope *bracketed = model.AddModule(odd, "a[3]");
+    Scope *escaped_top = model.AddTopModule("x.y");
+
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.\\odd.name .r", nullptr), r);
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.\\odd.name ", nullptr), odd);
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.\\odd.name .\\a[3] ", nullptr), bracketed);
+    EXPECT_EQ(g_sim.acc_handle_by_name("\\x.y ", nullptr), escaped_top);
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.\\odd.name", nullptr), odd);  // the end of the name ends it too
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.odd.name", nullptr), nullptr);  // unescaped, the dot splits
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.odd", nullptr), nullptr);
+    EXPECT_EQ(Full(r), "top.odd.name.r");
+}
+
 TEST_F(ModelSimDesign, ResolvesNullScopeNamesFromTheCallingTask) {
     TestTasks tasks;
     handle by_name = nullptr;
