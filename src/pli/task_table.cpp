@@ -4,6 +4,7 @@
 #include "pli/dumpvars.h"
 #include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
+#include "pli/suppress_task.h"
 #include "pli/version.h"
 
 namespace tavri::pli {
@@ -35,6 +36,7 @@ s_tfcell g_taskTable[] = {
     Task("$traxDumpflush", plicompileNoArg, plitaskDumpflush, nullptr),
     Task("$traxDumplimit", plicompileDumplimit, plitaskDumplimit, nullptr),
     Task("$traxDumpStrength", plicompileDumpStrength, plitaskDumpStrength, nullptr),
+    Task("$traxSuppress", plicompileSuppress, plitaskSuppress, nullptr),
     Task("$traxDumpFinish", plicompileNoArg, plitaskDumpFinish, nullptr),
     s_tfcell{},
 };

@@ -167,6 +167,8 @@ public:
 
     // ---- Design ---------------------------------------------------------
     // Module instances: the definition name defaults to the instance name.
+    // An instance's parent is a module, or a begin-kind block inside one (the
+    // scope a generate construct makes).
     Scope *AddTopModule(const std::string &name, const std::string &defname = "");
     Scope *AddModule(Scope *parent, const std::string &name, const std::string &defname = "");
     Scope *AddCell(Scope *parent, const std::string &name, const std::string &defname = "");

@@ -66,6 +66,20 @@ std::pair<std::string_view, std::string_view> SplitFirst(std::string_view path) 
     return {path.substr(0, dot), path.substr(dot + 1)};
 }
 
+// Module instances live in modules and in the begin-kind blocks that
+// generate constructs make (not in tasks, functions or fork blocks).
+bool HoldsInstances(const Scope *parent) {
+    if (parent == nullptr) {
+        return false;
+    }
+    if (parent->IsModule()) {
+        return true;
+    }
+    const bool generate_like = parent->fulltype == accNamedBeginStat || parent->fulltype == accSeqBlock ||
+                               parent->fulltype == accBeginKind716;
+    return generate_like && HoldsInstances(parent->scope);
+}
+
 }  // namespace
 
 void ModelSim::Declare(Scope *scope, Object *object) {
@@ -99,7 +113,7 @@ Scope *ModelSim::AddTopModule(const std::string &name, const std::string &defnam
 }
 
 Scope *ModelSim::AddModule(Scope *parent, const std::string &name, const std::string &defname) {
-    Require(parent != nullptr && parent->IsModule(), "module instance " + name + " needs a module as parent");
+    Require(HoldsInstances(parent), "module instance " + name + " needs a module or a generate block as parent");
     return AddScope(parent, accModule, accModuleInstance, name, defname.empty() ? name : defname);
 }
 

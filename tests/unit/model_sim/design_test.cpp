@@ -360,6 +360,10 @@ TEST_F(ModelSimDesign, RecordsMisuseAsDiagnostics) {
 TEST_F(ModelSimDesign, RefusesInconsistentDesigns) {
     EXPECT_THROW(model.AddNet(top, "clk"), std::invalid_argument);          // duplicate name
     EXPECT_THROW(model.AddModule(task, "m"), std::invalid_argument);        // instance outside a module
+    EXPECT_THROW(model.AddModule(block, "m"), std::invalid_argument);       // a fork block holds none
+    Scope *generated = model.AddModule(model.AddBlock(top, "gen"), "m");    // a generate block does
+    EXPECT_EQ(g_sim.acc_handle_scope(generated), generated->scope);
+    EXPECT_EQ(Full(generated), "top.gen.m");
     EXPECT_THROW(model.AddBlock(top, "b", accNet), std::invalid_argument);  // not a block kind
     EXPECT_THROW(model.Collapse(clk, bus), std::invalid_argument);          // sizes differ
     EXPECT_THROW(model.AddPort(u1, "p", accInput, clk), std::invalid_argument);  // loconn outside the module
