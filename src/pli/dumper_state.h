@@ -161,6 +161,12 @@ struct DumperState {
     bool saving = false;
     bool hooks_removed_for_save = false;
 
+    // Scope files of $traxDumpvarsToFile: the one-argument form's and the
+    // two-argument form's latest, and whether the viewer wrote the last one.
+    std::optional<std::string> scope_file_single;
+    std::optional<std::string> scope_file_own;
+    bool viewer_scope_file = false;
+
     // Message suppression: texts that drop any message line containing them.
     std::vector<std::string> suppressed_messages;
 

@@ -4,6 +4,7 @@
 #include "pli/dumpvars.h"
 #include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
+#include "pli/scope_file.h"
 #include "pli/suppress_task.h"
 #include "pli/version.h"
 
@@ -30,6 +31,7 @@ constexpr s_tfcell Task(const char *name, p_tffn checktf, p_tffn calltf, p_tffn 
 s_tfcell g_taskTable[] = {
     Task("$traxVersion", plicompileNoArg, plitaskVersion, nullptr),
     Task("$traxDumpfile", plicompileDumpfile, plitaskDumpfile, nullptr),
+    Task("$traxDumpvarsToFile", plicompileDumpvarsToFile, plitaskDumpvarsToFile, plimiscTRAX),
     Task("$traxDumpvars", plicompileDumpvars, plitaskDumpvars, plimiscTRAX),
     Task("$traxDumpon", plicompileNoArg, plitaskDumpon, plimiscDumpon),
     Task("$traxDumpoff", plicompileNoArg, plitaskDumpoff, nullptr),

@@ -300,8 +300,14 @@ Object *ModelSim::Descend(Object *start, std::string_view rest) const {
         if (current->kind != ObjectKind::kScope) {
             return nullptr;
         }
-        const Component component = ParseComponent(part);
-        current = FindIn(static_cast<Scope *>(current), component.name);
+        Component component = ParseComponent(part);
+        Scope *scope = static_cast<Scope *>(current);
+        current = FindIn(scope, component.name);
+        if (current == nullptr && component.index) {
+            // A scope named with its index, as generate loops name them.
+            component = Component{part, std::nullopt};
+            current = FindIn(scope, part);
+        }
         if (current != nullptr && component.index) {
             if (!rest.empty() || current->kind == ObjectKind::kScope) {
                 return nullptr;
@@ -323,7 +329,7 @@ Object *ModelSim::Lookup(std::string_view path, Scope *from) const {
     // The first component names something visible from `from`: declared in it
     // or in an enclosing scope, or a top module.
     for (Scope *scope = from; scope != nullptr; scope = scope->scope) {
-        if (FindIn(scope, first_name) != nullptr) {
+        if (FindIn(scope, first_name) != nullptr || FindIn(scope, first) != nullptr) {
             return Descend(scope, path);
         }
     }

@@ -316,6 +316,14 @@ TEST_F(ModelSimDesign, LooksNamesUpFromTheGivenScopeUpwardThenAmongTopModules) {
     EXPECT_EQ(g_sim.acc_handle_by_name("clk", nullptr), nullptr);  // outside a task: the top level
 }
 
+TEST_F(ModelSimDesign, LooksScopesNamedWithAnIndexUp) {
+    Scope *looped = model.AddModule(model.AddBlock(top, "g[1]"), "m");  // a generate loop's block
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.g[1].m", nullptr), looped);
+    EXPECT_EQ(g_sim.acc_handle_by_name("g[1].m", u1), looped);
+    EXPECT_EQ(g_sim.acc_handle_by_name("data[3]", top), model.BitOf(data, 3));  // a bit still
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.g[2].m", nullptr), nullptr);
+}
+
 TEST_F(ModelSimDesign, LooksEscapedIdentifiersUpWithTheirDotsAndBrackets) {
     Scope *odd = model.AddModule(top, "odd.name");
     Signal *r = model.AddReg(odd, "r");
