@@ -51,21 +51,11 @@ bool IsStringArgument(int n) {
     return sim::g_sim.tf_getcstringp(n) != nullptr;
 }
 
-std::string WithoutLastSelect(const std::string &name) {
-    if (!name.empty() && name.back() == ']') {
-        const size_t open = name.rfind('[');
-        if (open != std::string::npos) {
-            return name.substr(0, open);
-        }
-    }
-    return name;
-}
-
 // The object a listed name stands for, and the name that found it. A name
 // ending in a select may name a scope (a generate block "g[2]") or a bit of
 // a vector; without a level the name without the select is tried first.
 handle Resolve(const std::string &name, int level, std::string *resolved) {
-    const std::string stripped = WithoutLastSelect(name);
+    const std::string stripped = WithoutSelect(name);
     auto lookup = [&](const std::string &candidate) {
         handle found = sim::g_sim.acc_handle_by_name(candidate.c_str(), nullptr);
         if (found != nullptr) {

@@ -36,27 +36,12 @@ void SuppressSubtree(handle scope) {
 }  // namespace
 
 bool IsSuppressScope(handle object) {
-    if (object == nullptr) {
-        return false;
+    // The traversal's scope test, except that the further begin-kind block
+    // counts only when the simulator calls it a scope.
+    if (object != nullptr && sim::g_sim.acc_fetch_fulltype(object) == accBeginKind716) {
+        return sim::g_sim.acc_object_of_type(object, accScope) != 0;
     }
-    if (sim::g_sim.acc_object_of_type(object, accScope) != 0) {
-        return true;
-    }
-    switch (sim::g_sim.acc_fetch_fulltype(object)) {
-        case accModule:
-        case accTopModule:
-        case accModuleInstance:
-        case accCellInstance:
-        case accTask:
-        case accFunction:
-        case accSeqBlock:
-        case accNamedBeginStat:
-        case accParBlock:
-        case accNamedForkStat:
-            return true;
-        default:
-            return false;
-    }
+    return IsScope(object);
 }
 
 void SuppressWithSubtree(handle scope, const char *name) {

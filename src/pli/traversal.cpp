@@ -143,16 +143,6 @@ std::string WithRange(const std::string &name, int left, int right) {
     return name + range;
 }
 
-std::string WithoutSelect(const std::string &name) {
-    if (!name.empty() && name.back() == ']') {
-        const size_t open = name.rfind('[');
-        if (open != std::string::npos) {
-            return name.substr(0, open);
-        }
-    }
-    return name;
-}
-
 void DumpVector(handle object, handle hook, const std::string &name, int direction) {
     int left = 0;
     int right = 0;
@@ -189,6 +179,16 @@ void DumpVector(handle object, handle hook, const std::string &name, int directi
 }
 
 }  // namespace
+
+std::string WithoutSelect(const std::string &name) {
+    if (!name.empty() && name.back() == ']') {
+        const size_t open = name.rfind('[');
+        if (open != std::string::npos) {
+            return name.substr(0, open);
+        }
+    }
+    return name;
+}
 
 uint8_t WriterVarType(int fulltype) {
     switch (fulltype) {
