@@ -255,6 +255,36 @@ TEST_F(Suppress, DumpFinishForgetsTheList) {
     EXPECT_EQ(Recorded("second.trax"), Everything());
 }
 
+TEST_F(Suppress, ResetRestartAndAForcedFinishForgetTheList) {
+    const std::vector<std::pair<const char *, std::function<void(ModelSim &)>>> events = {
+        {"reset", [](ModelSim &sim) { sim.Reset(); }},
+        {"start of restart", [](ModelSim &sim) { sim.StartOfRestart(); }},
+        {"finish with +trax_force_delcb", [](ModelSim &sim) { sim.Finish(); }},
+    };
+    sim_.AddPlusArg("+trax_force_delcb");
+    BuildDesign();
+    int file = 0;
+    for (const auto &[name, event] : events) {
+        DumpTo(top_, "forget_" + std::to_string(++file) + ".trax");
+        Run(top_, "$traxSuppress(top.u1)");
+        Run(top_, "$traxDumpvars(1, top)");
+        ASSERT_TRUE(pli::IsSuppressed(subs_[0])) << name;
+        event(sim_);
+        EXPECT_FALSE(pli::IsSuppressed(subs_[0])) << name;
+    }
+}
+
+TEST_F(Suppress, TheSameNetPassLeavesASuppressedTopModuleOut) {
+    const ScopedEnv same_net("TRAX_SAME_NET", "1");
+    BuildDesign();
+    sim_.AddReg(sim_.AddTopModule("spare", "other"), "r");
+    DumpTo(top_, "same_net.trax");
+    Run(top_, "$traxSuppress(spare)");
+    Run(top_, "$traxDumpvars");
+    EXPECT_EQ(Recorded("same_net.trax"), Everything());
+    EXPECT_FALSE(HasScope("spare")) << "not even as an empty scope";
+}
+
 // Suppress and dump calls in different orders: a suppressed scope never
 // reaches the file unless it was dumped before it was suppressed.
 struct OrderCase {
