@@ -10,6 +10,7 @@
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
 #include "pli/notices.h"
+#include "pli/scope_map.h"
 #include "pli/trace.h"
 #include "pli/traversal.h"
 #include "pli/vcl.h"
@@ -290,6 +291,7 @@ int plitaskDumpFinish(int /*data*/, int /*reason*/) {
     CloseAllDumpFile();
     PrintInfo("Close all TRAX files.\n");
     LeaveAllModes();
+    DestroySuppressTables();
     state.current_file_name.reset();
     return 1;
 }

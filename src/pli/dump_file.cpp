@@ -12,6 +12,7 @@
 #include "pli/messages.h"
 #include "pli/notices.h"
 #include "pli/options.h"
+#include "pli/scope_map.h"
 #include "pli/trace.h"
 #include "pli/vcl.h"
 #include "pli/version.h"
@@ -164,7 +165,7 @@ DumpFileRecord &AddFileRecord(txwObject *writer, const std::string &name) {
     return state.files.front();
 }
 
-void ResetPerFileState() { g_dumper.dumped_scopes.clear(); }
+void ResetPerFileState() { DropDumpedMarks(); }
 
 void ApplyRunSettings(DumpFileRecord &current) {
     DumperState &state = g_dumper;

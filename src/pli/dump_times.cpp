@@ -10,6 +10,7 @@
 #include "pli/messages.h"
 #include "pli/options.h"
 #include "pli/scope_tree.h"
+#include "pli/suppress.h"
 #include "pli/trace.h"
 #include "pli/traversal.h"
 #include "pli/vcl.h"
@@ -63,6 +64,10 @@ void ReplayDeferred() {
         ScopeTreeClear();
         DumpFileRecord *file = CurrentFile();
         for (const auto &[scope, level] : entry.scopes) {
+            // A $traxSuppress made while dumping waited still applies.
+            if (IsSuppressed(scope)) {
+                continue;
+            }
             ScopeTreeAdd(scope, level);
             if (file != nullptr && file->all_scopes_dumped == 0) {
                 if (const char *name = sim::g_sim.acc_fetch_fullname(scope)) {

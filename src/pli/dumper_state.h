@@ -11,10 +11,10 @@
 #include <list>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "pli/scope_map.h"
 #include "sim/pli_acc.h"
 
 struct txwObject;     // a writer object, owned by its file record until closed
@@ -154,7 +154,7 @@ struct DumperState {
     uint16_t direction_filter = 0xFFFF;
     bool call_no_functions = false;
     uint32_t scopes_traversed = 0;       // for the progress dots
-    std::unordered_set<handle> dumped_scopes;  // scopes whose variables are in the current file
+    ScopeMap scope_map;  // suppressed scopes and scopes dumped into the current file
 
     // Value-change hooks (entries never move: a deque only appends).
     std::deque<VclEntry> hooks;
@@ -175,6 +175,12 @@ struct DumperState {
     bool glitch_off = true;
     bool saving = false;
     bool hooks_removed_for_save = false;
+
+    // Scope files of $traxDumpvarsToFile: the one-argument form's and the
+    // two-argument form's latest, and whether the viewer wrote the last one.
+    std::optional<std::string> scope_file_single;
+    std::optional<std::string> scope_file_own;
+    bool viewer_scope_file = false;
 
     // Message suppression: texts that drop any message line containing them.
     std::vector<std::string> suppressed_messages;

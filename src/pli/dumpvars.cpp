@@ -14,6 +14,7 @@
 #include "pli/messages.h"
 #include "pli/notices.h"
 #include "pli/scope_tree.h"
+#include "pli/suppress.h"
 #include "pli/trace.h"
 #include "pli/traversal.h"
 #include "pli/vcl.h"
@@ -38,7 +39,12 @@ void DumpWholeDesign(int level) {
             return;
         }
     }
+    bool suppressed = false;
     for (handle top = sim::g_sim.acc_next_topmod(nullptr); top != nullptr; top = sim::g_sim.acc_next_topmod(top)) {
+        if (IsSuppressed(top)) {
+            suppressed = true;
+            continue;
+        }
         if (state.deferred) {
             RecordDeferredScope(top, level);
             continue;
@@ -61,7 +67,9 @@ void DumpWholeDesign(int level) {
     }
     g_txw.EndTree(state.current_writer);
     --state.tree_depth;
-    if (DumpFileRecord *file = CurrentFile()) {
+    if (suppressed) {
+        SameNetPass();
+    } else if (DumpFileRecord *file = CurrentFile()) {
         file->all_scopes_dumped = 1;
         file->scopes.clear();
     }
@@ -77,6 +85,9 @@ void DumpHandles(int level, const std::vector<handle> &handles) {
     for (handle object : handles) {
         const bool no_functions = state.options.no_functions || state.call_no_functions;
         if (no_functions && sim::g_sim.acc_fetch_fulltype(object) == accFunction) {
+            continue;
+        }
+        if (IsSuppressed(object)) {
             continue;
         }
         if (state.deferred) {

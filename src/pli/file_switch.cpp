@@ -11,6 +11,7 @@
 #include "pli/dump_modes.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
+#include "pli/scope_map.h"
 #include "pli/notices.h"
 #include "pli/options.h"
 #include "pli/trace.h"
@@ -397,6 +398,8 @@ void AutoSwitchRoutine(const txwAutoSwitchInfo *info, void * /*data*/) {
     NoticeText(kNoticeSwitched, name.c_str());
     AddClosedName(name);
     StartSwitchedFile(*record);
+    // The next file of a series gets a full dump of what is asked for later.
+    DropDumpedMarks();
     state.needs_flush = true;
 }
 

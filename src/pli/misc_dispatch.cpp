@@ -5,6 +5,7 @@
 #include "pli/dump_times.h"
 #include "pli/dumper_state.h"
 #include "pli/restore.h"
+#include "pli/scope_map.h"
 #include "pli/trace.h"
 #include "pli/vcl.h"
 #include "pli/writer_api.h"
@@ -16,6 +17,7 @@ namespace {
 void ForgetTheRun() {
     g_dumper.current_file_name.reset();
     LeaveAllModes();
+    DestroySuppressTables();
 }
 
 void OnSave() { RelinkAllAfterSave(); }
@@ -82,6 +84,7 @@ void OnStartOfRestart() {
         KeepFilesForRestart();
     }
     LeaveAllModes();
+    DestroySuppressTables();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "pli/notices.h"
 #include "pli/options.h"
 #include "pli/restore_name.h"
+#include "pli/scope_map.h"
 #include "pli/scope_tree.h"
 #include "pli/traversal.h"
 #include "pli/vcl.h"
@@ -40,6 +41,7 @@ void RestoreSavedFiles() {
         state.interactive = true;
         NoticeNumber(kNoticeVersion, 4300);
     }
+    DestroySuppressTables();
     state.write_error_prompt_registered = false;
     std::list<DumpFileRecord> saved;
     saved.swap(state.saved_files);

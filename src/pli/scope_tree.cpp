@@ -5,6 +5,8 @@
 
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
+#include "pli/scope_map.h"
+#include "pli/suppress.h"
 #include "pli/trace.h"
 #include "pli/traversal.h"
 #include "pli/writer_api.h"
@@ -55,7 +57,8 @@ void Expand(Node &node, int depth, int level) {
         std::vector<std::unique_ptr<Node>> rebuilt;
         for (handle child = sim::g_sim.acc_next_scope(node.object, nullptr); child != nullptr;
              child = sim::g_sim.acc_next_scope(node.object, child)) {
-            if (RefusedScope(child) || sim::g_sim.acc_fetch_fulltype(child) == accBeginKind717) {
+            if (RefusedScope(child) || sim::g_sim.acc_fetch_fulltype(child) == accBeginKind717 ||
+                IsSuppressed(child)) {
                 continue;
             }
             std::unique_ptr<Node> reused;
@@ -131,7 +134,7 @@ void ScopeTreeAdd(handle object, int level) {
             return;
         }
         handle parent = sim::g_sim.acc_handle_scope(object);
-        if (parent != nullptr && g_dumper.dumped_scopes.count(parent) != 0) {
+        if (parent != nullptr && !IsUnmarked(parent)) {
             return;
         }
     }

@@ -5,6 +5,8 @@
 #include "pli/file_switch.h"
 #include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
+#include "pli/scope_file.h"
+#include "pli/suppress_task.h"
 #include "pli/version.h"
 
 namespace tavri::pli {
@@ -30,6 +32,7 @@ constexpr s_tfcell Task(const char *name, p_tffn checktf, p_tffn calltf, p_tffn 
 s_tfcell g_taskTable[] = {
     Task("$traxVersion", plicompileNoArg, plitaskVersion, nullptr),
     Task("$traxDumpfile", plicompileDumpfile, plitaskDumpfile, nullptr),
+    Task("$traxDumpvarsToFile", plicompileDumpvarsToFile, plitaskDumpvarsToFile, plimiscTRAX),
     Task("$traxDumpvars", plicompileDumpvars, plitaskDumpvars, plimiscTRAX),
     Task("$traxSwitchDumpfile", plicompileSwitchFile, plitaskSwitchFile, nullptr),
     Task("$traxAutoSwitchDumpfile", plicompileAutoSwitchFile, plitaskAutoSwitchFile, nullptr),
@@ -38,6 +41,7 @@ s_tfcell g_taskTable[] = {
     Task("$traxDumpflush", plicompileNoArg, plitaskDumpflush, nullptr),
     Task("$traxDumplimit", plicompileDumplimit, plitaskDumplimit, nullptr),
     Task("$traxDumpStrength", plicompileDumpStrength, plitaskDumpStrength, nullptr),
+    Task("$traxSuppress", plicompileSuppress, plitaskSuppress, nullptr),
     Task("$traxDumpFinish", plicompileNoArg, plitaskDumpFinish, nullptr),
     s_tfcell{},
 };

@@ -9,6 +9,8 @@
 #include "pli/dump_modes.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
+#include "pli/scope_map.h"
+#include "pli/suppress.h"
 #include "pli/trace.h"
 #include "pli/vcl.h"
 #include "pli/writer_api.h"
@@ -141,16 +143,6 @@ std::string WithRange(const std::string &name, int left, int right) {
     return name + range;
 }
 
-std::string WithoutSelect(const std::string &name) {
-    if (!name.empty() && name.back() == ']') {
-        const size_t open = name.rfind('[');
-        if (open != std::string::npos) {
-            return name.substr(0, open);
-        }
-    }
-    return name;
-}
-
 void DumpVector(handle object, handle hook, const std::string &name, int direction) {
     int left = 0;
     int right = 0;
@@ -187,6 +179,16 @@ void DumpVector(handle object, handle hook, const std::string &name, int directi
 }
 
 }  // namespace
+
+std::string WithoutSelect(const std::string &name) {
+    if (!name.empty() && name.back() == ']') {
+        const size_t open = name.rfind('[');
+        if (open != std::string::npos) {
+            return name.substr(0, open);
+        }
+    }
+    return name;
+}
 
 uint8_t WriterVarType(int fulltype) {
     switch (fulltype) {
@@ -420,11 +422,11 @@ void TraverseVarsOnScope(handle scope, int depth, int level, bool create) {
     }
     {
         ClearPortList();
-        if (state.dumped_scopes.count(scope) != 0) {
+        if (!IsUnmarked(scope)) {
             TAVRI_TRACE("The scope %s has already dumed, ignore it!\n", FullNameOr(scope, ""));
         } else {
             if (state.direction_filter == kNoDirectionFilter) {
-                state.dumped_scopes.insert(scope);
+                MarkDumped(scope);
             }
             if (IsModuleKind(scope)) {
                 BuildPortList(scope);
@@ -454,7 +456,9 @@ void TraverseVarsOnScope(handle scope, int depth, int level, bool create) {
     if (level == 0 || depth < level) {
         for (handle child = sim::g_sim.acc_next_scope(scope, nullptr); child != nullptr;
              child = sim::g_sim.acc_next_scope(scope, child)) {
-            TraverseVarsOnScope(child, depth + 1, level, create);
+            if (!IsSuppressed(child)) {
+                TraverseVarsOnScope(child, depth + 1, level, create);
+            }
         }
     }
     if (create) {
@@ -521,7 +525,9 @@ void SameNetPass() {
     // Scopes dumped before keep their marks and are passed over; elsewhere a
     // net the file already holds gets one more name.
     for (handle top = sim::g_sim.acc_next_topmod(nullptr); top != nullptr; top = sim::g_sim.acc_next_topmod(top)) {
-        TraverseVarsOnScope(top, 1, 0, true);
+        if (!IsSuppressed(top)) {
+            TraverseVarsOnScope(top, 1, 0, true);
+        }
     }
     g_txw.EndTree(state.current_writer);
     --state.tree_depth;

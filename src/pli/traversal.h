@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "sim/pli_acc.h"
 
@@ -57,6 +58,9 @@ void ClearPortList();
 // The second tree over the whole design that lists nets under every name
 // they are visible by (TRAX_SAME_NET).
 void SameNetPass();
+
+// The name without a trailing bracketed select ("bus[3]" gives "bus").
+std::string WithoutSelect(const std::string &name);
 
 // The text of the direction filter for the info lines.
 const char *FilterText();

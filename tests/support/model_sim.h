@@ -167,6 +167,8 @@ public:
 
     // ---- Design ---------------------------------------------------------
     // Module instances: the definition name defaults to the instance name.
+    // An instance's parent is a module, or a begin-kind block inside one (the
+    // scope a generate construct makes).
     Scope *AddTopModule(const std::string &name, const std::string &defname = "");
     Scope *AddModule(Scope *parent, const std::string &name, const std::string &defname = "");
     Scope *AddCell(Scope *parent, const std::string &name, const std::string &defname = "");
@@ -202,6 +204,8 @@ public:
     Bit *BitOf(Signal *vector, int index) const;
     // Name resolution of acc_handle_by_name: the first component in `from`,
     // then upward, then among the top modules; null `from`: the top level.
+    // An escaped identifier ("top.\odd.name .r") names the object declared
+    // without its backslash and closing blank ("odd.name").
     Object *Lookup(std::string_view path, Scope *from = nullptr) const;
     // True for a handle of an object this simulator made.
     bool Owns(const void *object) const { return objects_by_address_.count(object) != 0; }

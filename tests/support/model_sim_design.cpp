@@ -20,6 +20,15 @@ struct Component {
 };
 
 Component ParseComponent(std::string_view text) {
+    // An escaped identifier names itself without its backslash and its
+    // closing blank, brackets and dots included.
+    if (!text.empty() && text.front() == '\\') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.back() == ' ') {
+            text.remove_suffix(1);
+        }
+        return Component{text, std::nullopt};
+    }
     Component component{text, std::nullopt};
     const auto open = text.find('[');
     if (open != std::string_view::npos && text.back() == ']') {
@@ -37,6 +46,38 @@ Component ParseComponent(std::string_view text) {
         }
     }
     return component;
+}
+
+// The first component of a dotted path and the rest after its dot; a dot
+// inside an escaped identifier (from a backslash up to the next blank) does
+// not split.
+std::pair<std::string_view, std::string_view> SplitFirst(std::string_view path) {
+    size_t at = 0;
+    if (!path.empty() && path.front() == '\\') {
+        at = path.find(' ');
+        if (at == std::string_view::npos) {
+            return {path, {}};
+        }
+    }
+    const size_t dot = path.find('.', at);
+    if (dot == std::string_view::npos) {
+        return {path, {}};
+    }
+    return {path.substr(0, dot), path.substr(dot + 1)};
+}
+
+// Module instances live in modules and in the begin-kind blocks that
+// generate constructs make (not in tasks, functions or fork blocks).
+bool HoldsInstances(const Scope *parent) {
+    if (parent == nullptr) {
+        return false;
+    }
+    if (parent->IsModule()) {
+        return true;
+    }
+    const bool generate_like = parent->fulltype == accNamedBeginStat || parent->fulltype == accSeqBlock ||
+                               parent->fulltype == accBeginKind716;
+    return generate_like && HoldsInstances(parent->scope);
 }
 
 }  // namespace
@@ -72,7 +113,7 @@ Scope *ModelSim::AddTopModule(const std::string &name, const std::string &defnam
 }
 
 Scope *ModelSim::AddModule(Scope *parent, const std::string &name, const std::string &defname) {
-    Require(parent != nullptr && parent->IsModule(), "module instance " + name + " needs a module as parent");
+    Require(HoldsInstances(parent), "module instance " + name + " needs a module or a generate block as parent");
     return AddScope(parent, accModule, accModuleInstance, name, defname.empty() ? name : defname);
 }
 
@@ -254,14 +295,19 @@ Object *ModelSim::FindIn(const Scope *scope, std::string_view name) const {
 Object *ModelSim::Descend(Object *start, std::string_view rest) const {
     Object *current = start;
     while (current != nullptr && !rest.empty()) {
-        const auto dot = rest.find('.');
-        const std::string_view part = rest.substr(0, dot);
-        rest = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
+        const auto [part, after] = SplitFirst(rest);
+        rest = after;
         if (current->kind != ObjectKind::kScope) {
             return nullptr;
         }
-        const Component component = ParseComponent(part);
-        current = FindIn(static_cast<Scope *>(current), component.name);
+        Component component = ParseComponent(part);
+        Scope *scope = static_cast<Scope *>(current);
+        current = FindIn(scope, component.name);
+        if (current == nullptr && component.index) {
+            // A scope named with its index, as generate loops name them.
+            component = Component{part, std::nullopt};
+            current = FindIn(scope, part);
+        }
         if (current != nullptr && component.index) {
             if (!rest.empty() || current->kind == ObjectKind::kScope) {
                 return nullptr;
@@ -278,20 +324,18 @@ Object *ModelSim::Lookup(std::string_view path, Scope *from) const {
     if (path.empty()) {
         return nullptr;
     }
-    const auto dot = path.find('.');
-    const std::string_view first = path.substr(0, dot);
-    const std::string_view rest = dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
+    const auto [first, rest] = SplitFirst(path);
     const std::string_view first_name = ParseComponent(first).name;
     // The first component names something visible from `from`: declared in it
     // or in an enclosing scope, or a top module.
     for (Scope *scope = from; scope != nullptr; scope = scope->scope) {
-        if (FindIn(scope, first_name) != nullptr) {
+        if (FindIn(scope, first_name) != nullptr || FindIn(scope, first) != nullptr) {
             return Descend(scope, path);
         }
     }
     for (Scope *top : top_modules_) {
         if (top->name == first_name) {
-            return rest.empty() ? (first_name == first ? top : nullptr) : Descend(top, rest);
+            return rest.empty() ? (ParseComponent(first).index ? nullptr : top) : Descend(top, rest);
         }
     }
     return nullptr;

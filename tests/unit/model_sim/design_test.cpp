@@ -316,6 +316,30 @@ TEST_F(ModelSimDesign, LooksNamesUpFromTheGivenScopeUpwardThenAmongTopModules) {
     EXPECT_EQ(g_sim.acc_handle_by_name("clk", nullptr), nullptr);  // outside a task: the top level
 }
 
+TEST_F(ModelSimDesign, LooksScopesNamedWithAnIndexUp) {
+    Scope *looped = model.AddModule(model.AddBlock(top, "g[1]"), "m");  // a generate loop's block
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.g[1].m", nullptr), looped);
+    EXPECT_EQ(g_sim.acc_handle_by_name("g[1].m", u1), looped);
+    EXPECT_EQ(g_sim.acc_handle_by_name("data[3]", top), model.BitOf(data, 3));  // a bit still
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.g[2].m", nullptr), nullptr);
+}
+
+TEST_F(ModelSimDesign, LooksEscapedIdentifiersUpWithTheirDotsAndBrackets) {
+    Scope *odd = model.AddModule(top, "odd.name");
+    Signal *r = model.AddReg(odd, "r");
+    Scope *bracketed = model.AddModule(odd, "a[3]");
+    Scope *escaped_top = model.AddTopModule("x.y");
+
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.\\odd.name .r", nullptr), r);
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.\\odd.name ", nullptr), odd);
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.\\odd.name .\\a[3] ", nullptr), bracketed);
+    EXPECT_EQ(g_sim.acc_handle_by_name("\\x.y ", nullptr), escaped_top);
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.\\odd.name", nullptr), odd);  // the end of the name ends it too
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.odd.name", nullptr), nullptr);  // unescaped, the dot splits
+    EXPECT_EQ(g_sim.acc_handle_by_name("top.odd", nullptr), nullptr);
+    EXPECT_EQ(Full(r), "top.odd.name.r");
+}
+
 TEST_F(ModelSimDesign, ResolvesNullScopeNamesFromTheCallingTask) {
     TestTasks tasks;
     handle by_name = nullptr;
@@ -344,6 +368,10 @@ TEST_F(ModelSimDesign, RecordsMisuseAsDiagnostics) {
 TEST_F(ModelSimDesign, RefusesInconsistentDesigns) {
     EXPECT_THROW(model.AddNet(top, "clk"), std::invalid_argument);          // duplicate name
     EXPECT_THROW(model.AddModule(task, "m"), std::invalid_argument);        // instance outside a module
+    EXPECT_THROW(model.AddModule(block, "m"), std::invalid_argument);       // a fork block holds none
+    Scope *generated = model.AddModule(model.AddBlock(top, "gen"), "m");    // a generate block does
+    EXPECT_EQ(g_sim.acc_handle_scope(generated), generated->scope);
+    EXPECT_EQ(Full(generated), "top.gen.m");
     EXPECT_THROW(model.AddBlock(top, "b", accNet), std::invalid_argument);  // not a block kind
     EXPECT_THROW(model.Collapse(clk, bus), std::invalid_argument);          // sizes differ
     EXPECT_THROW(model.AddPort(u1, "p", accInput, clk), std::invalid_argument);  // loconn outside the module
