@@ -68,6 +68,14 @@ struct DeferredEntry {
     std::vector<std::pair<handle, int>> scopes;
 };
 
+// $traxSubstituteHier: the top `replace_level` levels of the design are
+// written under the components of a hierarchical name the user gives.
+struct HierarchySubstitution {
+    int replace_level = -1;               // L; -1 while no substitution is set
+    std::string name;                     // the name as given, trimmed
+    std::vector<std::string> components;  // its levels; D is their count
+};
+
 // The three dump modes exclude each other.
 enum class DumpMode { kNone, kSingleFile, kScopeFile, kEssentialSignal };
 
@@ -140,6 +148,7 @@ struct DumperState {
     bool call_no_functions = false;
     uint32_t scopes_traversed = 0;       // for the progress dots
     std::unordered_set<handle> dumped_scopes;  // scopes whose variables are in the current file
+    HierarchySubstitution substitution;
 
     // Value-change hooks (entries never move: a deque only appends).
     std::deque<VclEntry> hooks;

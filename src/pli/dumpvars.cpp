@@ -14,6 +14,7 @@
 #include "pli/messages.h"
 #include "pli/notices.h"
 #include "pli/scope_tree.h"
+#include "pli/substitute_hier.h"
 #include "pli/trace.h"
 #include "pli/traversal.h"
 #include "pli/vcl.h"
@@ -37,6 +38,7 @@ void DumpWholeDesign(int level) {
             --state.tree_depth;
             return;
         }
+        OpenSubstitutionPrefix();
     }
     for (handle top = sim::g_sim.acc_next_topmod(nullptr); top != nullptr; top = sim::g_sim.acc_next_topmod(top)) {
         if (state.deferred) {
@@ -59,6 +61,7 @@ void DumpWholeDesign(int level) {
     if (state.deferred) {
         return;
     }
+    CloseSubstitutionPrefix();
     g_txw.EndTree(state.current_writer);
     --state.tree_depth;
     if (DumpFileRecord *file = CurrentFile()) {

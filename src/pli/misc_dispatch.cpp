@@ -5,6 +5,7 @@
 #include "pli/dump_times.h"
 #include "pli/dumper_state.h"
 #include "pli/restore.h"
+#include "pli/substitute_hier.h"
 #include "pli/trace.h"
 #include "pli/vcl.h"
 #include "pli/writer_api.h"
@@ -27,6 +28,7 @@ void OnFinish() {
     SamplePendingVectors();
     CloseAllDumpFile();
     g_dumper.suppressed_messages.clear();
+    ResetSubstitution();
     if (g_dumper.options.force_callback_delete) {
         ReleaseAllHooks();
         ForgetTheRun();

@@ -10,6 +10,7 @@
 #include "pli/options.h"
 #include "pli/restore_name.h"
 #include "pli/scope_tree.h"
+#include "pli/substitute_hier.h"
 #include "pli/traversal.h"
 #include "pli/vcl.h"
 #include "pli/writer_api.h"
@@ -52,10 +53,12 @@ void RestoreSavedFiles() {
         if (old.all_scopes_dumped != 0) {
             ++state.tree_depth;
             if (g_txw.BeginTree(state.current_writer)) {
+                OpenSubstitutionPrefix();
                 for (handle top = sim::g_sim.acc_next_topmod(nullptr); top != nullptr;
                      top = sim::g_sim.acc_next_topmod(top)) {
                     TraverseVarsOnScope(top, 1, 0, true);
                 }
+                CloseSubstitutionPrefix();
                 g_txw.EndTree(state.current_writer);
             }
             --state.tree_depth;

@@ -5,6 +5,7 @@
 
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
+#include "pli/substitute_hier.h"
 #include "pli/trace.h"
 #include "pli/traversal.h"
 #include "pli/writer_api.h"
@@ -81,11 +82,14 @@ void Expand(Node &node, int depth, int level) {
     }
 }
 
-void WriteLevel(std::vector<std::unique_ptr<Node>> &nodes, bool parent_dumps) {
+// `depth`: the design depth of the nodes (1 for the top modules), which
+// the hierarchy substitution maps; `parent_written`: their parent scope is
+// in the writer (its level was not dropped).
+void WriteLevel(std::vector<std::unique_ptr<Node>> &nodes, bool parent_dumps, bool parent_written, int depth) {
     // Signals first: a file keeps a scope's variables with its scope record,
     // ahead of its sub-scopes; one written after a sub-scope has no scope.
     for (auto &node : nodes) {
-        if (!node->is_scope && !parent_dumps) {
+        if (!node->is_scope && !parent_dumps && parent_written) {
             TraverseVarsOnUnexpandVars(node->object, node->direction);
         }
     }
@@ -93,7 +97,8 @@ void WriteLevel(std::vector<std::unique_ptr<Node>> &nodes, bool parent_dumps) {
         if (!node->is_scope) {
             continue;
         }
-        if (!CreateScope(node->object)) {
+        const ScopeWrite write = CreateMappedScope(node->object, depth);
+        if (write == ScopeWrite::kNoName) {
             TAVRI_TRACE("DACC_fetch_name return NULL(TraverseVarsOnScope fetch scope name)\n");
             if (g_dumper.options.warning_trace) {
                 if (const char *full = sim::g_sim.acc_fetch_fullname(node->object)) {
@@ -104,11 +109,14 @@ void WriteLevel(std::vector<std::unique_ptr<Node>> &nodes, bool parent_dumps) {
             }
             continue;
         }
-        if (node->dumps_variables) {
+        const bool written = write == ScopeWrite::kWritten;
+        if (written && node->dumps_variables) {
             TraverseVarsOnScope(node->object, 1, 1, false);
         }
-        WriteLevel(node->children, node->dumps_variables);
-        g_txw.EndScope(g_dumper.current_writer);
+        WriteLevel(node->children, node->dumps_variables, written, depth + 1);
+        if (written) {
+            g_txw.EndScope(g_dumper.current_writer);
+        }
     }
 }
 
@@ -186,7 +194,9 @@ void ScopeTreeWrite() {
         --state.tree_depth;
         return;
     }
-    WriteLevel(g_roots, false);
+    OpenSubstitutionPrefix();
+    WriteLevel(g_roots, false, true, 1);
+    CloseSubstitutionPrefix();
     g_txw.EndTree(state.current_writer);
     --state.tree_depth;
     state.needs_flush = true;

@@ -4,6 +4,7 @@
 #include "pli/dumpvars.h"
 #include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
+#include "pli/substitute_hier.h"
 #include "pli/version.h"
 
 namespace tavri::pli {
@@ -36,6 +37,7 @@ s_tfcell g_taskTable[] = {
     Task("$traxDumplimit", plicompileDumplimit, plitaskDumplimit, nullptr),
     Task("$traxDumpStrength", plicompileDumpStrength, plitaskDumpStrength, nullptr),
     Task("$traxDumpFinish", plicompileNoArg, plitaskDumpFinish, nullptr),
+    Task("$traxSubstituteHier", plicompileSubstituteHier, plitaskSubstituteHier, nullptr),
     s_tfcell{},
 };
 
