@@ -68,6 +68,15 @@ struct DeferredEntry {
     std::vector<std::pair<handle, int>> scopes;
 };
 
+// A $traxDumpPattern request recorded while dumping waits for its start
+// time; replayed newest first when dumping starts.
+struct DeferredPattern {
+    handle root = nullptr;  // none: every top module
+    int level = 0;
+    std::optional<std::string> scope_pattern;
+    std::optional<std::string> signal_pattern;
+};
+
 // $traxSubstituteHier: the top `replace_level` levels of the design are
 // written under the components of a hierarchical name the user gives.
 struct HierarchySubstitution {
@@ -141,6 +150,7 @@ struct DumperState {
     bool temporary_files_exist = false;
     bool status_report_armed = false;
     std::vector<DeferredEntry> deferred_entries;
+    std::deque<DeferredPattern> deferred_patterns;  // newest first
 
     // Traversal.
     int traverse_mode = 0;  // 0 build, 1 unhook, 2 initial, 3 current, 4 off values

@@ -2,6 +2,7 @@
 
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
+#include "pli/dump_pattern.h"
 #include "pli/dump_times.h"
 #include "pli/dumper_state.h"
 #include "pli/restore.h"
@@ -16,6 +17,7 @@ namespace {
 
 void ForgetTheRun() {
     g_dumper.current_file_name.reset();
+    FreeDeferredPatterns();
     LeaveAllModes();
 }
 
@@ -83,6 +85,7 @@ void OnStartOfRestart() {
     } else {
         KeepFilesForRestart();
     }
+    FreeDeferredPatterns();
     LeaveAllModes();
 }
 

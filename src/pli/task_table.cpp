@@ -1,6 +1,7 @@
 #include "pli/task_table.h"
 
 #include "pli/dump_control.h"
+#include "pli/dump_pattern.h"
 #include "pli/dumpvars.h"
 #include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
@@ -38,6 +39,7 @@ s_tfcell g_taskTable[] = {
     Task("$traxDumpStrength", plicompileDumpStrength, plitaskDumpStrength, nullptr),
     Task("$traxDumpFinish", plicompileNoArg, plitaskDumpFinish, nullptr),
     Task("$traxSubstituteHier", plicompileSubstituteHier, plitaskSubstituteHier, nullptr),
+    Task("$traxDumpPattern", plicompileDumpPattern, plitaskDumpPattern, plimiscTRAX),
     s_tfcell{},
 };
 

@@ -1,5 +1,6 @@
 // $traxSubstituteHier in the model simulator: splitting the substitute name,
-// the argument checks, the paths that $traxDumpvars records under each kind of replace level, and the calls it refuses.
+// the argument checks, the paths that $traxDumpvars and $traxDumpPattern
+// record under each kind of replace level, and the calls it refuses.
 #include <algorithm>
 #include <memory>
 #include <set>
@@ -151,6 +152,8 @@ TEST_P(SubstituteHierRenames, RecordedPaths) {
 constexpr const char kDumpAll[] = "$traxDumpvars";
 constexpr const char kDumpDut[] = "$traxDumpvars(0, tb.dut)";
 constexpr const char kDumpSignal[] = "$traxDumpvars(0, tb.dut.core.x, tb.clk)";
+constexpr const char kPattern[] = "$traxDumpPattern(, 0, \"d*\", )";
+constexpr const char kPatternRoot[] = "$traxDumpPattern(tb.dut, 0, \"core\", )";
 
 INSTANTIATE_TEST_SUITE_P(
     Levels, SubstituteHierRenames,
@@ -168,11 +171,15 @@ INSTANTIATE_TEST_SUITE_P(
         RenameCase{"chip.blk", 2, kDumpAll,
                    {"chip.clk", "chip.count", "chip.blk.a", "chip.blk.q", "chip.blk.core.x"}},
         RenameCase{"chip.blk", 2, kDumpSignal, {"chip.clk", "chip.blk.core.x"}},
+        RenameCase{"chip.blk", 2, kPattern, {"chip.blk.a", "chip.blk.q", "chip.blk.core.x"}},
+        RenameCase{"chip.blk", 2, kPatternRoot, {"chip.blk.core.x"}},
         // L > D: the top L - D levels are dropped with their variables.
         RenameCase{"blk", 2, kDumpAll, {"blk.a", "blk.q", "blk.core.x"}},
         RenameCase{"blk", 3, kDumpDut, {"blk.x"}},
         RenameCase{"blk", 2, kDumpSignal, {"blk.core.x"}},
-        RenameCase{".top.", 1, kDumpDut, {"top.dut.a", "top.dut.q", "top.dut.core.x"}}));
+        RenameCase{"blk", 2, kPattern, {"blk.a", "blk.q", "blk.core.x"}},
+        RenameCase{"blk", 3, kPatternRoot, {"blk.x"}},
+        RenameCase{".top.", 1, kPattern, {"top.dut.a", "top.dut.q", "top.dut.core.x"}}));
 
 TEST_F(SubstituteHier, PrefixOpensAndClosesInEveryTree) {
     DumpTo(tb_, "trees.trax");
@@ -180,6 +187,7 @@ TEST_F(SubstituteHier, PrefixOpensAndClosesInEveryTree) {
     EXPECT_TRUE(Printed("*Tavri* traxSubstituteHier:\n\treplace level(1), Substitute Hierarchy Name(a.b.c).\n"))
         << sim_.TranscriptText();
     Run(tb_, "$traxDumpvars(1, tb)");
+    Run(tb_, "$traxDumpPattern(, 0, \"core\", )");
     Run(tb_, "$traxDumpvars(0, tb.dut)");
     Reading &file = *Finish("trees.trax");
     EXPECT_EQ(Set(AllNames(file)), Set({"a.b.c.clk", "a.b.c.count", "a.b.c.dut.core.x", "a.b.c.dut.a", "a.b.c.dut.q"}));
@@ -264,7 +272,7 @@ TEST_F(SubstituteHier, RefusedInInteractiveMode) {
 
 TEST_F(SubstituteHier, FinishForgetsIt) {
     Run(tb_, "$traxSubstituteHier(\"chip\", 0)");
-    Run(tb_, "$traxDumpvars");
+    Run(tb_, "$traxDumpPattern(,,,)");
     sim_.Finish();
     EXPECT_EQ(pli::g_dumper.substitution.replace_level, -1);
     EXPECT_TRUE(pli::g_dumper.substitution.components.empty());
