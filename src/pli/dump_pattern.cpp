@@ -164,7 +164,6 @@ int plicompileDumpPattern(int /*data*/, int /*reason*/) {
 }
 
 int plitaskDumpPattern(int data, int reason) {
-    DumperState &state = g_dumper;
     sim::g_sim.acc_initialize();
     TAVRI_TRACE("plitaskDumpPattern()\n");
     if (plicompileDumpPattern(data, reason) == 0) {
@@ -186,11 +185,6 @@ int plitaskDumpPattern(int data, int reason) {
     const std::optional<std::string> signal_pattern = PatternArgument(4);
     TAVRI_TRACE("DP> traxDumpPattern(%s,%d,%s,%s)\n", FullNameOr(root, "NULL"), level, OrNull(TextOf(scope_pattern)),
                 OrNull(TextOf(signal_pattern)));
-    // Vectors recorded from here on are sampled at the end of their time
-    // step through this task's misctf, as those of $traxDumpvars are.
-    if (state.sync_instance == nullptr) {
-        state.sync_instance = sim::g_sim.tf_getinstance();
-    }
     ArmDumpTimers();
     DumpPattern(root, level, TextOf(scope_pattern), TextOf(signal_pattern));
     return 1;
