@@ -44,36 +44,10 @@ class DumpPattern : public FrontEndTest {
         return {path + ".a", path + ".q", path + ".w", path + ".data[3:0]"};
     }
     static std::vector<std::string> Core(const std::string &path) { return {path + ".core.x", path + ".core.y"}; }
-    static std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
-        std::vector<std::string> all;
-        for (const auto &part : parts) all.insert(all.end(), part.begin(), part.end());
-        return all;
-    }
-    static std::vector<std::string> Sorted(std::vector<std::string> names) {
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    using FrontEndTest::Join;
 
   protected:
-    Reading *Finish(const std::string &name) {
-        sim_.EndStep();
-        sim_.Finish();
-        reading_ = std::make_unique<Reading>(Path(name));
-        EXPECT_EQ(reading_->status, TRAXR_OK) << reading_->message;
-        return reading_.get();
-    }
-
-    // The messages the call gave through tf_error, in order.
-    std::vector<std::string> Errors() const {
-        std::vector<std::string> errors;
-        for (const auto &message : sim_.Transcript()) {
-            if (message.channel == ModelSim::Channel::kError) errors.push_back(message.text);
-        }
-        return errors;
-    }
-
     Scope *tb_ = nullptr;
-    std::unique_ptr<Reading> reading_;
 };
 
 constexpr const char kSyntax[] =
@@ -132,7 +106,7 @@ TEST_F(DumpPattern, EmptyArgumentsDumpTheWholeDesign) {
         << sim_.TranscriptText();
     EXPECT_TRUE(Printed("*Tavri* End dumping scopes with pattern.\n"));
     EXPECT_TRUE(sim_.Diagnostics().empty()) << sim_.Diagnostics().front();
-    Reading &file = *Finish("all.trax");
+    Reading &file = *FinishAndRead("all.trax");
     EXPECT_EQ(Sorted(AllNames(file)), Sorted(Join({{"tb.clk", "tb.n", "tb.blk.t"}, Sub("tb.u0"), Core("tb.u0"),
                                                    Sub("tb.u1"), Core("tb.u1"), Sub("tb.u4"), Core("tb.u4")})));
 }
@@ -140,7 +114,7 @@ TEST_F(DumpPattern, EmptyArgumentsDumpTheWholeDesign) {
 TEST_F(DumpPattern, MatchingScopesGoInReverseSiblingOrderWithTheirSignalsInKindOrder) {
     DumpTo(tb_, "order.trax");
     Run(tb_, "$traxDumpPattern(, 0, \"u[0-3]*\", )");
-    Reading &file = *Finish("order.trax");
+    Reading &file = *FinishAndRead("order.trax");
     // tb is on the path to the matches: created, without its signals. The
     // siblings come newest first, each scope's signals by kind (nets, then
     // regs), in declaration order within a kind.
@@ -166,7 +140,7 @@ class DumpPatternLevels : public DumpPattern, public ::testing::WithParamInterfa
 TEST_P(DumpPatternLevels, CountFromEachMatchedScope) {
     DumpTo(tb_, "levels.trax");
     Run(tb_, GetParam().call);
-    Reading &file = *Finish("levels.trax");
+    Reading &file = *FinishAndRead("levels.trax");
     EXPECT_EQ(Sorted(AllNames(file)), Sorted(GetParam().names));
 }
 
@@ -195,7 +169,7 @@ TEST_F(DumpPattern, RootBelowTheTopCreatesItsAncestors) {
                         "Pattern(\"y\").\n"))
         << sim_.TranscriptText();
     Run(tb_, "$traxDumpPattern(tb.u0, 0, \"nothing\", )");
-    Reading &file = *Finish("root.trax");
+    Reading &file = *FinishAndRead("root.trax");
     EXPECT_EQ(AllScopes(file), (std::vector<std::string>{"tb", "tb.u1", "tb.u1.core"}));
     EXPECT_EQ(AllNames(file), (std::vector<std::string>{"tb.u1.core.y"}));
 }
@@ -209,7 +183,7 @@ TEST_F(DumpPattern, NothingMatchedSaysSoWithTheArguments) {
         << sim_.TranscriptText();
     EXPECT_TRUE(Printed("*Tavri* None instance match with traxDumpPattern(tb.u4,0,\"u0\",\"a\");\n"));
     EXPECT_EQ(CountPrinted("None instance match"), 2) << "a matched scope without matching signals is a match";
-    Reading &file = *Finish("none.trax");
+    Reading &file = *FinishAndRead("none.trax");
     EXPECT_TRUE(AllNames(file).empty());
 }
 
@@ -219,7 +193,7 @@ TEST_F(DumpPattern, ScopeDumpedByDumpvarsKeepsOneCopyOfItsSignals) {
     const size_t hooks = pli::g_dumper.hooks.size();
     Run(tb_, "$traxDumpPattern(, 1, \"u0\", )");
     EXPECT_EQ(pli::g_dumper.hooks.size(), hooks) << "no signal was hooked twice";
-    Reading &file = *Finish("twice.trax");
+    Reading &file = *FinishAndRead("twice.trax");
     const std::vector<std::string> names = AllNames(file);
     EXPECT_EQ(Sorted(names), Sorted(Sub("tb.u0")));
 }
@@ -229,7 +203,7 @@ TEST_F(DumpPattern, SignalPatternLeavesTheScopeOpenForDumpvars) {
     Run(tb_, "$traxDumpPattern(, 1, \"u0\", \"q\")");
     sim_.AdvanceTo(5);
     Run(tb_, "$traxDumpvars(1, tb.u0)");
-    Reading &file = *Finish("partial.trax");
+    Reading &file = *FinishAndRead("partial.trax");
     // q is named again in the second tree, with its idcode.
     const std::vector<std::string> names = AllNames(file);
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), std::set<std::string>({"tb.u0.a", "tb.u0.q",
@@ -244,7 +218,7 @@ TEST_F(DumpPattern, RecordsValueChangesOfWhatItDumped) {
     sim_.AdvanceTo(3);
     sim_.SetValue(sim_.Lookup("tb.u1.core.x"), "1");
     sim_.SetValue(sim_.Lookup("tb.u1.core.y"), "1");
-    Reading &file = *Finish("values.trax");
+    Reading &file = *FinishAndRead("values.trax");
     const std::vector<Seen> changes = ChangesOf(file, "tb.u1.core.x");
     ASSERT_EQ(changes.size(), 2u);
     EXPECT_EQ(changes[1].time, 3u);
@@ -264,7 +238,7 @@ TEST_F(DumpPattern, RequestsBeforeTheDumponTimeWaitAndReplayNewestFirst) {
     EXPECT_TRUE(pli::g_dumper.deferred_patterns.empty());
     sim_.AdvanceTo(120);
     sim_.SetValue(sim_.Lookup("tb.u0.w"), "0");
-    Reading &file = *Finish("later.trax");
+    Reading &file = *FinishAndRead("later.trax");
     EXPECT_EQ(AllNames(file), (std::vector<std::string>{"tb.u1.w", "tb.u0.w"}));
     const std::vector<Seen> changes = ChangesOf(file, "tb.u0.w");
     ASSERT_EQ(changes.size(), 2u);

@@ -65,26 +65,9 @@ class SubstituteHier : public FrontEndTest {
         sim_.AddNet(core, "x");
     }
 
-    std::vector<std::string> Errors() const {
-        std::vector<std::string> errors;
-        for (const auto &message : sim_.Transcript()) {
-            if (message.channel == ModelSim::Channel::kError) errors.push_back(message.text);
-        }
-        return errors;
-    }
-
-    Reading *Finish(const std::string &name) {
-        sim_.EndStep();
-        sim_.Finish();
-        reading_ = std::make_unique<Reading>(Path(name));
-        EXPECT_EQ(reading_->status, TRAXR_OK) << reading_->message;
-        return reading_.get();
-    }
-
     static std::set<std::string> Set(const std::vector<std::string> &names) { return {names.begin(), names.end()}; }
 
     Scope *tb_ = nullptr;
-    std::unique_ptr<Reading> reading_;
 };
 
 constexpr const char kSyntax[] = "Syntax error -$traxSubstituteHier(\"module\",replace level);\n";
@@ -145,7 +128,7 @@ TEST_P(SubstituteHierRenames, RecordedPaths) {
     Run(tb_, "$traxSubstituteHier(\"" + literal + "\", " + std::to_string(c.level) + ")");
     ASSERT_EQ(pli::g_dumper.substitution.name, c.name);
     Run(tb_, c.dump);
-    Reading &file = *Finish("renamed.trax");
+    Reading &file = *FinishAndRead("renamed.trax");
     EXPECT_EQ(Set(AllNames(file)), Set(c.paths)) << sim_.TranscriptText();
 }
 
@@ -189,7 +172,7 @@ TEST_F(SubstituteHier, PrefixOpensAndClosesInEveryTree) {
     Run(tb_, "$traxDumpvars(1, tb)");
     Run(tb_, "$traxDumpPattern(, 0, \"core\", )");
     Run(tb_, "$traxDumpvars(0, tb.dut)");
-    Reading &file = *Finish("trees.trax");
+    Reading &file = *FinishAndRead("trees.trax");
     EXPECT_EQ(Set(AllNames(file)), Set({"a.b.c.clk", "a.b.c.count", "a.b.c.dut.core.x", "a.b.c.dut.a", "a.b.c.dut.q"}));
     for (const std::string &scope : AllScopes(file)) {
         EXPECT_TRUE(scope == "a" || scope.rfind("a.b", 0) == 0) << scope << ": every tree opens under the prefix";
@@ -208,7 +191,7 @@ TEST_F(SubstituteHier, NameAndLevelFromVariables) {
     DumpTo(tb_, "vars.trax");
     Run(tb_, "$traxSubstituteHier(tb.where, tb.depth)");
     Run(tb_, "$traxDumpvars(0, tb.dut)");
-    Reading &file = *Finish("vars.trax");
+    Reading &file = *FinishAndRead("vars.trax");
     EXPECT_EQ(Set(AllNames(file)), Set({"top.cpu.dut.a", "top.cpu.dut.q", "top.cpu.dut.core.x"}));
 }
 
@@ -236,7 +219,7 @@ TEST_F(SubstituteHier, OnlyTheFirstCallCounts) {
     EXPECT_TRUE(Printed("*Tavri* Warning: traxSubstituteHier has been called.\n")) << sim_.TranscriptText();
     EXPECT_EQ(pli::g_dumper.substitution.name, "chip") << "trimmed";
     Run(tb_, "$traxDumpvars(1, tb)");
-    Reading &file = *Finish("first.trax");
+    Reading &file = *FinishAndRead("first.trax");
     EXPECT_EQ(Set(AllNames(file)), Set({"chip.tb.clk", "chip.tb.count"}));
 }
 
@@ -247,7 +230,7 @@ TEST_F(SubstituteHier, RefusedOnceVariablesExist) {
     EXPECT_TRUE(Printed("*Tavri* Warning: traxSubstituteHier is disabled.\n")) << sim_.TranscriptText();
     EXPECT_EQ(pli::g_dumper.substitution.replace_level, -1);
     Run(tb_, "$traxDumpvars(0, tb.dut)");
-    Reading &file = *Finish("late.trax");
+    Reading &file = *FinishAndRead("late.trax");
     EXPECT_EQ(Set(AllNames(file)), Set({"tb.clk", "tb.count", "tb.dut.a", "tb.dut.q", "tb.dut.core.x"}));
 }
 
