@@ -1,5 +1,6 @@
 #include "pli/dump_pattern.h"
 
+#include <new>
 #include <optional>
 #include <string>
 
@@ -195,12 +196,16 @@ void DumpPattern(handle root, int level, const char *scope_pattern, const char *
     if (state.deferred) {
         // Once the +trax+dumpoff+ time has passed nothing is replayed.
         if (state.dumpon_pending) {
-            DeferredPattern request;
-            request.root = root;
-            request.level = level;
-            if (scope_pattern != nullptr) request.scope_pattern = scope_pattern;
-            if (signal_pattern != nullptr) request.signal_pattern = signal_pattern;
-            state.deferred_patterns.push_front(std::move(request));
+            try {
+                DeferredPattern request;
+                request.root = root;
+                request.level = level;
+                if (scope_pattern != nullptr) request.scope_pattern = scope_pattern;
+                if (signal_pattern != nullptr) request.signal_pattern = signal_pattern;
+                state.deferred_patterns.push_front(std::move(request));
+            } catch (const std::bad_alloc &) {
+                PrintWarning("Memory resource is exhausted.\n");
+            }
         }
         return;
     }

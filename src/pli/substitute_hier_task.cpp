@@ -102,7 +102,7 @@ std::optional<int> LevelArgument() {
 
 int plicompileSubstituteHier(int /*data*/, int /*reason*/) {
     sim::g_sim.acc_initialize();
-    TAVRI_TRACE("plicompileSubstituteHier()\n");
+    TAVRI_TRACE("plicompileDumpvars()\n");  // the check shares its trace line with $traxDumpvars
     return CheckArguments() ? 1 : 0;
 }
 
