@@ -7,6 +7,7 @@
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
 #include "pli/dump_times.h"
+#include "pli/dump_tree.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
 #include "pli/pattern_tree.h"
@@ -126,13 +127,9 @@ void WalkCutTree(const CutTree &tree, handle root, int level, const char *scope_
                  const char *signal_pattern) {
     DumperState &state = g_dumper;
     state.traverse_mode = 0;
-    ++state.tree_depth;
-    if (!g_txw.BeginTree(state.current_writer)) {
-        PrintError("Failed to create tree in TRAX file.\n");
-        --state.tree_depth;
+    if (!BeginDumpTree("Failed to create tree in TRAX file.\n")) {
         return;
     }
-    OpenSubstitutionPrefix();
     bool visited = false;
     for (const auto &node : tree.roots) {
         if (node->no_match || node->scope == nullptr) {
@@ -146,9 +143,7 @@ void WalkCutTree(const CutTree &tree, handle root, int level, const char *scope_
         EndScopesFromRoot(above);
         PrintInfo("End dumping scopes with pattern.\n");
     }
-    CloseSubstitutionPrefix();
-    g_txw.EndTree(state.current_writer);
-    --state.tree_depth;
+    EndDumpTree();
     state.needs_flush = true;
     if (!visited) {
         PrintInfo("None instance match with traxDumpPattern(%s,%d,\"%s\",\"%s\");\n", FullNameOr(root, "NULL"),

@@ -10,11 +10,11 @@
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
 #include "pli/dump_times.h"
+#include "pli/dump_tree.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
 #include "pli/notices.h"
 #include "pli/scope_tree.h"
-#include "pli/substitute_hier.h"
 #include "pli/trace.h"
 #include "pli/traversal.h"
 #include "pli/vcl.h"
@@ -31,14 +31,8 @@ const char *FullNameOr(handle object, const char *otherwise) {
 
 void DumpWholeDesign(int level) {
     DumperState &state = g_dumper;
-    if (!state.deferred) {
-        ++state.tree_depth;
-        if (!g_txw.BeginTree(state.current_writer)) {
-            PrintError("Failed to create tree in TRAX file.\n");
-            --state.tree_depth;
-            return;
-        }
-        OpenSubstitutionPrefix();
+    if (!state.deferred && !BeginDumpTree("Failed to create tree in TRAX file.\n")) {
+        return;
     }
     for (handle top = sim::g_sim.acc_next_topmod(nullptr); top != nullptr; top = sim::g_sim.acc_next_topmod(top)) {
         if (state.deferred) {
@@ -61,9 +55,7 @@ void DumpWholeDesign(int level) {
     if (state.deferred) {
         return;
     }
-    CloseSubstitutionPrefix();
-    g_txw.EndTree(state.current_writer);
-    --state.tree_depth;
+    EndDumpTree();
     if (DumpFileRecord *file = CurrentFile()) {
         file->all_scopes_dumped = 1;
         file->scopes.clear();

@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "pli/dump_file.h"
+#include "pli/dump_tree.h"
 #include "pli/dumper_state.h"
 #include "pli/dumpvars.h"
 #include "pli/notices.h"
 #include "pli/options.h"
 #include "pli/restore_name.h"
 #include "pli/scope_tree.h"
-#include "pli/substitute_hier.h"
 #include "pli/traversal.h"
 #include "pli/vcl.h"
 #include "pli/writer_api.h"
@@ -51,17 +51,13 @@ void RestoreSavedFiles() {
             continue;
         }
         if (old.all_scopes_dumped != 0) {
-            ++state.tree_depth;
-            if (g_txw.BeginTree(state.current_writer)) {
-                OpenSubstitutionPrefix();
+            if (BeginDumpTree(nullptr)) {
                 for (handle top = sim::g_sim.acc_next_topmod(nullptr); top != nullptr;
                      top = sim::g_sim.acc_next_topmod(top)) {
                     TraverseVarsOnScope(top, 1, 0, true);
                 }
-                CloseSubstitutionPrefix();
-                g_txw.EndTree(state.current_writer);
+                EndDumpTree();
             }
-            --state.tree_depth;
             file->all_scopes_dumped = 1;
         } else if (!old.scopes.empty()) {
             ScopeTreeClear();

@@ -3,8 +3,8 @@
 #include <memory>
 #include <vector>
 
+#include "pli/dump_tree.h"
 #include "pli/dumper_state.h"
-#include "pli/messages.h"
 #include "pli/substitute_hier.h"
 #include "pli/trace.h"
 #include "pli/traversal.h"
@@ -188,17 +188,11 @@ void ScopeTreeWrite() {
         return;
     }
     state.traverse_mode = 0;
-    ++state.tree_depth;
-    if (!g_txw.BeginTree(state.current_writer)) {
-        PrintError("Failed to create a tree in TRAX file. Ignore dumping.\n");
-        --state.tree_depth;
+    if (!BeginDumpTree("Failed to create a tree in TRAX file. Ignore dumping.\n")) {
         return;
     }
-    OpenSubstitutionPrefix();
     WriteLevel(g_roots, false, true, 1);
-    CloseSubstitutionPrefix();
-    g_txw.EndTree(state.current_writer);
-    --state.tree_depth;
+    EndDumpTree();
     state.needs_flush = true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
+#include "pli/dump_tree.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
 #include "pli/substitute_hier.h"
@@ -524,22 +525,16 @@ void SameNetPass() {
         return;
     }
     state.same_net_pass = true;
-    ++state.tree_depth;
-    if (!g_txw.BeginTree(state.current_writer)) {
-        PrintError("Failed to create tree in TRAX file.\n");
-        --state.tree_depth;
+    if (!BeginDumpTree("Failed to create tree in TRAX file.\n")) {
         state.same_net_pass = false;
         return;
     }
-    OpenSubstitutionPrefix();
     // Scopes dumped before keep their marks and are passed over; elsewhere a
     // net the file already holds gets one more name.
     for (handle top = sim::g_sim.acc_next_topmod(nullptr); top != nullptr; top = sim::g_sim.acc_next_topmod(top)) {
         TraverseVarsOnScope(top, 1, 0, true);
     }
-    CloseSubstitutionPrefix();
-    g_txw.EndTree(state.current_writer);
-    --state.tree_depth;
+    EndDumpTree();
     state.same_net_pass = false;
 }
 
