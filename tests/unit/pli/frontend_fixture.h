@@ -104,6 +104,7 @@ class FrontEndTest : public ::testing::Test {
         pli::CloseAllDumpFile();
         pli::ReleaseAllHooks();
         pli::ResetDumperState();
+        pli::g_trace = pli::TraceState{};  // no trace line after the simulator is gone
         tavri::writer::FreeParkedObject();
         std::filesystem::remove_all(dir_);
     }
