@@ -6,6 +6,7 @@
 
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
+#include "pli/dump_pattern.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
 #include "pli/options.h"
@@ -83,6 +84,7 @@ void ReplayDeferred() {
             TraverseAllVars(kModeInitial);
         }
     }
+    ReplayDeferredPatterns();
 }
 
 }  // namespace

@@ -69,6 +69,23 @@ struct DeferredEntry {
     std::vector<std::pair<handle, int>> scopes;
 };
 
+// A $traxDumpPattern request recorded while dumping waits for its start
+// time; replayed newest first when dumping starts.
+struct DeferredPattern {
+    handle root = nullptr;  // none: every top module
+    int level = 0;
+    std::optional<std::string> scope_pattern;
+    std::optional<std::string> signal_pattern;
+};
+
+// $traxSubstituteHier: the top `replace_level` levels of the design are
+// written under the components of a hierarchical name the user gives.
+struct HierarchySubstitution {
+    int replace_level = -1;               // L; -1 while no substitution is set
+    std::string name;                     // the name as given, trimmed
+    std::vector<std::string> components;  // its levels; D is their count
+};
+
 // The three dump modes exclude each other.
 enum class DumpMode { kNone, kSingleFile, kScopeFile, kEssentialSignal };
 
@@ -148,6 +165,7 @@ struct DumperState {
     bool temporary_files_exist = false;
     bool status_report_armed = false;
     std::vector<DeferredEntry> deferred_entries;
+    std::deque<DeferredPattern> deferred_patterns;  // newest first
 
     // Traversal.
     int traverse_mode = 0;  // 0 build, 1 unhook, 2 initial, 3 current, 4 off values
@@ -155,6 +173,7 @@ struct DumperState {
     bool call_no_functions = false;
     uint32_t scopes_traversed = 0;       // for the progress dots
     ScopeMap scope_map;  // suppressed scopes and scopes dumped into the current file
+    HierarchySubstitution substitution;
 
     // Value-change hooks (entries never move: a deque only appends).
     std::deque<VclEntry> hooks;

@@ -10,6 +10,7 @@
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
 #include "pli/dump_times.h"
+#include "pli/dump_tree.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
 #include "pli/notices.h"
@@ -31,13 +32,8 @@ const char *FullNameOr(handle object, const char *otherwise) {
 
 void DumpWholeDesign(int level) {
     DumperState &state = g_dumper;
-    if (!state.deferred) {
-        ++state.tree_depth;
-        if (!g_txw.BeginTree(state.current_writer)) {
-            PrintError("Failed to create tree in TRAX file.\n");
-            --state.tree_depth;
-            return;
-        }
+    if (!state.deferred && !BeginDumpTree("Failed to create tree in TRAX file.\n")) {
+        return;
     }
     bool suppressed = false;
     for (handle top = sim::g_sim.acc_next_topmod(nullptr); top != nullptr; top = sim::g_sim.acc_next_topmod(top)) {
@@ -65,8 +61,7 @@ void DumpWholeDesign(int level) {
     if (state.deferred) {
         return;
     }
-    g_txw.EndTree(state.current_writer);
-    --state.tree_depth;
+    EndDumpTree();
     if (suppressed) {
         SameNetPass();
     } else if (DumpFileRecord *file = CurrentFile()) {

@@ -2,10 +2,12 @@
 
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
+#include "pli/dump_pattern.h"
 #include "pli/dump_times.h"
 #include "pli/dumper_state.h"
 #include "pli/restore.h"
 #include "pli/scope_map.h"
+#include "pli/substitute_hier.h"
 #include "pli/trace.h"
 #include "pli/vcl.h"
 #include "pli/writer_api.h"
@@ -16,6 +18,7 @@ namespace {
 
 void ForgetTheRun() {
     g_dumper.current_file_name.reset();
+    FreeDeferredPatterns();
     LeaveAllModes();
     DestroySuppressTables();
 }
@@ -29,6 +32,7 @@ void OnFinish() {
     SamplePendingVectors();
     CloseAllDumpFile();
     g_dumper.suppressed_messages.clear();
+    ResetSubstitution();
     if (g_dumper.options.force_callback_delete) {
         ReleaseAllHooks();
         ForgetTheRun();
@@ -83,6 +87,7 @@ void OnStartOfRestart() {
     } else {
         KeepFilesForRestart();
     }
+    FreeDeferredPatterns();
     LeaveAllModes();
     DestroySuppressTables();
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pli/dump_file.h"
+#include "pli/dump_tree.h"
 #include "pli/file_switch.h"
 #include "pli/dumper_state.h"
 #include "pli/dumpvars.h"
@@ -55,15 +56,13 @@ void RestoreSavedFiles() {
             continue;
         }
         if (old.all_scopes_dumped != 0) {
-            ++state.tree_depth;
-            if (g_txw.BeginTree(state.current_writer)) {
+            if (BeginDumpTree(nullptr)) {
                 for (handle top = sim::g_sim.acc_next_topmod(nullptr); top != nullptr;
                      top = sim::g_sim.acc_next_topmod(top)) {
                     TraverseVarsOnScope(top, 1, 0, true);
                 }
-                g_txw.EndTree(state.current_writer);
+                EndDumpTree();
             }
-            --state.tree_depth;
             file->all_scopes_dumped = 1;
         } else if (!old.scopes.empty()) {
             ScopeTreeClear();

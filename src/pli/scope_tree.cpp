@@ -3,9 +3,11 @@
 #include <memory>
 #include <vector>
 
+#include "pli/dump_tree.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
 #include "pli/scope_map.h"
+#include "pli/substitute_hier.h"
 #include "pli/suppress.h"
 #include "pli/trace.h"
 #include "pli/traversal.h"
@@ -84,11 +86,14 @@ void Expand(Node &node, int depth, int level) {
     }
 }
 
-void WriteLevel(std::vector<std::unique_ptr<Node>> &nodes, bool parent_dumps) {
+// `depth`: the design depth of the nodes (1 for the top modules), which
+// the hierarchy substitution maps; `parent_written`: their parent scope is
+// in the writer (its level was not dropped).
+void WriteLevel(std::vector<std::unique_ptr<Node>> &nodes, bool parent_dumps, bool parent_written, int depth) {
     // Signals first: a file keeps a scope's variables with its scope record,
     // ahead of its sub-scopes; one written after a sub-scope has no scope.
     for (auto &node : nodes) {
-        if (!node->is_scope && !parent_dumps) {
+        if (!node->is_scope && !parent_dumps && parent_written) {
             TraverseVarsOnUnexpandVars(node->object, node->direction);
         }
     }
@@ -96,7 +101,8 @@ void WriteLevel(std::vector<std::unique_ptr<Node>> &nodes, bool parent_dumps) {
         if (!node->is_scope) {
             continue;
         }
-        if (!CreateScope(node->object)) {
+        const ScopeWrite write = CreateMappedScope(node->object, depth);
+        if (write == ScopeWrite::kNoName) {
             TAVRI_TRACE("DACC_fetch_name return NULL(TraverseVarsOnScope fetch scope name)\n");
             if (g_dumper.options.warning_trace) {
                 if (const char *full = sim::g_sim.acc_fetch_fullname(node->object)) {
@@ -107,11 +113,14 @@ void WriteLevel(std::vector<std::unique_ptr<Node>> &nodes, bool parent_dumps) {
             }
             continue;
         }
-        if (node->dumps_variables) {
+        const bool written = write == ScopeWrite::kWritten;
+        if (written && node->dumps_variables) {
             TraverseVarsOnScope(node->object, 1, 1, false);
         }
-        WriteLevel(node->children, node->dumps_variables);
-        g_txw.EndScope(g_dumper.current_writer);
+        WriteLevel(node->children, node->dumps_variables, written, depth + 1);
+        if (written) {
+            g_txw.EndScope(g_dumper.current_writer);
+        }
     }
 }
 
@@ -183,15 +192,11 @@ void ScopeTreeWrite() {
         return;
     }
     state.traverse_mode = 0;
-    ++state.tree_depth;
-    if (!g_txw.BeginTree(state.current_writer)) {
-        PrintError("Failed to create a tree in TRAX file. Ignore dumping.\n");
-        --state.tree_depth;
+    if (!BeginDumpTree("Failed to create a tree in TRAX file. Ignore dumping.\n")) {
         return;
     }
-    WriteLevel(g_roots, false);
-    g_txw.EndTree(state.current_writer);
-    --state.tree_depth;
+    WriteLevel(g_roots, false, true, 1);
+    EndDumpTree();
     state.needs_flush = true;
 }
 

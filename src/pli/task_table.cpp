@@ -1,11 +1,13 @@
 #include "pli/task_table.h"
 
 #include "pli/dump_control.h"
+#include "pli/dump_pattern.h"
 #include "pli/dumpvars.h"
 #include "pli/file_switch.h"
 #include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
 #include "pli/scope_file.h"
+#include "pli/substitute_hier.h"
 #include "pli/suppress_task.h"
 #include "pli/version.h"
 
@@ -43,6 +45,8 @@ s_tfcell g_taskTable[] = {
     Task("$traxDumpStrength", plicompileDumpStrength, plitaskDumpStrength, nullptr),
     Task("$traxSuppress", plicompileSuppress, plitaskSuppress, nullptr),
     Task("$traxDumpFinish", plicompileNoArg, plitaskDumpFinish, nullptr),
+    Task("$traxSubstituteHier", plicompileSubstituteHier, plitaskSubstituteHier, nullptr),
+    Task("$traxDumpPattern", plicompileDumpPattern, plitaskDumpPattern, plimiscTRAX),
     s_tfcell{},
 };
 

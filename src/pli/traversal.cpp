@@ -7,12 +7,15 @@
 
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
+#include "pli/dump_tree.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
 #include "pli/scope_map.h"
+#include "pli/substitute_hier.h"
 #include "pli/suppress.h"
 #include "pli/trace.h"
 #include "pli/vcl.h"
+#include "pli/wildcard.h"
 #include "pli/writer_api.h"
 #include "sim/sim_routines.h"
 
@@ -407,8 +410,13 @@ void TraverseVarsOnScope(handle scope, int depth, int level, bool create) {
         return;
     }
     TAVRI_TRACE("Scope(%s)\n", FullNameOr(scope, ""));
+    // A walk that creates its scopes starts at a top module: `depth` is the
+    // design depth, which the hierarchy substitution maps.
+    bool written = true;
     if (create) {
-        if (!CreateScope(scope)) {
+        const ScopeWrite write = CreateMappedScope(scope, depth);
+        written = write == ScopeWrite::kWritten;
+        if (write == ScopeWrite::kNoName) {
             TAVRI_TRACE("DACC_fetch_name return NULL(TraverseVarsOnScope fetch scope name)\n");
             if (state.options.warning_trace) {
                 if (const char *full = sim::g_sim.acc_fetch_fullname(scope)) {
@@ -420,7 +428,7 @@ void TraverseVarsOnScope(handle scope, int depth, int level, bool create) {
             return;
         }
     }
-    {
+    if (written) {
         ClearPortList();
         if (!IsUnmarked(scope)) {
             TAVRI_TRACE("The scope %s has already dumed, ignore it!\n", FullNameOr(scope, ""));
@@ -428,23 +436,7 @@ void TraverseVarsOnScope(handle scope, int depth, int level, bool create) {
             if (state.direction_filter == kNoDirectionFilter) {
                 MarkDumped(scope);
             }
-            if (IsModuleKind(scope)) {
-                BuildPortList(scope);
-            }
-            static constexpr int kKinds[] = {accNet,       accReg,     accIntegerVar, accTimeVar,
-                                             accNamedEvent, accRealVar, accParameter};
-            for (int kind : kKinds) {
-                int types[2] = {kind, 0};
-                for (handle object = sim::g_sim.acc_next(types, scope, nullptr); object != nullptr;
-                     object = sim::g_sim.acc_next(types, scope, object)) {
-                    if (sim::g_sim.acc_fetch_type(object) == accPortBit) {
-                        continue;
-                    }
-                    const char *name = sim::g_sim.acc_fetch_name(object);
-                    const int direction = name != nullptr ? TakePortDirection(name) : 0;
-                    TraverseVarsOnUnexpandVars(object, direction);
-                }
-            }
+            DumpScopeObjects(scope, nullptr);
         }
     }
     if (state.options.verbose != 0) {
@@ -461,10 +453,32 @@ void TraverseVarsOnScope(handle scope, int depth, int level, bool create) {
             }
         }
     }
-    if (create) {
+    if (create && written) {
         g_txw.EndScope(state.current_writer);
     }
     state.needs_flush = true;
+}
+
+void DumpScopeObjects(handle scope, const char *signal_pattern) {
+    if (IsModuleKind(scope)) {
+        BuildPortList(scope);
+    }
+    static constexpr int kKinds[] = {accNet, accReg, accIntegerVar, accTimeVar, accNamedEvent, accRealVar, accParameter};
+    for (int kind : kKinds) {
+        int types[2] = {kind, 0};
+        for (handle object = sim::g_sim.acc_next(types, scope, nullptr); object != nullptr;
+             object = sim::g_sim.acc_next(types, scope, object)) {
+            if (sim::g_sim.acc_fetch_type(object) == accPortBit) {
+                continue;
+            }
+            const char *name = sim::g_sim.acc_fetch_name(object);
+            if (signal_pattern != nullptr && (name == nullptr || !WildcardMatch(signal_pattern, name))) {
+                continue;
+            }
+            const int direction = name != nullptr ? TakePortDirection(name) : 0;
+            TraverseVarsOnUnexpandVars(object, direction);
+        }
+    }
 }
 
 int CreateScopeFromRoot(handle scope) {
@@ -472,7 +486,7 @@ int CreateScopeFromRoot(handle scope) {
         return 0;
     }
     const int depth = CreateScopeFromRoot(sim::g_sim.acc_handle_parent(scope));
-    if (CreateScope(scope)) {
+    if (CreateMappedScope(scope, depth + 1) != ScopeWrite::kNoName) {
         return depth + 1;
     }
     TAVRI_TRACE("DACC_fetch_name return NULL(CreateScopeFromRoot fetch scope name)\n");
@@ -515,10 +529,7 @@ void SameNetPass() {
         return;
     }
     state.same_net_pass = true;
-    ++state.tree_depth;
-    if (!g_txw.BeginTree(state.current_writer)) {
-        PrintError("Failed to create tree in TRAX file.\n");
-        --state.tree_depth;
+    if (!BeginDumpTree("Failed to create tree in TRAX file.\n")) {
         state.same_net_pass = false;
         return;
     }
@@ -529,8 +540,7 @@ void SameNetPass() {
             TraverseVarsOnScope(top, 1, 0, true);
         }
     }
-    g_txw.EndTree(state.current_writer);
-    --state.tree_depth;
+    EndDumpTree();
     state.same_net_pass = false;
 }
 

@@ -38,11 +38,17 @@ bool CreateScope(handle scope);
 // `create` also the scopes themselves.
 void TraverseVarsOnScope(handle scope, int depth, int level, bool create);
 
+// The variables of a scope's objects (nets, regs, variables, events,
+// parameters), with their port directions; with a signal pattern only those
+// whose leaf name matches it.
+void DumpScopeObjects(handle scope, const char *signal_pattern);
+
 // The variables of one simulator object with its port direction (0..3).
 void TraverseVarsOnUnexpandVars(handle object, int direction);
 
-// Creates every scope from the top of the design down to `scope`; returns
-// the depth reached (the number of scopes to end).
+// Creates every scope from the top of the design down to `scope`, as the
+// hierarchy substitution decides; returns the depth reached, whose scopes
+// EndScopesFromRoot ends.
 int CreateScopeFromRoot(handle scope);
 
 // Applies the value dump of `mode` to every hooked variable of the current

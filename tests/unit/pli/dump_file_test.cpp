@@ -22,15 +22,6 @@ class DumpFile : public FrontEndTest {
         x_ = sim_.AddNet(u_, "x");
     }
 
-    // The error lines of the last check (tf_error output), in order.
-    std::vector<std::string> Errors() const {
-        std::vector<std::string> errors;
-        for (const ModelSim::Message &message : sim_.Transcript()) {
-            if (message.channel == ModelSim::Channel::kError) errors.push_back(message.text);
-        }
-        return errors;
-    }
-
     static std::string Contents(const std::filesystem::path &path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -62,32 +62,12 @@ class DumpvarsTraversal : public FrontEndTest {
     static std::vector<std::string> Leaf(const std::string &sub) { return {sub + ".b.x", sub + ".b.y"}; }
     static std::vector<std::string> Top() { return {"top.clk", "top.n", "top.data[7:0]", "top.count"}; }
 
-    static std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
-        std::vector<std::string> all;
-        for (const auto &part : parts) all.insert(all.end(), part.begin(), part.end());
-        return all;
-    }
-    static std::vector<std::string> Sorted(std::vector<std::string> names) {
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    // Runs the step at time 0 to its end and closes the file.
-    Reading *Finish(const std::string &name) {
-        sim_.EndStep();
-        sim_.Finish();
-        reading_ = std::make_unique<Reading>(Path(name));
-        EXPECT_EQ(reading_->status, TRAXR_OK) << reading_->message;
-        return reading_.get();
-    }
-
     Scope *top_ = nullptr;
     Signal *clk_ = nullptr;
     Signal *n_ = nullptr;
     Signal *data_ = nullptr;
     Signal *count_ = nullptr;
     std::vector<Scope *> subs_;
-    std::unique_ptr<Reading> reading_;
 };
 
 TEST_F(DumpvarsTraversal, NoArgumentDumpsEveryTopModuleToAllLevels) {
@@ -101,7 +81,7 @@ TEST_F(DumpvarsTraversal, NoArgumentDumpsEveryTopModuleToAllLevels) {
     EXPECT_TRUE(Printed("*Tavri* Start dumping the top scope(top), layer(0).\n")) << sim_.TranscriptText();
     EXPECT_TRUE(Printed("*Tavri* Start dumping the top scope(other), layer(0).\n"));
 
-    Reading &file = *Finish("all.trax");
+    Reading &file = *FinishAndRead("all.trax");
     EXPECT_EQ(Sorted(AllNames(file)),
               Sorted(Join({Top(), Sub("top.u1"), Leaf("top.u1"), Sub("top.u2"), Leaf("top.u2"), {"other.r"}})));
     EXPECT_EQ(Sorted(AllScopes(file)), Sorted({"top", "top.u1", "top.u1.b", "top.u2", "top.u2.b", "other"}));
@@ -117,7 +97,7 @@ TEST_F(DumpvarsTraversal, LevelLimitsTheDepthBelowTheScope) {
     BuildDesign();
     DumpTo(top_, "level2.trax");
     Run(top_, "$traxDumpvars(2, top)");
-    Reading &file = *Finish("level2.trax");
+    Reading &file = *FinishAndRead("level2.trax");
     EXPECT_EQ(Sorted(AllNames(file)), Sorted(Join({Top(), Sub("top.u1"), Sub("top.u2")})))
         << "level 2: top and its direct sub-scopes, not top.u1.b";
     EXPECT_EQ(Sorted(AllScopes(file)), Sorted({"top", "top.u1", "top.u2"}));
@@ -127,7 +107,7 @@ TEST_F(DumpvarsTraversal, LevelGivenWithTheLevelOption) {
     BuildDesign();
     DumpTo(top_, "levelopt.trax");
     Run(top_, "$traxDumpvars(\"level=\", 1, top.u1)");
-    Reading &file = *Finish("levelopt.trax");
+    Reading &file = *FinishAndRead("levelopt.trax");
     EXPECT_EQ(Sorted(AllNames(file)), Sorted(Sub("top.u1")));
 }
 
@@ -135,7 +115,7 @@ TEST_F(DumpvarsTraversal, NestedScopeArgumentsShareOneTree) {
     BuildDesign();
     DumpTo(top_, "nested.trax");
     Run(top_, "$traxDumpvars(0, top.u1, top.u1.b)");
-    Reading &file = *Finish("nested.trax");
+    Reading &file = *FinishAndRead("nested.trax");
     const std::vector<std::string> names = AllNames(file);
     EXPECT_EQ(Sorted(names), Sorted(Join({Sub("top.u1"), Leaf("top.u1")})));
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size()) << "no variable twice";
@@ -146,7 +126,7 @@ TEST_F(DumpvarsTraversal, InnerScopeFirstThenItsParent) {
     BuildDesign();
     DumpTo(top_, "inner.trax");
     Run(top_, "$traxDumpvars(0, top.u1.b, top.u1)");
-    Reading &file = *Finish("inner.trax");
+    Reading &file = *FinishAndRead("inner.trax");
     const std::vector<std::string> names = AllNames(file);
     EXPECT_EQ(Sorted(names), Sorted(Join({Sub("top.u1"), Leaf("top.u1")})));
     EXPECT_EQ(Sorted(AllScopes(file)), Sorted({"top", "top.u1", "top.u1.b"}));
@@ -157,7 +137,7 @@ TEST_F(DumpvarsTraversal, ScopesNamedByStringsAreFound) {
     DumpTo(top_, "strings.trax");
     Run(top_, "$traxDumpvars(1, \"top.u2\", \"top.nothing\")");
     EXPECT_TRUE(Printed("*Tavri* Warning: Cannot find the instance(top.nothing).\n")) << sim_.TranscriptText();
-    Reading &file = *Finish("strings.trax");
+    Reading &file = *FinishAndRead("strings.trax");
     EXPECT_EQ(Sorted(AllNames(file)), Sorted(Sub("top.u2")));
 }
 
@@ -165,7 +145,7 @@ TEST_F(DumpvarsTraversal, SignalArgumentCreatesItsScopesWithoutTheirOtherVariabl
     BuildDesign();
     DumpTo(top_, "signal.trax");
     Run(top_, "$traxDumpvars(0, top.u1.q, top.u2.b.x)");
-    Reading &file = *Finish("signal.trax");
+    Reading &file = *FinishAndRead("signal.trax");
     EXPECT_EQ(Sorted(AllNames(file)), Sorted({"top.u1.q", "top.u2.b.x"}));
     EXPECT_EQ(Sorted(AllScopes(file)), Sorted({"top", "top.u1", "top.u2", "top.u2.b"}));
     const std::optional<traxrVar> q = VarOf(file, "top.u1.q");
@@ -178,7 +158,7 @@ TEST_F(DumpvarsTraversal, SignalBesideASubScopeStaysInItsScope) {
     BuildDesign();
     DumpTo(top_, "beside.trax");
     Run(top_, "$traxDumpvars(1, top.clk, top.u1)");
-    Reading &file = *Finish("beside.trax");
+    Reading &file = *FinishAndRead("beside.trax");
     EXPECT_EQ(Sorted(AllNames(file)), Sorted(Join({{"top.clk"}, Sub("top.u1")})));
 }
 
@@ -186,7 +166,7 @@ TEST_F(DumpvarsTraversal, SignalInsideADumpedScopeIsNotAddedAgain) {
     BuildDesign();
     DumpTo(top_, "covered.trax");
     Run(top_, "$traxDumpvars(1, top.u1, top.u1.w)");
-    Reading &file = *Finish("covered.trax");
+    Reading &file = *FinishAndRead("covered.trax");
     const std::vector<std::string> names = AllNames(file);
     EXPECT_EQ(Sorted(names), Sorted(Sub("top.u1")));
     EXPECT_EQ(std::count(names.begin(), names.end(), "top.u1.w"), 1);
@@ -201,7 +181,7 @@ TEST_F(DumpvarsTraversal, IoOnlyKeepsPortsAndLeavesTheScopesOpenForALaterDump) {
     // The same scopes again without the filter: the variables left out come now.
     sim_.AdvanceTo(10);
     Run(top_, "$traxDumpvars(0, top)");
-    Reading &file = *Finish("io.trax");
+    Reading &file = *FinishAndRead("io.trax");
 
     const std::vector<std::string> ports = {"top.u1.a", "top.u1.q", "top.u1.io[3:0]", "top.u2.a",
                                             "top.u2.q", "top.u2.io[3:0]", "top.count"};
@@ -230,7 +210,7 @@ TEST_F(DumpvarsTraversal, RegOnlyKeepsEveryRegAndNoNet) {
     BuildDesign();
     DumpTo(top_, "regs.trax");
     Run(top_, "$traxDumpvars(2, \"+Reg_Only\", top)");
-    Reading &file = *Finish("regs.trax");
+    Reading &file = *FinishAndRead("regs.trax");
     EXPECT_EQ(Sorted(AllNames(file)), Sorted({"top.clk", "top.data[7:0]", "top.count", "top.u1.q",
                                               "top.u1.state[1:0]", "top.u2.q", "top.u2.state[1:0]"}));
 }
@@ -250,7 +230,7 @@ TEST_F(DumpvarsTraversal, DumpingTheSameScopeTwiceDumpsNoValueAgain) {
     sim_.AdvanceTo(10);
     Run(top_, "$traxDumpvars(0, top.u1)");
     EXPECT_EQ(CountPrinted("*Tavri* End of dumping.\n"), 3);
-    Reading &file = *Finish("twice.trax");
+    Reading &file = *FinishAndRead("twice.trax");
     const std::vector<std::string> names = AllNames(file);
     EXPECT_EQ(Sorted(names), Sorted(Join({Sub("top.u1"), {"top.u1.go", "top.u1.ratio"}, Leaf("top.u1")})))
         << "the variables once";
@@ -335,7 +315,7 @@ TEST_F(DumpvarsTraversal, ParametersStayOutByDefault) {
     sim_.AddRealParam(top_, "RATIO", 0.75);
     DumpTo(top_, "p.trax");
     Run(top_, "$traxDumpvars(1, top)");
-    Reading &file = *Finish("p.trax");
+    Reading &file = *FinishAndRead("p.trax");
     EXPECT_EQ(AllNames(file), (std::vector<std::string>{"top.r"}));
 }
 
@@ -347,7 +327,7 @@ TEST_F(DumpvarsTraversal, ParametersWithTheParameterPlusArgument) {
     sim_.AddRealParam(top_, "RATIO", 0.75);
     DumpTo(top_, "p.trax");
     Run(top_, "$traxDumpvars(1, top)");
-    Reading &file = *Finish("p.trax");
+    Reading &file = *FinishAndRead("p.trax");
     EXPECT_EQ(AllNames(file), (std::vector<std::string>{"top.r", "top.WIDTH", "top.RATIO"}));
     EXPECT_EQ(ChangesOf(file, "top.WIDTH"), (std::vector<Seen>{At(0, std::string(29, '0') + "101")}));
     EXPECT_EQ(ChangesOf(file, "top.RATIO"), (std::vector<Seen>{RealAt(0, 0.75)}))
@@ -367,7 +347,7 @@ TEST_F(DumpvarsTraversal, PortDirectionsReachTheFile) {
     BuildDesign();
     DumpTo(top_, "dirs.trax");
     Run(top_, "$traxDumpvars(1, top.u2)");
-    Reading &file = *Finish("dirs.trax");
+    Reading &file = *FinishAndRead("dirs.trax");
     const std::vector<std::pair<std::string, uint8_t>> expected = {{"top.u2.a", kInput},
                                                                    {"top.u2.q", kOutput},
                                                                    {"top.u2.io[3:0]", kInout},
@@ -419,7 +399,7 @@ class UnexpandedVectors : public DumpvarsTraversal {
         DumpTo(top_, "u.trax");
         Run(top_, "$traxDumpvars(1, top)");
         sim_.SetValue(v, "10z1");
-        Reading &file = *Finish("u.trax");
+        Reading &file = *FinishAndRead("u.trax");
         return AllNames(file);
     }
 };
@@ -448,7 +428,7 @@ TEST_F(UnexpandedVectors, PlusArgumentAsWell) {
     v->expanded = true;
     DumpTo(top_, "plus.trax");
     Run(top_, "$traxDumpvars(1, top)");
-    Reading &file = *Finish("plus.trax");
+    Reading &file = *FinishAndRead("plus.trax");
     EXPECT_EQ(AllNames(file), (std::vector<std::string>{"top.v[0:2]"}));
 }
 
@@ -462,7 +442,7 @@ TEST_F(DumpvarsTraversal, CollapsedNetIsRecordedThroughItsSimulatedNet) {
     sim_.AdvanceTo(10);
     sim_.SetValue(n_, "1");
     sim_.EndStep();
-    Reading &file = *Finish("collapsed.trax");
+    Reading &file = *FinishAndRead("collapsed.trax");
     const uint32_t id = IdcodeOf(file, "top.n");
     ASSERT_NE(id, 0u);
     EXPECT_EQ(IdcodeOf(file, "top.u1.a"), id) << "one variable under both names";
@@ -485,7 +465,7 @@ class SameNetPass : public DumpvarsTraversal {
         DumpTo(top_, "same.trax");
         Run(top_, "$traxDumpvars(1, top.u1)");
         sim_.SetValue(n_, "1");
-        return *Finish("same.trax");
+        return *FinishAndRead("same.trax");
     }
 };
 
@@ -573,7 +553,7 @@ TEST_F(DumpvarsArguments, LevelMayFollowTheScopes) {
     BuildDesign();
     DumpTo(top_, "after.trax");
     Run(top_, "$traxDumpvars(top.u1, 1)");
-    Reading &file = *Finish("after.trax");
+    Reading &file = *FinishAndRead("after.trax");
     EXPECT_EQ(Sorted(AllNames(file)), Sorted(Sub("top.u1")));
 }
 
@@ -582,7 +562,7 @@ TEST_F(DumpvarsArguments, ArgumentWithoutAHandleDumpsNothingElse) {
     DumpTo(top_, "nohandle.trax");
     Run(top_, "$traxDumpvars(1, data[3:0])");
     EXPECT_TRUE(Printed("*Tavri* Warning: Cannot get the handle of the #2 arg.\n")) << sim_.TranscriptText();
-    Reading &file = *Finish("nohandle.trax");
+    Reading &file = *FinishAndRead("nohandle.trax");
     EXPECT_EQ(AllNames(file), std::vector<std::string>{}) << "not the whole design";
 }
 
@@ -590,7 +570,7 @@ TEST_F(DumpvarsArguments, HandlesFoundBesideOneWithoutAreDumped) {
     BuildDesign();
     DumpTo(top_, "some.trax");
     Run(top_, "$traxDumpvars(1, data[3:0], top.u2)");
-    Reading &file = *Finish("some.trax");
+    Reading &file = *FinishAndRead("some.trax");
     EXPECT_EQ(Sorted(AllNames(file)), Sorted(Sub("top.u2")));
 }
 
@@ -609,7 +589,7 @@ TEST_F(DumpvarsArguments, ProtectedCellAndUnnamedObjectsAreLeftOut) {
     Run(top_, "$traxDumpvars(0, top)");
     EXPECT_TRUE(Printed("WARNING:   scope : top\n")) << sim_.TranscriptText();
     EXPECT_TRUE(Printed("WARNING:   full name not found\n"));
-    Reading &file = *Finish("left.trax");
+    Reading &file = *FinishAndRead("left.trax");
     EXPECT_EQ(Sorted(AllNames(file)),
               Sorted(Join({Top(), Sub("top.u1"), Leaf("top.u1"), Sub("top.u2"), Leaf("top.u2")})));
     EXPECT_EQ(Sorted(AllScopes(file)), Sorted({"top", "top.u1", "top.u1.b", "top.u2", "top.u2.b"}));
@@ -622,7 +602,7 @@ TEST_F(DumpvarsArguments, UnnamedScopeIsLeftOutWithWhatIsBelowIt) {
     DumpTo(top_, "unnamed.trax");
     Run(top_, "$traxDumpvars(0, top)");
     EXPECT_TRUE(Printed("WARNING:   full scope name not found\n")) << sim_.TranscriptText();
-    Reading &file = *Finish("unnamed.trax");
+    Reading &file = *FinishAndRead("unnamed.trax");
     EXPECT_EQ(Sorted(AllNames(file)), Sorted(Join({Top(), Sub("top.u1"), Leaf("top.u1")})));
     EXPECT_EQ(Sorted(AllScopes(file)), Sorted({"top", "top.u1", "top.u1.b"}));
 }
@@ -637,7 +617,7 @@ TEST_F(DumpvarsArguments, NamesAreLookedUpFromTheCallingScope) {
     BuildDesign();
     DumpTo(top_, "relative.trax");
     Run(subs_[1], "$traxDumpvars(1, \"b\")");
-    Reading &file = *Finish("relative.trax");
+    Reading &file = *FinishAndRead("relative.trax");
     EXPECT_EQ(Sorted(AllNames(file)), Sorted(Leaf("top.u2")));
 }
 

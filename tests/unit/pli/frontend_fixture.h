@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -101,6 +104,7 @@ class FrontEndTest : public ::testing::Test {
         pli::CloseAllDumpFile();
         pli::ReleaseAllHooks();
         pli::ResetDumperState();
+        pli::g_trace = pli::TraceState{};  // no trace line after the simulator is gone
         tavri::writer::FreeParkedObject();
         std::filesystem::remove_all(dir_);
     }
@@ -214,6 +218,35 @@ class FrontEndTest : public ::testing::Test {
     // The transcript holds `text` (a whole line or a part of one).
     bool Printed(const std::string &text) const { return sim_.TranscriptText().find(text) != std::string::npos; }
 
+    // The tf_error lines of the transcript, in order.
+    std::vector<std::string> Errors() const {
+        std::vector<std::string> errors;
+        for (const ModelSim::Message &message : sim_.Transcript()) {
+            if (message.channel == ModelSim::Channel::kError) errors.push_back(message.text);
+        }
+        return errors;
+    }
+
+    // Ends the current step, finishes the run (closing the files) and reads
+    // the file `name` of the scratch directory back.
+    Reading *FinishAndRead(const std::string &name) {
+        sim_.EndStep();
+        sim_.Finish();
+        reading_ = std::make_unique<Reading>(Path(name));
+        EXPECT_EQ(reading_->status, TRAXR_OK) << reading_->message;
+        return reading_.get();
+    }
+
+    static std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
+        std::vector<std::string> all;
+        for (const auto &part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    }
+    static std::vector<std::string> Sorted(std::vector<std::string> names) {
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
     // How many times `text` occurs in the transcript.
     int CountPrinted(const std::string &text) const {
         const std::string all = sim_.TranscriptText();
@@ -226,6 +259,7 @@ class FrontEndTest : public ::testing::Test {
 
     ModelSim sim_;
     std::filesystem::path dir_;
+    std::unique_ptr<Reading> reading_;
 };
 
 }  // namespace tavri::test
