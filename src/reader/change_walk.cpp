@@ -10,7 +10,7 @@ Status ChangeWalk::Start(const WalkOptions &options) {
     latest_.clear();
     heap_ = {};
     lanes_used_ = 0;
-    next_session_ = 0;
+    next_session_ = db_->first_session();
     handed_out_ = UINT32_MAX;
     last_time_ = 0;
     last_idcode_ = 0;
@@ -33,8 +33,9 @@ Status ChangeWalk::Start(const WalkOptions &options) {
 Status ChangeWalk::FindFirstEntries() {
     const ChainTable &table = db_->chain_table();
     std::priority_queue<std::pair<uint64_t, uint32_t>> pending;
+    const Ring &ring = db_->ring();
     for (uint32_t idcode = 0; idcode < table.last.size(); ++idcode) {
-        if (table.last[idcode] != 0) {
+        if (table.last[idcode] != 0 && !ring.Dropped(table.last[idcode])) {
             pending.emplace(table.last[idcode], idcode);
         }
     }
@@ -57,7 +58,7 @@ Status ChangeWalk::FindFirstEntries() {
                         "the vc chain of idcode %u links from session %u to session %u", idcode,
                         seen->second, entry.session);
         }
-        if (entry.back_link != 0) {
+        if (!entry.StartsChain(ring.cut())) {
             session_of[idcode] = entry.session;
             pending.emplace(entry.previous(), idcode);
         } else {
@@ -95,7 +96,8 @@ Status ChangeWalk::EnterSession(uint32_t s) {
         TAVRI_RETURN_IF_ERROR(ReadChainEntry(&cursor, position, &entry));
         ++entries_seen_;
         uint32_t idcode;
-        if (entry.back_link == 0) {
+        const bool first = entry.StartsChain(db_->ring().cut());
+        if (first) {
             const auto found = first_.find(position);
             if (found == first_.end()) {
                 return Fail(TRAXR_ERR_CORRUPT,
@@ -121,7 +123,8 @@ Status ChangeWalk::EnterSession(uint32_t s) {
             TAVRI_RETURN_IF_ERROR(options_.on_entry(s, idcode, entry));
         }
 
-        if (decode && Selected(idcode)) {
+        // Only the first retained entry's redundant value is news.
+        if (decode && Selected(idcode) && (!entry.redundant || first)) {
             if (lanes_used_ == lanes_.size()) {
                 lanes_.push_back(std::make_unique<Lane>(&db_->vc_stream(), db_->field_order()));
             }
