@@ -7,6 +7,7 @@ namespace tavri::reader {
 Status ChangeWalk::Start(const WalkOptions &options) {
     options_ = options;
     first_.clear();
+    hidden_first_.clear();
     latest_.clear();
     heap_ = {};
     lanes_used_ = 0;
@@ -39,7 +40,11 @@ Status ChangeWalk::FindFirstEntries() {
             pending.emplace(table.last[idcode], idcode);
         }
     }
-    std::unordered_map<uint32_t, uint32_t> session_of;  // idcode -> session of its last entry read
+    struct NextEntry {
+        uint32_t session;     // of the idcode's last entry read
+        uint64_t first_time;  // of that entry
+    };
+    std::unordered_map<uint32_t, NextEntry> later;  // by idcode
     Cursor cursor(&db_->chain_stream(), db_->field_order());
     uint64_t previous = UINT64_MAX;
     while (!pending.empty()) {
@@ -52,17 +57,19 @@ Status ChangeWalk::FindFirstEntries() {
         previous = position;
         ChainEntry entry;
         TAVRI_RETURN_IF_ERROR(ReadChainEntry(&cursor, position, &entry));
-        const auto seen = session_of.find(idcode);
-        if (seen != session_of.end() && entry.session >= seen->second) {
+        const auto seen = later.find(idcode);
+        if (seen != later.end() && entry.session >= seen->second.session) {
             return Fail(TRAXR_ERR_CORRUPT,
                         "the vc chain of idcode %u links from session %u to session %u", idcode,
-                        seen->second, entry.session);
+                        seen->second.session, entry.session);
         }
         if (!entry.StartsChain(ring.cut())) {
-            session_of[idcode] = entry.session;
+            later[idcode] = NextEntry{entry.session, entry.first_time};
             pending.emplace(entry.previous(), idcode);
         } else {
-            session_of.erase(idcode);
+            const uint64_t next = seen != later.end() ? seen->second.first_time : kNoNextEntry;
+            if (!ShowEntry(entry, ring.cut(), next)) hidden_first_.insert(position);
+            later.erase(idcode);
             first_.emplace(position, idcode);
         }
     }
@@ -96,7 +103,11 @@ Status ChangeWalk::EnterSession(uint32_t s) {
         TAVRI_RETURN_IF_ERROR(ReadChainEntry(&cursor, position, &entry));
         ++entries_seen_;
         uint32_t idcode;
+        // Every entry but a chain's first links back to a shown one, so
+        // only a redundant first entry can be shown; hidden_first_ names
+        // those that are not.
         const bool first = entry.StartsChain(db_->ring().cut());
+        const bool shown = !entry.redundant || (first && hidden_first_.count(position) == 0);
         if (first) {
             const auto found = first_.find(position);
             if (found == first_.end()) {
@@ -123,8 +134,7 @@ Status ChangeWalk::EnterSession(uint32_t s) {
             TAVRI_RETURN_IF_ERROR(options_.on_entry(s, idcode, entry));
         }
 
-        // Only the first retained entry's redundant value is news.
-        if (decode && Selected(idcode) && (!entry.redundant || first)) {
+        if (decode && Selected(idcode) && shown) {
             if (lanes_used_ == lanes_.size()) {
                 lanes_.push_back(std::make_unique<Lane>(&db_->vc_stream(), db_->field_order()));
             }

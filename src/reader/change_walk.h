@@ -11,7 +11,8 @@
 // an entry no chain reaches, and the file is corrupt. In a ring file the
 // walk starts at the first retained session, and an entry linking back into
 // a dropped one starts its variable's chain (see ring.h); a redundant entry
-// is decoded only when it starts the chain.
+// is decoded only when it starts the chain and the entry after it does not
+// change the variable at the same time (ShowEntry).
 //
 // Memory: per idcode the position of its latest chain entry, and per
 // variable of the current session a decoder and the block it stands in
@@ -24,6 +25,7 @@
 #include <memory>
 #include <queue>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "reader/database.h"
@@ -91,6 +93,7 @@ class ChangeWalk {
     Database *db_;
     WalkOptions options_;
     std::unordered_map<uint64_t, uint32_t> first_;   // first entry position -> idcode
+    std::unordered_set<uint64_t> hidden_first_;      // redundant first entries not shown
     std::unordered_map<uint64_t, uint32_t> latest_;  // latest entry seen -> idcode
     std::vector<std::unique_ptr<Lane>> lanes_;
     uint32_t lanes_used_ = 0;

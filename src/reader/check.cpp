@@ -568,6 +568,8 @@ void Checker::Changes() {
                     "%u; a redundant entry repeats one value",
                     idcode, e.change_count, s);
         }
+        // (A redundant first entry is left out only when the next entry
+        // changes the variable at the same time: nothing to compare.)
         if (e.redundant && !e.StartsChain(cut) && has_value[idcode]) {
             repeated.clear();
             TAVRI_RETURN_IF_ERROR(

@@ -415,8 +415,8 @@ Status Database::ReadChanges(uint32_t idcode, std::vector<Change> *out) {
     const ArrayContext context = ContextFor(idcode);
     Cursor cursor(vc_.get(), order_);
     for (size_t i = 0; i < entries.size(); ++i) {
-        // Only the first retained entry's redundant value is news.
-        if (entries[i].redundant && i > 0) continue;
+        const uint64_t next = i + 1 < entries.size() ? entries[i + 1].first_time : kNoNextEntry;
+        if (!ShowEntry(entries[i], ring_.cut(), next)) continue;
         TAVRI_RETURN_IF_ERROR(ReadElementArray(&cursor, entries[i], context, out));
     }
     return Status();
@@ -435,6 +435,7 @@ Status Database::ReadAllChanges(std::vector<std::vector<Change>> *out) {
         }
     }
     std::vector<uint32_t> last_session(chain_table_.last.size(), UINT32_MAX);
+    std::vector<uint64_t> next_first(chain_table_.last.size(), kNoNextEntry);
     std::vector<std::pair<ChainEntry, uint32_t>> batch;
     Cursor chain_cursor(chain_.get(), order_);
     Cursor vc_cursor(vc_.get(), order_);
@@ -485,12 +486,11 @@ Status Database::ReadAllChanges(std::vector<std::vector<Change>> *out) {
                         last_session[idcode], entry.session);
         }
         last_session[idcode] = entry.session;
-        const bool first = entry.StartsChain(ring_.cut());
-        // Only the first retained entry's redundant value is news.
-        if (!entry.redundant || first) {
+        if (ShowEntry(entry, ring_.cut(), next_first[idcode])) {
             batch.emplace_back(entry, idcode);
         }
-        if (!first) {
+        next_first[idcode] = entry.first_time;
+        if (!entry.StartsChain(ring_.cut())) {
             pending.emplace(entry.previous(), idcode);
         }
     }

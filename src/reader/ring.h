@@ -21,8 +21,9 @@
 //   block of its redundant value changes (4 + 4), 0xFFFFFFFF twice for none.
 // A redundant change that is a variable's first retained entry gives its
 // value at the start of the retained stretch (`minimum xtag`) and is shown,
-// marked redundant; every other one repeats a value already shown and is
-// left out.
+// marked redundant, unless the variable's next entry changes it at that very
+// time (then that change is its value there); every other redundant change
+// repeats a value already shown and is left out.
 #ifndef TAVRI_READER_RING_H
 #define TAVRI_READER_RING_H
 
@@ -31,6 +32,7 @@
 
 #include "reader/block_cache.h"
 #include "reader/byte_order.h"
+#include "reader/chain.h"
 #include "reader/sessions.h"
 #include "reader/status.h"
 
@@ -55,6 +57,15 @@ Status ParseRedundantListHead(const uint8_t *head, const FieldOrder &order, uint
 // The `count` ranges that follow the head.
 void ParseRedundantRanges(const uint8_t *data, uint32_t count, const FieldOrder &order,
                           std::vector<RedundantRange> *out);
+
+// No entry follows in the variable's chain.
+constexpr uint64_t kNoNextEntry = UINT64_MAX;
+
+// Whether the changes of a chain entry are shown, given the first time of
+// the variable's next entry (kNoNextEntry for none).
+inline bool ShowEntry(const ChainEntry &entry, uint64_t cut, uint64_t next_first_time) {
+    return !entry.redundant || (entry.StartsChain(cut) && next_first_time != entry.last_time);
+}
 
 class Ring {
   public:
