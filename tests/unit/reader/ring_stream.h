@@ -63,15 +63,17 @@ class RingStream {
         for (uint32_t i = 0; i < steps; ++i, ++step_) {
             const uint64_t t = Time();
             a.emplace_back(t, static_cast<uint8_t>(step_ % 2));
-            current_[1] = step_ % 2 ? "1" : "0";
-            std::string bits;
+            current_[1] = std::string(1, static_cast<char>('0' + step_ % 2));
+            std::string bits(8, '0');
             const unsigned v = (step_ * 37 + 5) % 256;
-            for (int bit = 7; bit >= 0; --bit) bits += (v >> bit) & 1 ? '1' : '0';
+            for (unsigned bit = 0; bit < 8; ++bit) {
+                if ((v >> bit) & 1) bits[7 - bit] = '1';
+            }
             b.emplace_back(t, bits);
             current_[2] = bits;
             if (step_ < 3) {
                 c.emplace_back(t, static_cast<uint8_t>(step_ == 2 ? 2 : step_));
-                current_[3] = "01x"[step_];
+                current_[3] = std::string(1, "01x"[step_]);
             }
         }
         std::vector<ArrayDef> arrays = {Scalar(1, a), Bus(2, b)};
