@@ -38,7 +38,8 @@
  * session the writer repeats the value of each variable that has one
  * ("redundant" value changes). A variable's first retained change may be such
  * a repeat: it is its value at the file's first time, and is handed out
- * with `redundant` set; every later repeat is not a change and is left out.
+ * with `redundant` set, unless the variable changes at that very time
+ * anyway; every later repeat is not a change and is left out.
  * A live ring file is read through ".rlist" too; when the writer drops a
  * session whose blocks this handle has not read yet, reading them fails with
  * TRAXR_ERR_IO and a message saying to open the file again.
