@@ -89,14 +89,26 @@ std::string Joined(const std::vector<std::string> &lines) {
     return text;
 }
 
+// Writes the stream's ring (finished or live) and its unlimited file;
+// returns their paths.
+std::pair<std::string, std::string> WriteBoth(const RingStream &stream, const std::string &name,
+                                              bool live = false) {
+    const std::string ring = PathFor(name + ".trax"), plain = PathFor(name + "_plain.trax");
+    if (live) {
+        stream.ring.WriteLive(ring);
+    } else {
+        stream.ring.WriteFinished(ring);
+    }
+    stream.plain.WriteFinished(plain);
+    return {ring, plain};
+}
+
 TEST(readerRing, UnwrappedRingShowsEveryChangeOnceAndLeavesRepeatsOut) {
     RingStream stream(0);
     stream.Run(4, 2, 3);
     ASSERT_FALSE(stream.ring.wrapped());
     ASSERT_EQ(stream.ring.first_valid_block(), 0u);
-    const std::string ring = PathFor("ring_whole.trax"), plain = PathFor("ring_whole_plain.trax");
-    stream.ring.WriteFinished(ring);
-    stream.plain.WriteFinished(plain);
+    const auto [ring, plain] = WriteBoth(stream, "ring_whole");
     Opened r(ring), p(plain);
     ASSERT_EQ(r.status, TRAXR_OK) << r.message;
     ASSERT_EQ(p.status, TRAXR_OK) << p.message;
@@ -130,10 +142,7 @@ TEST(readerRing, WrappedRingShowsTheNewestStretchFromItsFirstTime) {
         stream.ring.AddSession(last);
         stream.plain.AddSession(last);
         ASSERT_TRUE(stream.ring.wrapped());
-        const std::string ring = PathFor("ring_wrapped.trax");
-        const std::string plain = PathFor("ring_wrapped_plain.trax");
-        stream.ring.WriteFinished(ring);
-        stream.plain.WriteFinished(plain);
+        const auto [ring, plain] = WriteBoth(stream, "ring_wrapped");
         Opened r(ring), p(plain);
         ASSERT_EQ(r.status, TRAXR_OK) << r.message;
         ASSERT_EQ(p.status, TRAXR_OK) << p.message;
@@ -170,9 +179,7 @@ TEST(readerRing, LiveRingIsReadThroughItsRedundantList) {
     RingStream stream(kSmallRing);
     stream.Run(10, 2, 3);
     ASSERT_GT(stream.ring.first_valid_block(), 0u);
-    const std::string ring = PathFor("ring_live.trax"), plain = PathFor("ring_live_plain.trax");
-    stream.ring.WriteLive(ring);
-    stream.plain.WriteFinished(plain);
+    const auto [ring, plain] = WriteBoth(stream, "ring_live", true);
     {
         Opened r(ring), p(plain);
         ASSERT_EQ(r.status, TRAXR_OK) << r.message;
@@ -284,25 +291,6 @@ TEST(readerRing, DamagedRingsAreReportedWhereTheyAreDamaged) {
                  .Finished();
          },
          "ends past the wrap limit"},
-        {"a redundant range past the vc chain",
-         [&] {
-             const TraxBuilder b = wrapped();
-             std::vector<uint8_t> bytes = b.Finished();
-             const uint32_t count = ChainBlocks(bytes);
-             PutU32(&bytes, b.redundant_list_offset + 5 + 8, count);
-             PutU32(&bytes, b.redundant_list_offset + 5 + 12, count + 1);
-             return bytes;
-         },
-         "lie outside the retained vc chain"},
-        {"a redundant range in the dropped sessions",
-         [&] {
-             const TraxBuilder b = wrapped();
-             std::vector<uint8_t> bytes = b.Finished();
-             PutU32(&bytes, b.redundant_list_offset + 5 + 8, 1);
-             PutU32(&bytes, b.redundant_list_offset + 5 + 12, 1);
-             return bytes;
-         },
-         "lie outside the retained vc chain"},
         {"a redundant value that is not the current one",
          [&] {
              RingStream stream(0);
@@ -314,42 +302,51 @@ TEST(readerRing, DamagedRingsAreReportedWhereTheyAreDamaged) {
              return stream.ring.Finished();
          },
          "is not the value it had before"},
-        {"the first valid vc chain block past the count",
-         [&] {
-             std::vector<uint8_t> bytes = wrapped().Finished();
-             PutU32(&bytes, 424, ChainBlocks(bytes) + 1);
-             return bytes;
-         },
-         "open: the first valid vc chain block"},
-        {"a minimum xtag before the retained sessions",
-         [&] {
-             std::vector<uint8_t> bytes = wrapped().Finished();
-             PutU32(&bytes, 316, 5);
-             return bytes;
-         },
-         "lies before the oldest retained session"},
-        {"no redundant list in a finished ring",
-         [&] {
-             const TraxBuilder b = wrapped();
-             std::vector<uint8_t> bytes = b.Finished();
-             PutU32(&bytes, 232, 0);
-             return bytes;
-         },
-         "open: the file was written under a dump limit of 10 MB"},
-        {"a redundant list without a dump limit",
-         [&] {
-             const TraxBuilder b = wrapped();
-             std::vector<uint8_t> bytes = b.Finished();
-             PutU32(&bytes, 420, 0);
-             return bytes;
-         },
-         "open: the header puts a redundant vc chain list"},
     };
-    EXPECT_EQ(Reported(wrapped().Finished()), "");
     for (const Damage &c : cases) {
         const std::string reported = Reported(c.make());
         EXPECT_NE(reported.find(c.expected), std::string::npos)
             << c.what << ": expected \"" << c.expected << "\" in:\n"
+            << reported;
+    }
+
+    // Fields of the header and of the redundant list changed in place.
+    const TraxBuilder base = wrapped();
+    const std::vector<uint8_t> good = base.Finished();
+    EXPECT_EQ(Reported(good), "");
+    const size_t second_range = base.redundant_list_offset + 5 + 8;
+    const uint32_t count = ChainBlocks(good);
+    struct Patch {
+        const char *what;
+        std::vector<std::pair<size_t, uint32_t>> fields;  // (offset, 4-byte value)
+        const char *expected;
+    };
+    const std::vector<Patch> patches = {
+        {"a redundant range past the vc chain",
+         {{second_range, count}, {second_range + 4, count + 1}},
+         "lie outside the retained vc chain"},
+        {"a redundant range in the dropped sessions",
+         {{second_range, 1}, {second_range + 4, 1}},
+         "lie outside the retained vc chain"},
+        {"the first valid vc chain block past the count",
+         {{424, count + 1}},
+         "open: the first valid vc chain block"},
+        {"a minimum xtag before the retained sessions",
+         {{316, 5}},
+         "lies before the oldest retained session"},
+        {"no redundant list in a finished ring",
+         {{232, 0}},
+         "open: the file was written under a dump limit of 10 MB"},
+        {"a redundant list without a dump limit",
+         {{420, 0}},
+         "open: the header puts a redundant vc chain list"},
+    };
+    for (const Patch &patch : patches) {
+        std::vector<uint8_t> bytes = good;
+        for (const auto &[at, value] : patch.fields) PutU32(&bytes, at, value);
+        const std::string reported = Reported(bytes);
+        EXPECT_NE(reported.find(patch.expected), std::string::npos)
+            << patch.what << ": expected \"" << patch.expected << "\" in:\n"
             << reported;
     }
 }
