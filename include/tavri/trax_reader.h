@@ -29,8 +29,20 @@
  * later; see traxr_HiddenFrom. Header, sessions and chain entries are given
  * as stored. A file whose writer died stays live and follows the same rule.
  *
- * A file written under a dump limit (a ring of recent sessions) is refused
- * with TRAXR_ERR_UNSUPPORTED: this reader does not read the ring yet.
+ * A file written under a dump limit (header field dump_limit not 0) keeps a
+ * ring of its most recent sessions: the writer overwrote the older ones. The
+ * session list still names every session, but only those from
+ * traxr_FirstRetainedSession on are read (the others are marked dropped),
+ * chains end where they link into a dropped session, and the file's first
+ * time is its minimum xtag (traxr_FirstTime). At the start of every ring
+ * session the writer repeats the value of each variable that has one
+ * ("redundant" value changes). A variable's first retained change may be such
+ * a repeat: it is its value at the file's first time, and is handed out
+ * with `redundant` set, unless the variable changes at that very time
+ * anyway; every later repeat is not a change and is left out.
+ * A live ring file is read through ".rlist" too; when the writer drops a
+ * session whose blocks this handle has not read yet, reading them fails with
+ * TRAXR_ERR_IO and a message saying to open the file again.
  *
  * Every call returns a status; nothing is thrown across this interface.
  * Pointers handed out (names, texts, bits) stay valid until the reader (or
@@ -210,7 +222,15 @@ typedef struct traxrSession {
     uint32_t vc_block_count;
     uint32_t first_vc_chain_block; /* index among all vc chain blocks */
     uint32_t vc_chain_block_count;
+    uint8_t dropped; /* a ring file's session that the writer overwrote: not read */
 } traxrSession;
+
+/* One ring session's redundant value changes: vc chain blocks first..last,
+ * or TRAXR_NONE twice when it has none. */
+typedef struct traxrRedundantRange {
+    uint32_t first_block;
+    uint32_t last_block;
+} traxrRedundantRange;
 
 /* Block kinds for traxr_GetTreeBlock and traxr_GetSessionBlock. */
 enum {
@@ -233,6 +253,7 @@ typedef struct traxrChainEntry {
     uint8_t flags_a;
     uint8_t flags_b; /* bits 4..6: the three per-session flags */
     uint32_t session;
+    uint8_t redundant; /* in a ring session's redundant vc chain blocks */
 } traxrChainEntry;
 
 /* How a value is presented. */
@@ -258,6 +279,7 @@ typedef struct traxrChange {
     const char *text;
     const uint8_t *raw; /* the value bytes as stored */
     uint32_t raw_length;
+    uint8_t redundant; /* a ring file's value at its first time, repeated by the writer */
 } traxrChange;
 
 /* ---- Opening ---- */
@@ -267,8 +289,7 @@ typedef struct traxrChange {
 traxrStatus traxr_Open(const char *path, traxrReader **reader, char *message, size_t message_size);
 void traxr_Close(traxrReader *reader);
 /* Reads and checks only the 512-byte header, as traxr_Open does; works for
- * files that traxr_Open refuses as a whole (a ring layout, damaged index
- * structures). */
+ * files that traxr_Open refuses as a whole (damaged index structures). */
 traxrStatus traxr_ReadHeader(const char *path, traxrHeader *header, char *message,
                              size_t message_size);
 /* The description of the last failed call on this handle ("" if none). */
@@ -286,6 +307,10 @@ int traxr_HiddenFrom(const traxrReader *reader, uint64_t *time);
  * before the hidden step of a live file, the maximum xtag of a finished one;
  * 0 when there is none yet. */
 int traxr_VisibleEndTime(const traxrReader *reader, uint64_t *time);
+/* 1 with *time set to the file's first time, its minimum xtag (for a ring
+ * file the start of the stretch it still holds, for a switched file the
+ * time it took over from the one before), 0 before the first time tag. */
+int traxr_FirstTime(const traxrReader *reader, uint64_t *time);
 const char *traxr_Version(const traxrReader *reader);    /* "%u.%u" */
 const char *traxr_FileTypeName(unsigned file_type);      /* null beyond 7 */
 const char *traxr_FileStatusName(unsigned file_status);  /* null beyond 2 */
@@ -317,6 +342,14 @@ traxrStatus traxr_GetSession(const traxrReader *reader, uint32_t index, traxrSes
 /* kind TRAXR_BLOCK_VC or TRAXR_BLOCK_VC_CHAIN; index inside the session. */
 traxrStatus traxr_GetSessionBlock(const traxrReader *reader, uint32_t session, int kind,
                                   uint32_t index, traxrBlockLayout *layout);
+/* The first session whose data the file still holds: 0 without a dump
+ * limit, traxr_SessionCount when a ring dropped every session. */
+uint32_t traxr_FirstRetainedSession(const traxrReader *reader);
+/* The redundant vc chain list of a ring file, one range per retained ring
+ * session, oldest first (none without a dump limit). */
+uint32_t traxr_RedundantRangeCount(const traxrReader *reader);
+traxrStatus traxr_GetRedundantRange(const traxrReader *reader, uint32_t index,
+                                    traxrRedundantRange *range);
 
 /* ---- Strings ---- */
 uint32_t traxr_StringCount(const traxrReader *reader);
@@ -384,7 +417,11 @@ typedef void (*traxrCheckReport)(void *user, const char *failure);
 /* Checks that every block lies inside the file and decompresses exactly,
  * that the header's counts agree with the file, that idcodes are dense and
  * aliases fit their variables, that every vc chain is whole, and that time
- * never goes backwards. Returns the number of failures. */
+ * never goes backwards; in a ring file also that no retained session
+ * overlaps another, that its blocks lie inside the ring, that the first
+ * valid vc chain block and the minimum xtag fit the sessions, and that the
+ * redundant ranges lie inside the retained chain and only repeat values.
+ * Returns the number of failures. */
 uint32_t traxr_Check(traxrReader *reader, traxrCheckReport report, void *user);
 
 /* Blocks decompressed and blocks found in the cache since the open. */

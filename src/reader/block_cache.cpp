@@ -71,6 +71,7 @@ Status BlockCache::Get(const BlockLayout &layout, BlockData *out) {
         return Fail(TRAXR_ERR_UNSUPPORTED, "the LZO library failed to initialise");
     }
     TAVRI_RETURN_IF_ERROR(file_->Read(layout.offset, layout.stored_length, &stored_));
+    if (read_check_) TAVRI_RETURN_IF_ERROR(read_check_(layout));
 
     // Decompressed into a buffer kept for every block, then copied to a
     // block of its own size.

@@ -9,6 +9,7 @@
 #define TAVRI_READER_BLOCK_CACHE_H
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -46,6 +47,11 @@ class BlockCache {
     // Checks that the layout names stored bytes inside the data area.
     Status CheckLayout(const BlockLayout &layout) const;
     Status Get(const BlockLayout &layout, BlockData *out);
+    // Runs after the stored bytes of a block were read from the file and
+    // before they are used; a failure fails the Get.
+    void SetReadCheck(std::function<Status(const BlockLayout &)> check) {
+        read_check_ = std::move(check);
+    }
 
     uint64_t decompressed() const { return decompressed_; }
     uint64_t hits() const { return hits_; }
@@ -67,6 +73,7 @@ class BlockCache {
 
     const FileSource *file_;
     size_t capacity_;
+    std::function<Status(const BlockLayout &)> read_check_;
     std::vector<Slot> slots_;
     std::unordered_map<uint64_t, Held> held_;  // by block offset
     std::vector<uint8_t> stored_;

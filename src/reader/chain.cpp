@@ -42,6 +42,7 @@ Status ReadChainEntry(Cursor *cursor, uint64_t position, ChainEntry *entry) {
     ChainEntry e;
     e.position = position;
     e.session = cursor->block()->owner;
+    e.redundant = cursor->block()->redundant;
     TAVRI_RETURN_IF_ERROR(cursor->Byte(&e.flags_a));
     TAVRI_RETURN_IF_ERROR(cursor->Byte(&e.flags_b));
     const unsigned statistic_width = kStatisticWidths[(e.flags_a >> 4) & 3];

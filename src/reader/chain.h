@@ -48,9 +48,13 @@ struct ChainEntry {
     uint32_t change_count = 0;
     uint8_t flags_a = 0;
     uint8_t flags_b = 0;
-    uint32_t session = 0;  // owner of the block the entry starts in
+    uint32_t session = 0;     // owner of the block the entry starts in
+    bool redundant = false;   // it lies in a ring session's redundant vc chain blocks
 
     uint64_t previous() const { return position - back_link; }
+    // The variable's first entry still in the file: it links back to nothing,
+    // or into the dropped sessions before `cut` (see ring.h).
+    bool StartsChain(uint64_t cut) const { return back_link == 0 || previous() < cut; }
 };
 
 // Reads the entry at `position` of the vc chain stream.

@@ -7,10 +7,11 @@ namespace tavri::reader {
 Status ChangeWalk::Start(const WalkOptions &options) {
     options_ = options;
     first_.clear();
+    hidden_first_.clear();
     latest_.clear();
     heap_ = {};
     lanes_used_ = 0;
-    next_session_ = 0;
+    next_session_ = db_->first_session();
     handed_out_ = UINT32_MAX;
     last_time_ = 0;
     last_idcode_ = 0;
@@ -33,12 +34,17 @@ Status ChangeWalk::Start(const WalkOptions &options) {
 Status ChangeWalk::FindFirstEntries() {
     const ChainTable &table = db_->chain_table();
     std::priority_queue<std::pair<uint64_t, uint32_t>> pending;
+    const Ring &ring = db_->ring();
     for (uint32_t idcode = 0; idcode < table.last.size(); ++idcode) {
-        if (table.last[idcode] != 0) {
+        if (table.last[idcode] != 0 && !ring.Dropped(table.last[idcode])) {
             pending.emplace(table.last[idcode], idcode);
         }
     }
-    std::unordered_map<uint32_t, uint32_t> session_of;  // idcode -> session of its last entry read
+    struct NextEntry {
+        uint32_t session;     // of the idcode's last entry read
+        uint64_t first_time;  // of that entry
+    };
+    std::unordered_map<uint32_t, NextEntry> later;  // by idcode
     Cursor cursor(&db_->chain_stream(), db_->field_order());
     uint64_t previous = UINT64_MAX;
     while (!pending.empty()) {
@@ -51,17 +57,19 @@ Status ChangeWalk::FindFirstEntries() {
         previous = position;
         ChainEntry entry;
         TAVRI_RETURN_IF_ERROR(ReadChainEntry(&cursor, position, &entry));
-        const auto seen = session_of.find(idcode);
-        if (seen != session_of.end() && entry.session >= seen->second) {
+        const auto seen = later.find(idcode);
+        if (seen != later.end() && entry.session >= seen->second.session) {
             return Fail(TRAXR_ERR_CORRUPT,
                         "the vc chain of idcode %u links from session %u to session %u", idcode,
-                        seen->second, entry.session);
+                        seen->second.session, entry.session);
         }
-        if (entry.back_link != 0) {
-            session_of[idcode] = entry.session;
+        if (!entry.StartsChain(ring.cut())) {
+            later[idcode] = NextEntry{entry.session, entry.first_time};
             pending.emplace(entry.previous(), idcode);
         } else {
-            session_of.erase(idcode);
+            const uint64_t next = seen != later.end() ? seen->second.first_time : kNoNextEntry;
+            if (!ShowEntry(entry, ring.cut(), next)) hidden_first_.insert(position);
+            later.erase(idcode);
             first_.emplace(position, idcode);
         }
     }
@@ -95,7 +103,12 @@ Status ChangeWalk::EnterSession(uint32_t s) {
         TAVRI_RETURN_IF_ERROR(ReadChainEntry(&cursor, position, &entry));
         ++entries_seen_;
         uint32_t idcode;
-        if (entry.back_link == 0) {
+        // Every entry but a chain's first links back to a shown one, so
+        // only a redundant first entry can be shown; hidden_first_ names
+        // those that are not.
+        const bool first = entry.StartsChain(db_->ring().cut());
+        const bool shown = !entry.redundant || (first && hidden_first_.count(position) == 0);
+        if (first) {
             const auto found = first_.find(position);
             if (found == first_.end()) {
                 return Fail(TRAXR_ERR_CORRUPT,
@@ -121,7 +134,7 @@ Status ChangeWalk::EnterSession(uint32_t s) {
             TAVRI_RETURN_IF_ERROR(options_.on_entry(s, idcode, entry));
         }
 
-        if (decode && Selected(idcode)) {
+        if (decode && Selected(idcode) && shown) {
             if (lanes_used_ == lanes_.size()) {
                 lanes_.push_back(std::make_unique<Lane>(&db_->vc_stream(), db_->field_order()));
             }

@@ -8,7 +8,11 @@
 // first entry (the one whose back link is 0); going forward, an entry then
 // belongs to the variable whose entry it links back to, or, with back link
 // 0, to the variable whose first entry it is. An entry that fits neither is
-// an entry no chain reaches, and the file is corrupt.
+// an entry no chain reaches, and the file is corrupt. In a ring file the
+// walk starts at the first retained session, and an entry linking back into
+// a dropped one starts its variable's chain (see ring.h); a redundant entry
+// is decoded only when it starts the chain and the entry after it does not
+// change the variable at the same time (ShowEntry).
 //
 // Memory: per idcode the position of its latest chain entry, and per
 // variable of the current session a decoder and the block it stands in
@@ -21,6 +25,7 @@
 #include <memory>
 #include <queue>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "reader/database.h"
@@ -37,7 +42,8 @@ struct WalkOptions {
     // live_step.h: none is held back).
     uint64_t hidden_from = UINT64_MAX;
     // Called for every vc chain entry as its session is entered, with the
-    // idcode it belongs to.
+    // idcode it belongs to (redundant entries left out of the walk
+    // included).
     std::function<Status(uint32_t session, uint32_t idcode, const ChainEntry &entry)> on_entry;
 };
 
@@ -87,6 +93,7 @@ class ChangeWalk {
     Database *db_;
     WalkOptions options_;
     std::unordered_map<uint64_t, uint32_t> first_;   // first entry position -> idcode
+    std::unordered_set<uint64_t> hidden_first_;      // redundant first entries not shown
     std::unordered_map<uint64_t, uint32_t> latest_;  // latest entry seen -> idcode
     std::vector<std::unique_ptr<Lane>> lanes_;
     uint32_t lanes_used_ = 0;

@@ -18,6 +18,21 @@ namespace {
 // Lines of one kind beyond this are summed up in one more line.
 constexpr uint32_t kMaxLinesOfAKind = 20;
 
+// The same value, whatever form it was stored in.
+bool SameValue(const Change &a, const Change &b) {
+    if (a.kind != b.kind) return false;
+    switch (a.kind) {
+        case TRAXR_VALUE_LOGIC:
+            return a.bits == b.bits;
+        case TRAXR_VALUE_REAL:
+            return std::memcmp(&a.real, &b.real, sizeof a.real) == 0;
+        case TRAXR_VALUE_STRING:
+            return a.string_id == b.string_id;
+        default:
+            return a.raw == b.raw;
+    }
+}
+
 class Checker {
   public:
     Checker(Database *db, const std::function<void(const std::string &)> &report)
@@ -29,6 +44,7 @@ class Checker {
         Blocks();
         Tree();
         Sessions();
+        RingLayout();
         Changes();
         return failures_;
     }
@@ -63,9 +79,13 @@ class Checker {
     void Blocks();
     void Tree();
     void Sessions();
+    void RingLayout();
     void Changes();
     void CheckBlock(const char *what, uint32_t owner, uint32_t index, const BlockLayout &layout,
                     bool last_of_stream, uint32_t *bad);
+    // The end of the ring that value-change and vc chain blocks must stay
+    // inside (0 without a dump limit).
+    uint64_t WrapLimitBound() const;
 
     Database *db_;
     const traxrHeader &h_;
@@ -139,6 +159,7 @@ void Checker::HeaderFields() {
                              Uoff{"chain uoff", h_.chain_uoff},
                              Uoff{"annotation uoff", h_.annotation_uoff},
                              Uoff{"string list uoff", h_.string_list_uoff},
+                             Uoff{"redundant list uoff", h_.redundant_list_uoff},
                              Uoff{"esd uoff", h_.esd_uoff},
                              Uoff{"esd table uoff", h_.esd_table_uoff}}) {
             if (u.value > UINT32_MAX) {
@@ -234,6 +255,10 @@ void Checker::CheckBlock(const char *what, uint32_t owner, uint32_t index,
         }
         return;
     }
+    if (const Status held = db_->CheckStillHeld(layout); !held.ok()) {
+        if (Counted(bad)) Failure("block: %s", held.message().c_str());
+        return;
+    }
     lzo_uint length = kBlockSize;
     const int result = lzo1b_decompress_safe(stored_.data(), stored_.size(), block_.data(),
                                              &length, nullptr);
@@ -254,6 +279,18 @@ void Checker::CheckBlock(const char *what, uint32_t owner, uint32_t index,
     }
 }
 
+uint64_t Checker::WrapLimitBound() const {
+    if (h_.dump_limit == 0) return 0;
+    // The wrap limit leaves room for 8 bytes per idcode and 0x20000 more
+    // below the limit; it is set once value changes begin, when at least
+    // the first tree's idcodes exist, so it lies no higher than this.
+    const auto &trees = db_->tree().trees();
+    const uint64_t idcodes = trees.empty() ? 1 : std::max<uint64_t>(1, trees[0].record.idcode_count);
+    const uint64_t limit = static_cast<uint64_t>(h_.dump_limit) << 20;
+    const uint64_t reserved = idcodes * 8 + 0x20000;
+    return limit > reserved ? limit - reserved : 0;
+}
+
 void Checker::Blocks() {
     if (lzo_init() != LZO_E_OK) {
         Failure("block: the LZO library failed to initialise");
@@ -262,6 +299,9 @@ void Checker::Blocks() {
     struct Placed {
         uint64_t offset;
         uint32_t length;
+        const char *kind;
+        const char *owner_kind;  // "tree" or "session"
+        uint32_t owner;
     };
     std::vector<Placed> placed;
     uint32_t bad = 0;
@@ -270,56 +310,80 @@ void Checker::Blocks() {
         const TreeRecord &r = trees[t].record;
         for (uint32_t i = 0; i < r.scope_blocks.size(); ++i) {
             CheckBlock("tree: scope", t, i, r.scope_blocks[i], true, &bad);
-            placed.push_back({r.scope_blocks[i].offset, r.scope_blocks[i].stored_length});
+            placed.push_back({r.scope_blocks[i].offset, r.scope_blocks[i].stored_length, "scope",
+                              "tree", t});
         }
         for (uint32_t i = 0; i < r.var_blocks.size(); ++i) {
             CheckBlock("tree: variable", t, i, r.var_blocks[i], i + 1 == r.var_blocks.size(), &bad);
-            placed.push_back({r.var_blocks[i].offset, r.var_blocks[i].stored_length});
+            placed.push_back({r.var_blocks[i].offset, r.var_blocks[i].stored_length, "variable",
+                              "tree", t});
         }
         for (uint32_t i = 0; i < r.data_type_blocks.size(); ++i) {
             CheckBlock("tree: data type", t, i, r.data_type_blocks[i], true, &bad);
-            placed.push_back({r.data_type_blocks[i].offset, r.data_type_blocks[i].stored_length});
+            placed.push_back({r.data_type_blocks[i].offset, r.data_type_blocks[i].stored_length,
+                              "data type", "tree", t});
         }
     }
+    // A ring file's dropped sessions lie where newer blocks were written.
     const auto &sessions = db_->sessions();
-    for (uint32_t s = 0; s < sessions.size(); ++s) {
+    const uint64_t wrap = WrapLimitBound();
+    uint32_t beyond = 0;
+    for (uint32_t s = db_->first_session(); s < sessions.size(); ++s) {
         const SessionRecord &r = sessions[s];
+        auto ring_block = [&](const char *kind, const BlockLayout &layout) {
+            placed.push_back({layout.offset, layout.stored_length, kind, "session", s});
+            if (wrap != 0 && layout.offset + layout.stored_length > wrap && Counted(&beyond)) {
+                Failure("ring: session %u's %s block at (%llu, %u) ends past the wrap limit, at "
+                        "most %llu for a dump limit of %u MB",
+                        s, kind, static_cast<unsigned long long>(layout.offset),
+                        layout.stored_length, static_cast<unsigned long long>(wrap),
+                        h_.dump_limit);
+            }
+        };
         for (uint32_t i = 0; i < r.vc_blocks.size(); ++i) {
             CheckBlock("session: value-change", s, i, r.vc_blocks[i], i + 1 == r.vc_blocks.size(),
                        &bad);
-            placed.push_back({r.vc_blocks[i].offset, r.vc_blocks[i].stored_length});
+            ring_block("value-change", r.vc_blocks[i]);
         }
         for (uint32_t i = 0; i < r.chain_blocks.size(); ++i) {
             CheckBlock("session: vc chain", s, i, r.chain_blocks[i],
                        i + 1 == r.chain_blocks.size(), &bad);
-            placed.push_back({r.chain_blocks[i].offset, r.chain_blocks[i].stored_length});
+            ring_block("vc chain", r.chain_blocks[i]);
         }
     }
     Summary(bad, "blocks that fail");
+    Summary(beyond, "blocks past the wrap limit");
 
-    // No two blocks share bytes, and in a finished file all of them lie
-    // before the index structures appended at the end.
+    // No two blocks share bytes (in a ring: no retained session overlaps
+    // another or a tree), and in a finished file all of them lie before the
+    // index structures appended at the end.
     std::sort(placed.begin(), placed.end(),
               [](const Placed &a, const Placed &b) { return a.offset < b.offset; });
     uint32_t overlaps = 0;
     for (size_t i = 1; i < placed.size(); ++i) {
-        if (placed[i - 1].offset + placed[i - 1].length > placed[i].offset && Counted(&overlaps)) {
-            Failure("block: the block at (%llu, %u) overlaps the block at %llu",
-                    static_cast<unsigned long long>(placed[i - 1].offset), placed[i - 1].length,
-                    static_cast<unsigned long long>(placed[i].offset));
+        const Placed &a = placed[i - 1];
+        const Placed &b = placed[i];
+        if (a.offset + a.length > b.offset && Counted(&overlaps)) {
+            Failure("block: %s %u's %s block at (%llu, %u) overlaps %s %u's %s block at %llu",
+                    a.owner_kind, a.owner, a.kind, static_cast<unsigned long long>(a.offset),
+                    a.length, b.owner_kind, b.owner, b.kind,
+                    static_cast<unsigned long long>(b.offset));
         }
     }
     Summary(overlaps, "overlapping blocks");
     if (!db_->live() && !placed.empty()) {
         uint64_t index_start = db_->file().size();
         for (const uint64_t uoff : {h_.annotation_uoff, h_.tree_list_uoff, h_.session_list_uoff,
-                                    h_.string_list_uoff, h_.chain_uoff}) {
+                                    h_.redundant_list_uoff, h_.string_list_uoff, h_.chain_uoff}) {
             if (uoff >= kDataStart) index_start = std::min(index_start, uoff);
         }
-        const Placed &last = placed.back();
-        if (last.offset + last.length > index_start) {
+        const Placed *last = &placed.back();
+        for (const Placed &p : placed) {
+            if (p.offset + p.length > last->offset + last->length) last = &p;
+        }
+        if (last->offset + last->length > index_start) {
             Failure("block: the block at (%llu, %u) runs into the index structures at %llu",
-                    static_cast<unsigned long long>(last.offset), last.length,
+                    static_cast<unsigned long long>(last->offset), last->length,
                     static_cast<unsigned long long>(index_start));
         }
     }
@@ -404,6 +468,81 @@ void Checker::Sessions() {
     }
 }
 
+// A ring drops whole ring sessions: the first valid vc chain block starts a
+// session, the minimum xtag is no earlier than the oldest retained session,
+// and every redundant range lies inside the retained vc chain blocks, after
+// the one before it, covering whole sessions.
+void Checker::RingLayout() {
+    const Ring &ring = db_->ring();
+    if (!ring.active()) return;
+    const auto &sessions = db_->sessions();
+    const uint32_t first_valid = ring.first_valid_block();
+    const uint32_t count = h_.vc_chain_blk_cnt;
+    // The session holding vc chain block `block`, or sessions.size().
+    auto holder = [&](uint32_t block) {
+        for (uint32_t s = 0; s < sessions.size(); ++s) {
+            const SessionRecord &r = sessions[s];
+            if (block >= r.first_chain_block && block - r.first_chain_block < r.chain_blocks.size()) {
+                return s;
+            }
+        }
+        return static_cast<uint32_t>(sessions.size());
+    };
+    auto starts_session = [&](uint32_t block) {
+        const uint32_t s = holder(block);
+        return s < sessions.size() && sessions[s].first_chain_block == block;
+    };
+    auto ends_session = [&](uint32_t block) {
+        const uint32_t s = holder(block);
+        return s < sessions.size() &&
+               block + 1 == sessions[s].first_chain_block + sessions[s].chain_blocks.size();
+    };
+    if (first_valid < count && !starts_session(first_valid)) {
+        const uint32_t s = holder(first_valid);
+        if (s < sessions.size()) {
+            Failure("ring: the first valid vc chain block %u falls inside session %u (vc chain "
+                    "blocks %u..%zu); a ring drops whole sessions",
+                    first_valid, s, sessions[s].first_chain_block,
+                    sessions[s].first_chain_block + sessions[s].chain_blocks.size() - 1);
+        }
+    }
+    const uint32_t oldest = db_->first_session();
+    if (first_valid > 0 && oldest < sessions.size() &&
+        h_.minimum_xtag < sessions[oldest].start_time) {
+        Failure("ring: the minimum xtag %llu lies before the oldest retained session (%u), which "
+                "starts at %llu: the time between is not in the file",
+                static_cast<unsigned long long>(h_.minimum_xtag), oldest,
+                static_cast<unsigned long long>(sessions[oldest].start_time));
+    }
+    bool have_previous = false;
+    uint32_t previous_last = 0;
+    const auto &ranges = ring.ranges();
+    for (uint32_t k = 0; k < ranges.size(); ++k) {
+        const RedundantRange &range = ranges[k];
+        if (range.none()) continue;
+        if (range.first > range.last) {
+            Failure("ring: the redundant value changes of ring session %u run backwards, from vc "
+                    "chain block %u to %u",
+                    k, range.first, range.last);
+        } else if (range.first < first_valid || range.last >= count) {
+            Failure("ring: the redundant value changes of ring session %u (vc chain blocks "
+                    "%u..%u) lie outside the retained vc chain, blocks %u to %u",
+                    k, range.first, range.last, first_valid, count);
+        } else if (have_previous && range.first <= previous_last) {
+            Failure("ring: the redundant value changes of ring session %u (vc chain blocks "
+                    "%u..%u) do not follow those of the ring session before it (up to %u)",
+                    k, range.first, range.last, previous_last);
+        } else if (!starts_session(range.first) || !ends_session(range.last)) {
+            Failure("ring: the redundant value changes of ring session %u (vc chain blocks "
+                    "%u..%u) cover part of session %u",
+                    k, range.first, range.last,
+                    starts_session(range.first) ? holder(range.last) : holder(range.first));
+        }
+        have_previous = true;
+        previous_last = range.last;
+    }
+}
+
 // Walks every change of the file: the walk itself checks that every chain
 // is whole, that each element array agrees with its chain entry and that
 // time never goes backwards; here the changes are counted against the
@@ -414,9 +553,34 @@ void Checker::Changes() {
     std::vector<uint64_t> last_time(idcodes, 0);
     std::vector<bool> changed(idcodes, false);
     uint32_t entry_failures = 0;
+    // A ring's redundant entries that the walk leaves out must repeat the
+    // value the variable already had.
+    std::vector<Change> last_value(idcodes);
+    std::vector<bool> has_value(idcodes, false);
+    Cursor vc_cursor(&db_->vc_stream(), db_->field_order());
+    std::vector<Change> repeated;
+    const uint64_t cut = db_->ring().cut();
     WalkOptions options;
     options.on_entry = [&](uint32_t s, uint32_t idcode, const ChainEntry &e) -> Status {
         const SessionRecord &r = sessions[s];
+        if (e.redundant && e.change_count != 1 && Counted(&entry_failures)) {
+            Failure("chain: idcode %u has %u changes in the redundant vc chain blocks of session "
+                    "%u; a redundant entry repeats one value",
+                    idcode, e.change_count, s);
+        }
+        // (A redundant first entry is left out only when the next entry
+        // changes the variable at the same time: nothing to compare.)
+        if (e.redundant && !e.StartsChain(cut) && has_value[idcode]) {
+            repeated.clear();
+            TAVRI_RETURN_IF_ERROR(
+                ReadElementArray(&vc_cursor, e, db_->ContextFor(idcode), &repeated));
+            if (!repeated.empty() && !SameValue(repeated.back(), last_value[idcode]) &&
+                Counted(&entry_failures)) {
+                Failure("chain: the redundant value of idcode %u at %llu (session %u) is not the "
+                        "value it had before; a redundant change only repeats it",
+                        idcode, static_cast<unsigned long long>(repeated.back().time), s);
+            }
+        }
         if ((e.first_time < r.start_time || e.last_time > r.end_time ||
              e.first_time > e.last_time) &&
             Counted(&entry_failures)) {
@@ -455,8 +619,12 @@ void Checker::Changes() {
         } else {
             ++multi_byte;
         }
-        if (idcode == 0 && !change->raw.empty() && change->raw[0] == 1) {
+        if (idcode == 0 && !change->raw.empty() && change->raw[0] == 1 && !change->redundant) {
             ++dump_offs;
+        }
+        if (db_->ring().active()) {
+            last_value[idcode] = *change;
+            has_value[idcode] = true;
         }
         if (idcode != 0 && var == nullptr && Counted(&entry_failures)) {
             Failure("chain: idcode %u has value changes but no variable record", idcode);
@@ -475,7 +643,8 @@ void Checker::Changes() {
         Failure("header: bcn vc creation cnt is %u, the file holds %llu vector value changes",
                 h_.bcn_vc_creation_cnt, static_cast<unsigned long long>(multi_byte));
     }
-    if (dump_offs != h_.dump_off_count) {
+    // A ring keeps only the dump-off markers of its retained sessions.
+    if (db_->ring().active() ? dump_offs > h_.dump_off_count : dump_offs != h_.dump_off_count) {
         Failure("header: dump-off count is %u, the file holds %llu dump-off markers",
                 h_.dump_off_count, static_cast<unsigned long long>(dump_offs));
     }

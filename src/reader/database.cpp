@@ -60,12 +60,17 @@ uint64_t ChainTableLength(const std::vector<TreeRecord> &trees, bool eight_byte)
 
 Status Database::Open(const std::string &path) {
     path_ = path;
-    TAVRI_RETURN_IF_ERROR(file_.Open(path, "database file"));
+    TAVRI_RETURN_IF_ERROR(Load());
+    GuardLiveRing();
+    return Status();
+}
+
+Status Database::Load() {
+    TAVRI_RETURN_IF_ERROR(file_.Open(path_, "database file"));
     TAVRI_RETURN_IF_ERROR(ReadHeader());
     cache_ = std::make_unique<BlockCache>(&file_, kCachedBlocks);
 
     std::vector<TreeRecord> trees;
-    TAVRI_RETURN_IF_ERROR(RefuseRingLayout());
     if (header_.file_status == kStatusFinished) {
         TAVRI_RETURN_IF_ERROR(LoadFinished(&trees));
         return BuildStreams(trees);
@@ -77,11 +82,10 @@ Status Database::Open(const std::string &path) {
     // The writer holds this lock while it flushes a session or rewrites the
     // header, so inside it the header, the side files and the blocks they
     // name agree. What the first look at the header saw may be stale by now.
-    ReaderLock lock(LockPath(path));
+    ReaderLock lock(LockPath(path_));
     TAVRI_RETURN_IF_ERROR(lock.Lock());
     TAVRI_RETURN_IF_ERROR(file_.Refresh());
     TAVRI_RETURN_IF_ERROR(ReadHeader());
-    TAVRI_RETURN_IF_ERROR(RefuseRingLayout());
     if (header_.file_status == kStatusFinished) {
         TAVRI_RETURN_IF_ERROR(LoadFinished(&trees));
     } else {
@@ -102,22 +106,49 @@ Status Database::ReadHeader() {
     return file_.Read(kHeaderSize, kEnvironmentRecordSize, &environment_);
 }
 
-// A file written under a dump limit keeps its value changes in a ring of
-// recent sessions: the oldest blocks are overwritten and the first valid vc
-// chain block moves on. Reading it as a plain file would show data of
-// sessions that are gone, so such files are refused until the ring is read.
-Status Database::RefuseRingLayout() const {
-    if (header_.dump_limit != 0 || header_.redundant_list_uoff != 0) {
-        return Fail(TRAXR_ERR_UNSUPPORTED,
-                    "the file was written under a dump limit of %u MB (ring layout); files "
-                    "with a ring layout are not supported yet",
-                    header_.dump_limit);
+// The redundant vc chain list: at `redundant list uoff` in a finished file,
+// in ".rlist" beside a live one. Only files written under a dump limit have
+// one, and they always do.
+Status Database::LoadRedundantList() {
+    const traxrHeader &h = header_;
+    if (h.dump_limit == 0) {
+        if (!live_ && h.redundant_list_uoff != 0) {
+            return Fail(TRAXR_ERR_CORRUPT,
+                        "the header puts a redundant vc chain list at %llu, but the file has no "
+                        "dump limit",
+                        static_cast<unsigned long long>(h.redundant_list_uoff));
+        }
+        return Status();
     }
-    if (live_ && platform::Exists((path_ + ".rlist").c_str())) {
-        return Fail(TRAXR_ERR_UNSUPPORTED,
-                    "the file is being written under a dump limit (it has a redundant vc chain "
-                    "list); files with a ring layout are not supported yet");
+    std::vector<uint8_t> head, ranges;
+    uint32_t count = 0;
+    if (!live_) {
+        if (h.redundant_list_uoff == 0) {
+            return Fail(TRAXR_ERR_CORRUPT,
+                        "the file was written under a dump limit of %u MB, but the header puts "
+                        "no redundant vc chain list in it",
+                        h.dump_limit);
+        }
+        const char *what = "redundant vc chain list";
+        TAVRI_RETURN_IF_ERROR(ReadSection(what, h.redundant_list_uoff, kRedundantListHead, &head));
+        TAVRI_RETURN_IF_ERROR(ParseRedundantListHead(head.data(), order_, &count));
+        TAVRI_RETURN_IF_ERROR(ReadSection(what, h.redundant_list_uoff + kRedundantListHead,
+                                          uint64_t{count} * kRedundantRangeBytes, &ranges));
+    } else {
+        // Rewritten from its start after every flush, never cut short: its
+        // own count says how much of it is valid.
+        FileSource side;
+        bool opened;
+        TAVRI_RETURN_IF_ERROR(OpenSideFile(path_ + ".rlist", "redundant vc chain list file", true,
+                                           &side, &opened));
+        TAVRI_RETURN_IF_ERROR(side.Read(0, kRedundantListHead, &head));
+        TAVRI_RETURN_IF_ERROR(ParseRedundantListHead(head.data(), order_, &count));
+        TAVRI_RETURN_IF_ERROR(
+            side.Read(kRedundantListHead, uint64_t{count} * kRedundantRangeBytes, &ranges));
     }
+    std::vector<RedundantRange> list;
+    ParseRedundantRanges(ranges.data(), count, order_, &list);
+    ring_ = Ring(h.first_valid_vc_chain_block, std::move(list));
     return Status();
 }
 
@@ -190,7 +221,7 @@ Status Database::LoadFinished(std::vector<TreeRecord> *trees) {
         return Fail(TRAXR_ERR_TRUNCATED, "the chain table has %zu entries, idcodes run to %u",
                     chain_table_.last.size(), h.max_var_idcode);
     }
-    return Status();
+    return LoadRedundantList();
 }
 
 // While the file is live its index structures are in side files; the
@@ -236,13 +267,21 @@ Status Database::LoadLive(std::vector<TreeRecord> *trees) {
             std::min(side.size(), ChainTableLength(*trees, h.vc_chain_is_8byte != 0));
         TAVRI_RETURN_IF_ERROR(side.Read(0, length, &bytes));
     }
-    return ParseChainTable(bytes.data(), bytes.size(), h.vc_chain_is_8byte != 0, order_,
-                           &chain_table_);
+    TAVRI_RETURN_IF_ERROR(ParseChainTable(bytes.data(), bytes.size(), h.vc_chain_is_8byte != 0,
+                                          order_, &chain_table_));
+    return LoadRedundantList();
 }
 
 Status Database::BuildStreams(std::vector<TreeRecord> &trees) {
     TAVRI_RETURN_IF_ERROR(tree_.Load(std::move(trees), cache_.get(), order_, header_.file_type,
                                      header_.max_var_idcode));
+    if (ring_.active() && ring_.first_valid_block() > header_.vc_chain_blk_cnt) {
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "the first valid vc chain block %u lies beyond the %u vc chain blocks the "
+                    "header counts",
+                    ring_.first_valid_block(), header_.vc_chain_blk_cnt);
+    }
+    first_session_ = ring_.FirstRetained(sessions_);
     vc_ = std::make_unique<Stream>("value-change", cache_.get(), true);
     chain_ = std::make_unique<Stream>("vc chain", cache_.get(), true);
     for (uint32_t s = 0; s < sessions_.size(); ++s) {
@@ -255,27 +294,74 @@ Status Database::BuildStreams(std::vector<TreeRecord> &trees) {
                 static_cast<unsigned long long>(session.first_vc_block) + session.vc_blocks.size(),
                 header_.vc_blk_cnt);
         }
-        for (uint32_t i = 0; i < session.vc_blocks.size(); ++i) {
-            TAVRI_RETURN_IF_ERROR(vc_->Add(session.first_vc_block + i, session.vc_blocks[i], s));
-        }
         if (static_cast<uint64_t>(session.first_chain_block) + session.chain_blocks.size() >
             header_.vc_chain_blk_cnt) {
             return Fail(TRAXR_ERR_CORRUPT,
                         "the sessions name more vc chain blocks than the %u the header counts",
                         header_.vc_chain_blk_cnt);
         }
+        // The blocks of a dropped ring session may hold newer data by now.
+        if (s < first_session_) continue;
+        for (uint32_t i = 0; i < session.vc_blocks.size(); ++i) {
+            TAVRI_RETURN_IF_ERROR(vc_->Add(session.first_vc_block + i, session.vc_blocks[i], s));
+        }
         for (uint32_t i = 0; i < session.chain_blocks.size(); ++i) {
+            const uint32_t index = session.first_chain_block + i;
             TAVRI_RETURN_IF_ERROR(
-                chain_->Add(session.first_chain_block + i, session.chain_blocks[i], s));
+                chain_->Add(index, session.chain_blocks[i], s, ring_.RedundantBlock(index)));
         }
     }
     for (uint32_t idcode = 0; idcode < chain_table_.last.size(); ++idcode) {
         const uint64_t last = chain_table_.last[idcode];
-        if (last != 0 && chain_->FindPosition(last) == nullptr) {
+        if (last != 0 && !ring_.Dropped(last) && chain_->FindPosition(last) == nullptr) {
             return Fail(TRAXR_ERR_CORRUPT,
                         "the chain table puts idcode %u at 0x%llx, outside the vc chain stream",
                         idcode, static_cast<unsigned long long>(last));
         }
+    }
+    return Status();
+}
+
+// The writer overwrites the blocks of the ring sessions it drops, inside a
+// flush that holds the lock and ends by writing the new first valid vc chain
+// block into the header. A block read before the lock is taken again and
+// that header field still keeps its session was therefore not overwritten
+// while it was read.
+void Database::GuardLiveRing() {
+    if (!live_ || !ring_.active()) return;
+    for (uint32_t s = first_session_; s < sessions_.size(); ++s) {
+        const SessionRecord &session = sessions_[s];
+        for (const BlockLayout &layout : session.vc_blocks) {
+            held_blocks_[layout.offset] = session.first_chain_block;
+        }
+        for (const BlockLayout &layout : session.chain_blocks) {
+            held_blocks_[layout.offset] = session.first_chain_block;
+        }
+    }
+    if (header_.synchronous_control == 1) {
+        ring_lock_ = std::make_unique<ReaderLock>(LockPath(path_));
+    }
+    cache_->SetReadCheck([this](const BlockLayout &layout) { return CheckStillHeld(layout); });
+}
+
+Status Database::CheckStillHeld(const BlockLayout &layout) {
+    const auto held = held_blocks_.find(layout.offset);
+    if (held == held_blocks_.end()) return Status();
+    constexpr uint64_t kFirstValidField = 424;
+    uint8_t bytes[4];
+    if (ring_lock_ != nullptr) TAVRI_RETURN_IF_ERROR(ring_lock_->Lock());
+    const Status read = file_.Read(kFirstValidField, sizeof bytes, bytes);
+    if (ring_lock_ != nullptr) ring_lock_->Unlock();
+    TAVRI_RETURN_IF_ERROR(read);
+    const uint32_t first_valid = order_.U32(bytes);
+    if (held->second < first_valid) {
+        return Fail(TRAXR_ERR_IO,
+                    "the writer has dropped the oldest sessions of its ring (dump limit %u MB) "
+                    "since the file was opened: the first valid vc chain block is now %u, the "
+                    "block at %llu belonged to a session from vc chain block %u on; open the "
+                    "file again to read what it holds now",
+                    header_.dump_limit, first_valid,
+                    static_cast<unsigned long long>(layout.offset), held->second);
     }
     return Status();
 }
@@ -304,7 +390,8 @@ Status Database::ReadChainEntries(uint32_t idcode, std::vector<ChainEntry> *out)
     }
     Cursor cursor(chain_.get(), order_);
     uint64_t position = chain_table_.last[idcode];
-    while (position != 0) {
+    // A link into a dropped ring session ends the chain.
+    while (position != 0 && !ring_.Dropped(position)) {
         ChainEntry entry;
         TAVRI_RETURN_IF_ERROR(ReadChainEntry(&cursor, position, &entry));
         // One entry per session at most, each in an earlier session than the
@@ -327,8 +414,10 @@ Status Database::ReadChanges(uint32_t idcode, std::vector<Change> *out) {
     TAVRI_RETURN_IF_ERROR(ReadChainEntries(idcode, &entries));
     const ArrayContext context = ContextFor(idcode);
     Cursor cursor(vc_.get(), order_);
-    for (const ChainEntry &entry : entries) {
-        TAVRI_RETURN_IF_ERROR(ReadElementArray(&cursor, entry, context, out));
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const uint64_t next = i + 1 < entries.size() ? entries[i + 1].first_time : kNoNextEntry;
+        if (!ShowEntry(entries[i], ring_.cut(), next)) continue;
+        TAVRI_RETURN_IF_ERROR(ReadElementArray(&cursor, entries[i], context, out));
     }
     return Status();
 }
@@ -340,11 +429,13 @@ Status Database::ReadAllChanges(std::vector<std::vector<Change>> *out) {
     // session's element arrays are then read in stream order.
     std::priority_queue<std::pair<uint64_t, uint32_t>> pending;
     for (uint32_t idcode = 0; idcode < chain_table_.last.size(); ++idcode) {
-        if (chain_table_.last[idcode] != 0) {
-            pending.emplace(chain_table_.last[idcode], idcode);
+        const uint64_t last = chain_table_.last[idcode];
+        if (last != 0 && !ring_.Dropped(last)) {
+            pending.emplace(last, idcode);
         }
     }
     std::vector<uint32_t> last_session(chain_table_.last.size(), UINT32_MAX);
+    std::vector<uint64_t> next_first(chain_table_.last.size(), kNoNextEntry);
     std::vector<std::pair<ChainEntry, uint32_t>> batch;
     Cursor chain_cursor(chain_.get(), order_);
     Cursor vc_cursor(vc_.get(), order_);
@@ -395,8 +486,11 @@ Status Database::ReadAllChanges(std::vector<std::vector<Change>> *out) {
                         last_session[idcode], entry.session);
         }
         last_session[idcode] = entry.session;
-        batch.emplace_back(entry, idcode);
-        if (entry.back_link != 0) {
+        if (ShowEntry(entry, ring_.cut(), next_first[idcode])) {
+            batch.emplace_back(entry, idcode);
+        }
+        next_first[idcode] = entry.first_time;
+        if (!entry.StartsChain(ring_.cut())) {
             pending.emplace(entry.previous(), idcode);
         }
     }

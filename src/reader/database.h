@@ -8,12 +8,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "reader/block_cache.h"
 #include "reader/byte_order.h"
 #include "reader/chain.h"
 #include "reader/file_source.h"
+#include "reader/lock.h"
+#include "reader/ring.h"
 #include "reader/sessions.h"
 #include "reader/status.h"
 #include "reader/stream.h"
@@ -38,7 +41,11 @@ class Database {
     bool has_annotation() const { return has_annotation_; }
     const std::string &annotation() const { return annotation_; }
     const TreeModel &tree() const { return tree_; }
+    // Every session of the session list; in a ring file only those from
+    // first_session() on are still in the file.
     const std::vector<SessionRecord> &sessions() const { return sessions_; }
+    uint32_t first_session() const { return first_session_; }
+    const Ring &ring() const { return ring_; }
     const ChainTable &chain_table() const { return chain_table_; }
     const StringList &strings() const { return strings_; }
     const BlockCache &cache() const { return *cache_; }
@@ -53,6 +60,10 @@ class Database {
     const std::vector<uint8_t> &raw_header() const { return raw_header_; }
     // The 2048-byte creation-environment record at offset 512.
     const std::vector<uint8_t> &environment_record() const { return environment_; }
+    // After reading the stored bytes of a block of a live ring file: fails
+    // when the writer has since dropped the block's session (its bytes may
+    // then be newer data). Other blocks and files always pass.
+    Status CheckStillHeld(const BlockLayout &layout);
     // What an element decoder needs to know of the idcode's variable.
     ArrayContext ContextFor(uint32_t idcode) const;
 
@@ -72,13 +83,15 @@ class Database {
     Status ReadAllChanges(std::vector<std::vector<Change>> *out);
 
   private:
+    Status Load();
     Status ReadHeader();
     Status LoadFinished(std::vector<TreeRecord> *trees);
     Status LoadLive(std::vector<TreeRecord> *trees);
     Status BuildStreams(std::vector<TreeRecord> &trees);
     Status ReadSection(const char *what, uint64_t offset, uint64_t length,
                        std::vector<uint8_t> *out) const;
-    Status RefuseRingLayout() const;
+    Status LoadRedundantList();
+    void GuardLiveRing();
 
     std::string path_;
     std::vector<uint8_t> raw_header_;
@@ -93,6 +106,12 @@ class Database {
     std::unique_ptr<BlockCache> cache_;
     TreeModel tree_;
     std::vector<SessionRecord> sessions_;
+    uint32_t first_session_ = 0;
+    Ring ring_;
+    // Live ring files: the first vc chain block of the session of each
+    // retained block (by offset), and the lock the writer drops sessions in.
+    std::unordered_map<uint64_t, uint32_t> held_blocks_;
+    std::unique_ptr<ReaderLock> ring_lock_;
     ChainTable chain_table_;
     StringList strings_;
     std::unique_ptr<Stream> vc_;

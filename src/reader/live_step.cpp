@@ -30,6 +30,12 @@ bool VisibleEndTime(const Database &db, uint64_t *time) {
     return true;
 }
 
+bool FirstTime(const Database &db, uint64_t *time) {
+    if (db.header().xtag_type == kNoTimeTagYet) return false;
+    *time = db.header().minimum_xtag;
+    return true;
+}
+
 void DropHidden(uint64_t hidden_from, std::vector<Change> *changes) {
     if (hidden_from == kShowAll) return;
     std::erase_if(*changes, [&](const Change &c) { return c.time >= hidden_from; });

@@ -29,6 +29,9 @@ uint64_t HiddenFrom(const Database &db);
 // hidden step for a live file, the maximum time tag for a finished one.
 bool VisibleEndTime(const Database &db, uint64_t *time);
 
+// The file's first time, its minimum time tag, once a time tag exists.
+bool FirstTime(const Database &db, uint64_t *time);
+
 // Drops the hidden changes of one idcode's list.
 void DropHidden(uint64_t hidden_from, std::vector<Change> *changes);
 

@@ -5,13 +5,13 @@
 
 namespace tavri::reader {
 
-Status Stream::Add(uint32_t index, const BlockLayout &layout, uint32_t owner) {
+Status Stream::Add(uint32_t index, const BlockLayout &layout, uint32_t owner, bool redundant) {
     if (!blocks_.empty() && index <= blocks_.back().index) {
         return Fail(TRAXR_ERR_CORRUPT, "block %u of the %s stream is listed twice or out of order",
                     index, name_);
     }
     TAVRI_RETURN_IF_ERROR(cache_->CheckLayout(layout));
-    blocks_.push_back(StreamBlock{index, layout, owner});
+    blocks_.push_back(StreamBlock{index, layout, owner, redundant});
     return Status();
 }
 

@@ -22,7 +22,8 @@ namespace tavri::reader {
 struct StreamBlock {
     uint32_t index = 0;
     BlockLayout layout;
-    uint32_t owner = 0;  // the tree or session that stored it
+    uint32_t owner = 0;      // the tree or session that stored it
+    bool redundant = false;  // a vc chain block of a ring session's redundant value changes
 };
 
 class Stream {
@@ -33,7 +34,7 @@ class Stream {
         : name_(name), cache_(cache), full_blocks_only_(full_blocks_only) {}
 
     // Blocks are added in ascending index order.
-    Status Add(uint32_t index, const BlockLayout &layout, uint32_t owner);
+    Status Add(uint32_t index, const BlockLayout &layout, uint32_t owner, bool redundant = false);
     const StreamBlock *Find(uint32_t index) const;
     // The block a position lies in, or null.
     const StreamBlock *FindPosition(uint64_t position) const;

@@ -82,6 +82,7 @@ traxrChainEntry ToC(const ChainEntry &e) {
     c.flags_a = e.flags_a;
     c.flags_b = e.flags_b;
     c.session = e.session;
+    c.redundant = e.redundant ? 1 : 0;
     return c;
 }
 
@@ -177,6 +178,11 @@ int traxr_HiddenFrom(const traxrReader *reader, uint64_t *time) {
 int traxr_VisibleEndTime(const traxrReader *reader, uint64_t *time) {
     if (reader == nullptr || time == nullptr) return 0;
     return tavri::reader::VisibleEndTime(reader->db, time) ? 1 : 0;
+}
+
+int traxr_FirstTime(const traxrReader *reader, uint64_t *time) {
+    if (reader == nullptr || time == nullptr) return 0;
+    return tavri::reader::FirstTime(reader->db, time) ? 1 : 0;
 }
 
 const char *traxr_Version(const traxrReader *reader) {
@@ -347,6 +353,26 @@ traxrStatus traxr_GetSession(const traxrReader *reader, uint32_t index, traxrSes
     session->vc_block_count = static_cast<uint32_t>(s.vc_blocks.size());
     session->first_vc_chain_block = s.first_chain_block;
     session->vc_chain_block_count = static_cast<uint32_t>(s.chain_blocks.size());
+    session->dropped = index < reader->db.first_session() ? 1 : 0;
+    return TRAXR_OK;
+}
+
+uint32_t traxr_FirstRetainedSession(const traxrReader *reader) {
+    return reader != nullptr ? reader->db.first_session() : 0;
+}
+
+uint32_t traxr_RedundantRangeCount(const traxrReader *reader) {
+    if (reader == nullptr) return 0;
+    return static_cast<uint32_t>(reader->db.ring().ranges().size());
+}
+
+traxrStatus traxr_GetRedundantRange(const traxrReader *reader, uint32_t index,
+                                    traxrRedundantRange *range) {
+    if (reader == nullptr || range == nullptr) return TRAXR_ERR_ARGUMENT;
+    const auto &ranges = reader->db.ring().ranges();
+    if (index >= ranges.size()) return TRAXR_ERR_NOT_FOUND;
+    range->first_block = ranges[index].first;
+    range->last_block = ranges[index].last;
     return TRAXR_OK;
 }
 
@@ -446,6 +472,7 @@ void FillChange(const Change &c, const tavri::reader::StringList &strings, traxr
     change->text = c.kind == TRAXR_VALUE_STRING ? strings.Get(c.string_id) : nullptr;
     change->raw = c.raw.data();
     change->raw_length = static_cast<uint32_t>(c.raw.size());
+    change->redundant = c.redundant ? 1 : 0;
 }
 
 void CopyText(const std::vector<uint8_t> &record, size_t offset, size_t width, char *out) {

@@ -264,6 +264,7 @@ Status ElementDecoder::Next(Change *change, bool *done) {
                     entry_.change_count);
     }
     change->session = entry_.session;
+    change->redundant = entry_.redundant;
     change->format = group_.format;
     change->compact = compact;
     change->kind = TRAXR_VALUE_RAW;

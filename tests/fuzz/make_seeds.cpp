@@ -1,12 +1,13 @@
 // Writes small valid database files with the writer, as the seeds of the
 // reader's fuzz target: scalars, vectors, A/B values, reals, strings,
 // aliases, several trees and sessions, dump off and on, sequence numbers and
-// times past 32 bits.
+// times past 32 bits; and a ring-layout file.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tavri/txw.h"
+#include "unit/reader/ring_stream.h"
 #include "writer/object_lifecycle.h"
 
 namespace {
@@ -86,6 +87,15 @@ bool Empty(const std::string &path) {
     return obj != nullptr && txw_CloseFile(obj) == 0;
 }
 
+// A ring that wrapped and dropped sessions, from the file builder of the
+// reader's tests (the writer's own ring is tested apart).
+bool Ring(const std::string &path) {
+    tavri::reader_test::RingStream stream(900);
+    stream.Run(10, 2, 3);
+    stream.ring.WriteFinished(path);
+    return stream.ring.wrapped();
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -95,7 +105,7 @@ int main(int argc, char **argv) {
     }
     const std::string dir = argv[1];
     const bool ok = Mixed(dir + "/mixed.trax") && WideTimes(dir + "/wide.trax") &&
-                    Empty(dir + "/empty.trax");
+                    Empty(dir + "/empty.trax") && Ring(dir + "/ring.trax");
     tavri::writer::FreeParkedObject();
     return ok ? 0 : 1;
 }

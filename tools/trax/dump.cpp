@@ -1,7 +1,10 @@
 // trax dump: value changes in time order, one line each:
 //   TIME PATH VALUE
 // with the path of the record that names the idcode first; dumping
-// switched off and on shows as "TIME $dumpoff" and "TIME $dumpon".
+// switched off and on shows as "TIME $dumpoff" and "TIME $dumpon". A ring
+// file starts with each variable's value at its first time (the writer's
+// redundant changes), shown like changes; dumping that was on there is not
+// a "$dumpon".
 #include <cinttypes>
 #include <string>
 #include <vector>
@@ -55,10 +58,11 @@ int RunDump(const Args &args, std::FILE *out) {
         traxrChange change{};
         status = traxr_WalkNext(walk, &idcode, &change);
         if (status != TRAXR_OK) break;
+        if (idcode == 0 && change.redundant && !IsDumpOff(change)) continue;
         line = std::to_string(change.time);
         line += ' ';
         if (idcode == 0) {
-            line += change.raw_length == 1 && change.raw[0] == 1 ? "$dumpoff" : "$dumpon";
+            line += IsDumpOff(change) ? "$dumpoff" : "$dumpon";
         } else {
             line += idcode < idcodes && !paths[idcode].empty() ? paths[idcode]
                                                                 : "idcode" + std::to_string(idcode);

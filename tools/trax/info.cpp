@@ -1,5 +1,6 @@
 // trax info: every named field of the header's three sections, with the
-// names of coded values, and the creation-environment record.
+// names of coded values, the times shown, for a file written under a dump
+// limit what its ring still holds, and the creation-environment record.
 #include <cinttypes>
 #include <cstdio>
 #include <ctime>
@@ -80,6 +81,40 @@ std::string EndTime(const traxrReader *reader) {
                           "incomplete)";
     }
     return text;
+}
+
+// The first time shown: the minimum xtag, which a ring moves on as it
+// drops its oldest sessions.
+std::string FirstTime(const traxrReader *reader) {
+    uint64_t first = 0;
+    if (!traxr_FirstTime(reader, &first)) return "none";
+    std::string text = std::to_string(first);
+    if (traxr_FirstRetainedSession(reader) > 0) {
+        text += " (the dump limit dropped what came before)";
+    }
+    return text;
+}
+
+// A ring file: which sessions it still holds, and where each retained ring
+// session's redundant value changes are.
+void PrintRing(Printer &p, const traxrReader *reader) {
+    const uint32_t sessions = traxr_SessionCount(reader);
+    const uint32_t first = traxr_FirstRetainedSession(reader);
+    p.Line("retained sessions",
+           first < sessions ? std::to_string(first) + ".." + std::to_string(sessions - 1) +
+                                  " of " + std::to_string(sessions)
+                            : "none of " + std::to_string(sessions));
+    const uint32_t ranges = traxr_RedundantRangeCount(reader);
+    p.Number("ring sessions", ranges);
+    for (uint32_t i = 0; i < ranges; ++i) {
+        traxrRedundantRange range{};
+        traxr_GetRedundantRange(reader, i, &range);
+        const std::string name = "ring session " + std::to_string(i) + " redundant vc chain blocks";
+        p.Line(name.c_str(), range.first_block == TRAXR_NONE
+                                 ? std::string("none")
+                                 : std::to_string(range.first_block) + ".." +
+                                       std::to_string(range.last_block));
+    }
 }
 
 }  // namespace
@@ -188,7 +223,9 @@ int RunInfo(const Args &args, std::FILE *out) {
     if (traxr_IsLive(db.reader())) {
         p.Line("read", "live, through the side files");
     }
+    p.Line("first time", FirstTime(db.reader()));
     p.Line("end time", EndTime(db.reader()));
+    if (h.dump_limit != 0) PrintRing(p, db.reader());
 
     traxrEnvRecord env{};
     if (traxr_GetEnvRecord(db.reader(), &env) == TRAXR_OK) {

@@ -24,6 +24,12 @@ enum class ValueForm { kBits, kReal, kString, kOther };
 // logic value; per-bit codes above 3 of a one-byte-per-bit vector likewise.
 ValueForm ValueBits(const traxrChange &change, const VarShape &shape, std::string *bits);
 
+// A change of the dump-off marker (idcode 0) that switches dumping off
+// (value 1); any other value switches it on.
+inline bool IsDumpOff(const traxrChange &change) {
+    return change.raw_length == 1 && change.raw[0] == 1;
+}
+
 // Appends the shortest text of a double that reads back to the same value.
 void AppendReal(double value, std::string *out);
 

@@ -347,6 +347,9 @@ bool VcdExport::Run(VcdStats *stats, std::string *error) {
         traxrChange change;
         status = traxr_WalkNext(walk, &idcode, &change);
         if (status != TRAXR_OK) break;
+        // A ring file's first time repeats the marker's state: dumping that
+        // was on there switched nothing on.
+        if (idcode == 0 && change.redundant && !IsDumpOff(change)) continue;
         std::string &b = out_.buffer();
         if (!have_time || change.time != time) {
             have_time = true;
@@ -356,7 +359,7 @@ bool VcdExport::Run(VcdStats *stats, std::string *error) {
             b += '\n';
         }
         if (idcode == 0) {
-            if (change.raw_length == 1 && change.raw[0] == 1) {
+            if (IsDumpOff(change)) {
                 DumpOff();
             } else {
                 DumpOn();

@@ -13,7 +13,9 @@
 //     and a `$dumpon` section (every variable's last value);
 //   - one hierarchy for all trees of the file: scopes with the same path
 //     become one, a variable named again in its scope is declared once;
-//   - a value written again for a variable at the same time is left out.
+//   - a value written again for a variable at the same time is left out;
+//   - a file written under a dump limit starts at its first time (the
+//     minimum xtag) with the value every variable had there.
 // The changes are streamed from the reader's time-ordered walk: memory does
 // not grow with the file.
 #ifndef TAVRI_TOOLS_TRAX_VCD_WRITER_H

@@ -97,8 +97,9 @@ TEST(readerHeader, EveryFieldInEitherByteOrder) {
         const std::string path = PathFor(big ? "header_be.trax" : "header_le.trax");
         HandHeader full = FullHeader(big);
         WriteFile(path, full.bytes);
-        // The dump limit fields make the file a ring, which only the header
-        // read takes; the open is tried on the same header without them.
+        // The dump limit makes this live file need a redundant vc chain list
+        // beside it, which only the header read does without; the open is
+        // tried on the same header without the ring fields.
         traxrHeader decoded{};
         char message[256] = {};
         ASSERT_EQ(traxr_ReadHeader(path.c_str(), &decoded, message, sizeof message), TRAXR_OK)
@@ -107,7 +108,7 @@ TEST(readerHeader, EveryFieldInEitherByteOrder) {
             EXPECT_EQ(field.read(decoded), field.value)
                 << "offset " << field.at << (big ? " big" : "");
         }
-        EXPECT_EQ(Opened(path).status, TRAXR_ERR_UNSUPPORTED);
+        EXPECT_EQ(Opened(path).status, TRAXR_ERR_IO);
         full.U32(420, 0);
         full.U64(232, 0);
         WriteFile(path, full.bytes);
@@ -180,36 +181,52 @@ TEST(readerHeader, AnnotationOfAFinishedFile) {
     }
 }
 
-// A dump limit, or a redundant vc chain list, marks a ring of recent
-// sessions; the open refuses it and says so instead of showing old data.
-TEST(readerHeader, RingLayoutIsRefusedWithAClearMessage) {
-    struct Ring {
-        size_t at;
-        int width;
-        uint64_t value;
-    };
-    for (const Ring ring : {Ring{420, 4, 10}, Ring{232, 8, 4096}}) {
-        HandHeader h = FullHeader(false);
-        h.U32(420, 0);
-        h.U64(232, 0);
-        h.Put(ring.at, ring.value, ring.width);
-        const std::string path = PathFor("ring.trax");
-        WriteFile(path, h.bytes);
-        Opened f(path);
-        EXPECT_EQ(f.status, TRAXR_ERR_UNSUPPORTED) << ring.at;
-        EXPECT_EQ(f.reader, nullptr);
-        EXPECT_NE(std::string(f.message).find("ring layout"), std::string::npos) << f.message;
-        EXPECT_NE(std::string(f.message).find("not supported yet"), std::string::npos);
-    }
-    // A live file written under a dump limit has its redundant list beside it.
+// A live file written under a dump limit has its redundant vc chain list
+// beside it: required, read only as far as its own count says, and ignored
+// beside a file without a dump limit (left over from an earlier run).
+TEST(readerHeader, RedundantListBesideALiveFile) {
     HandHeader h = FullHeader(false);
-    h.U32(420, 0);
     h.U64(232, 0);
-    const std::string path = PathFor("ring_live.trax");
+    for (size_t at = 444; at < 500; at += 4) h.U32(at, 0);  // no trees, sessions or blocks
+    h.U32(424, 0);
+    const std::string path = PathFor("ring_live_header.trax");
     WriteFile(path, h.bytes);
-    EXPECT_EQ(Opened(path).status, TRAXR_OK);
-    WriteFile(path + ".rlist", {0xFF, 0, 0, 0, 0});
-    EXPECT_EQ(Opened(path).status, TRAXR_ERR_UNSUPPORTED);
+    std::remove((path + ".rlist").c_str());
+    Opened missing(path);
+    EXPECT_EQ(missing.status, TRAXR_ERR_IO);
+    EXPECT_NE(std::string(missing.message).find(".rlist"), std::string::npos) << missing.message;
+    struct Side {
+        std::vector<uint8_t> bytes;
+        traxrStatus expected;
+        uint32_t ranges;
+    };
+    const std::vector<Side> sides = {
+        {{0xFF, 0, 0, 0, 0}, TRAXR_OK, 0},
+        {{0xFF, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x77}, TRAXR_OK, 1},
+        {{0xFE, 0, 0, 0, 0}, TRAXR_ERR_CORRUPT, 0},
+        {{0xFF, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, TRAXR_ERR_TRUNCATED, 0},
+        {{0xFF, 0}, TRAXR_ERR_TRUNCATED, 0},
+    };
+    for (const Side &side : sides) {
+        WriteFile(path + ".rlist", side.bytes);
+        Opened f(path);
+        EXPECT_EQ(f.status, side.expected) << side.bytes.size() << ": " << f.message;
+        if (f.status == TRAXR_OK) {
+            EXPECT_EQ(traxr_RedundantRangeCount(f.reader), side.ranges);
+            traxrRedundantRange range{};
+            if (side.ranges > 0) {
+                ASSERT_EQ(traxr_GetRedundantRange(f.reader, 0, &range), TRAXR_OK);
+                EXPECT_EQ(range.first_block, TRAXR_NONE);
+                EXPECT_EQ(range.last_block, TRAXR_NONE);
+            }
+        }
+    }
+    h.U32(420, 0);
+    WriteFile(path, h.bytes);
+    WriteFile(path + ".rlist", {0xFE});
+    Opened stale(path);
+    EXPECT_EQ(stale.status, TRAXR_OK) << stale.message;
+    EXPECT_EQ(traxr_RedundantRangeCount(stale.reader), 0u);
     std::remove((path + ".rlist").c_str());
 }
 

@@ -49,8 +49,13 @@ void BlockStream::Flush() {
     if (pending_.empty()) return;
     if (hook) hook(&pending_);
     const std::vector<uint8_t> stored = Lzo1bCompress(pending_);
-    fresh_.push_back(Layout{file_->size(), static_cast<uint32_t>(stored.size())});
-    file_->insert(file_->end(), stored.begin(), stored.end());
+    uint64_t at = file_->size();
+    if (place) {
+        at = place(stored);
+    } else {
+        file_->insert(file_->end(), stored.begin(), stored.end());
+    }
+    fresh_.push_back(Layout{at, static_cast<uint32_t>(stored.size())});
     pending_.clear();
     ++stored_;
 }
@@ -226,6 +231,7 @@ void TraxBuilder::AddSession(const std::vector<ArrayDef> &arrays) {
                 if (count == 0) first = c.time;
                 last = previous = c.time;
                 ++count;
+                ++(a.idcode == 0 || group.value_size == 1 ? scalar_changes_ : vector_changes_);
                 if (!have_time_ || c.time < min_time_) min_time_ = c.time;
                 if (!have_time_ || c.time > max_time_) max_time_ = c.time;
                 have_time_ = true;
@@ -341,6 +347,100 @@ void TraxBuilder::AddSession(const std::vector<ArrayDef> &arrays) {
     pending_strings_.clear();
 }
 
+void TraxBuilder::SetDumpLimit(uint32_t megabytes, uint64_t ring_bytes) {
+    dump_limit_ = megabytes;
+    ring_bytes_ = ring_bytes;
+    vc_.place = chain_.place = [this](const std::vector<uint8_t> &b) { return PlaceRingBlock(b); };
+    scope_.place = var_.place = [this](const std::vector<uint8_t> &b) { return PlaceTreeBlock(b); };
+}
+
+void TraxBuilder::WriteAt(uint64_t at, const std::vector<uint8_t> &stored) {
+    if (file_.size() < at + stored.size()) file_.resize(at + stored.size(), 0);
+    std::copy(stored.begin(), stored.end(), file_.begin() + static_cast<long>(at));
+}
+
+// Before value changes, tree blocks follow each other; after, they go past
+// the ring, at the end of data.
+uint64_t TraxBuilder::PlaceTreeBlock(const std::vector<uint8_t> &stored) {
+    if (!ring_begun_) {
+        const uint64_t at = file_.size();
+        WriteAt(at, stored);
+        return at;
+    }
+    const uint64_t at = end_of_data_;
+    WriteAt(at, stored);
+    end_of_data_ += stored.size();
+    return at;
+}
+
+void TraxBuilder::DropOldest() {
+    if (nodes_.size() < 2) throw std::runtime_error("the ring cannot hold one ring session");
+    first_valid_ = nodes_.front().chain_end + 1;
+    nodes_.pop_front();
+    ring_min_time_ = nodes_.front().start_time;
+}
+
+uint64_t TraxBuilder::PlaceRingBlock(const std::vector<uint8_t> &stored) {
+    if (!ring_begun_) {
+        ring_begun_ = true;
+        ring_start_ = ring_pos_ = file_.size();
+        wrap_ = ring_bytes_ != 0 ? ring_start_ + ring_bytes_
+                                 : (uint64_t{dump_limit_} << 20) -
+                                       ((uint64_t{max_idcode_} + 1) * 8 + 0x20000);
+        end_of_data_ = wrap_;
+    }
+    const uint64_t length = stored.size();
+    uint64_t at;
+    if (force_next_block_at) {
+        at = *force_next_block_at;
+        force_next_block_at.reset();
+    } else {
+        for (;;) {
+            const bool held = !nodes_.empty() && nodes_.front().start.has_value();
+            const uint64_t oldest = held ? *nodes_.front().start : 0;
+            // The room ends at the wrap limit until the ring wraps, and
+            // again once the oldest retained session lies behind.
+            const bool to_wrap = !wrapped_ || !held || oldest < ring_pos_;
+            const uint64_t end = to_wrap ? wrap_ : oldest;
+            if (end > ring_pos_ && end - ring_pos_ > length) break;
+            if (to_wrap) {
+                if (wrapped_ && ring_pos_ == ring_start_) {
+                    throw std::runtime_error("a block larger than the ring");
+                }
+                wrapped_ = true;
+                ring_pos_ = ring_start_;
+            } else {
+                DropOldest();
+            }
+        }
+        at = ring_pos_;
+    }
+    WriteAt(at, stored);
+    ring_pos_ = at + length;
+    if (!nodes_.empty() && !nodes_.back().start) nodes_.back().start = at;
+    return at;
+}
+
+void TraxBuilder::StartRingSession(uint64_t time, const std::vector<ArrayDef> &redundant) {
+    if (!nodes_.empty()) nodes_.back().chain_end = chain_.stored() - 1;
+    RingNode node;
+    node.start_time = time;
+    nodes_.push_back(node);
+    if (redundant.empty()) return;
+    AddTimeTag(time);
+    const uint32_t first = chain_.stored();
+    AddSession(redundant);
+    nodes_.back().redundant_first = first;
+    nodes_.back().redundant_last = chain_.stored() - 1;
+}
+
+std::vector<uint8_t> TraxBuilder::RedundantList() const {
+    Bytes list = New();
+    list.U8(0xFF).U32(static_cast<uint32_t>(nodes_.size()));
+    for (const RingNode &node : nodes_) list.U32(node.redundant_first).U32(node.redundant_last);
+    return list.data;
+}
+
 std::vector<uint8_t> TraxBuilder::ChainTable() const {
     Bytes table = New();
     for (size_t i = 0; i < last_chain_.size(); ++i) {
@@ -355,7 +455,7 @@ std::vector<uint8_t> TraxBuilder::ChainTable() const {
 
 std::vector<uint8_t> TraxBuilder::Header(uint8_t status, uint64_t tree_list, uint64_t session_list,
                                          uint64_t chain, uint64_t annotation_at,
-                                         uint64_t strings_at) const {
+                                         uint64_t strings_at, uint64_t redundant_at) const {
     std::vector<uint8_t> h(512, 0);
     auto put = [&](size_t at, const Bytes &b) {
         std::copy(b.data.begin(), b.data.end(), h.begin() + static_cast<long>(at));
@@ -375,13 +475,19 @@ std::vector<uint8_t> TraxBuilder::Header(uint8_t status, uint64_t tree_list, uin
     text(76, "1ns");
     text(96, "unknown");
     text(128, "unknown");
-    put(192, New().U64(tree_list).U64(session_list).U64(chain).U64(annotation_at).U64(strings_at));
+    put(192, New()
+                 .U64(tree_list)
+                 .U64(session_list)
+                 .U64(chain)
+                 .U64(annotation_at)
+                 .U64(strings_at)
+                 .U64(redundant_at));
     put(304,
         New().U32(annotation_at != 0 ? static_cast<uint32_t>(annotation.size() + 1) : 0).U32(64));
-    put(312, New().HighLow(min_time_).HighLow(max_time_).U32(0xFFFFFFFF).U32(0xFFFFFFFF));
+    put(312, New().HighLow(minimum_time()).HighLow(max_time_).U32(0xFFFFFFFF).U32(0xFFFFFFFF));
     h[408] = have_time_ ? 0 : 1;
     const uint32_t strings_written = static_cast<uint32_t>(string_count_ - pending_strings_.size());
-    put(416, New().U32(static_cast<uint32_t>(slist_.size())));
+    put(416, New().U32(static_cast<uint32_t>(slist_.size())).U32(dump_limit_).U32(first_valid_));
     put(432, New().U32(static_cast<uint32_t>(str_.size())).U32(strings_written));
     h[440] = 1;
     put(444, New()
@@ -397,8 +503,8 @@ std::vector<uint8_t> TraxBuilder::Header(uint8_t status, uint64_t tree_list, uin
                  .U32(511)
                  .U32(scopes_)
                  .U32(vars_)
-                 .U32(0)
-                 .U32(0)
+                 .U32(scalar_changes_)
+                 .U32(vector_changes_)
                  .U16(8)
                  .U16(0));
     h[504] = status;
@@ -410,6 +516,11 @@ std::vector<uint8_t> TraxBuilder::Header(uint8_t status, uint64_t tree_list, uin
 
 std::vector<uint8_t> TraxBuilder::Finished() const {
     std::vector<uint8_t> image = file_;
+    // A ring that wrapped, or that has tree blocks past it, is followed by
+    // the index structures at the end of data.
+    if (dump_limit_ != 0 && ring_begun_ && (tree_count_ > 1 || wrapped_)) {
+        image.resize(std::max<uint64_t>(image.size(), end_of_data_), 0);
+    }
     annotation_offset = 0;
     if (!annotation.empty()) {
         annotation_offset = image.size();
@@ -419,13 +530,20 @@ std::vector<uint8_t> TraxBuilder::Finished() const {
     image.insert(image.end(), tlist_.begin(), tlist_.end());
     session_list_offset = image.size();
     image.insert(image.end(), slist_.begin(), slist_.end());
+    redundant_list_offset = 0;
+    if (dump_limit_ != 0) {
+        redundant_list_offset = image.size();
+        const std::vector<uint8_t> list = RedundantList();
+        image.insert(image.end(), list.begin(), list.end());
+    }
     string_list_offset = str_.empty() ? 0 : image.size();
     image.insert(image.end(), str_.begin(), str_.end());
     chain_offset = image.size();
     const std::vector<uint8_t> table = ChainTable();
     image.insert(image.end(), table.begin(), table.end());
-    const std::vector<uint8_t> header = Header(0, tree_list_offset, session_list_offset,
-                                               chain_offset, annotation_offset, string_list_offset);
+    const std::vector<uint8_t> header =
+        Header(0, tree_list_offset, session_list_offset, chain_offset, annotation_offset,
+               string_list_offset, redundant_list_offset);
     std::copy(header.begin(), header.end(), image.begin());
     return image;
 }
@@ -433,12 +551,13 @@ std::vector<uint8_t> TraxBuilder::Finished() const {
 TraxBuilder::Live TraxBuilder::LiveFiles(uint8_t status) const {
     Live live;
     live.main = file_;
-    const std::vector<uint8_t> header = Header(status, 0, 0, 0, 0, 0);
+    const std::vector<uint8_t> header = Header(status, 0, 0, 0, 0, 0, 0);
     std::copy(header.begin(), header.end(), live.main.begin());
     live.tlist = tlist_;
     live.slist = slist_;
     live.chain = ChainTable();
     live.str = str_;
+    if (dump_limit_ != 0) live.rlist = RedundantList();
     return live;
 }
 
@@ -461,6 +580,7 @@ void TraxBuilder::WriteLive(const std::string &path, uint8_t status) const {
     WriteFile(path + ".slist", live.slist);
     WriteFile(path + ".chain", live.chain);
     WriteFile(path + ".str", live.str);
+    if (dump_limit_ != 0) WriteFile(path + ".rlist", live.rlist);
 }
 
 std::string TempDir() {

@@ -6,6 +6,7 @@
 #define TAVRI_TESTS_UNIT_READER_TRAX_BUILDER_H
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -59,6 +60,9 @@ class BlockStream {
     uint32_t stored() const { return stored_; }
     // Sees (and may damage) every block before it is compressed.
     std::function<void(std::vector<uint8_t> *)> hook;
+    // Puts the stored bytes into the file image and says where; unset, they
+    // are appended.
+    std::function<uint64_t(const std::vector<uint8_t> &)> place;
 
   private:
     std::vector<uint8_t> *file_;
@@ -175,9 +179,29 @@ class TraxBuilder {
     // next session ends there at least.
     void AddTimeTag(uint64_t time);
 
+    // A file written under a dump limit: value-change and vc chain blocks
+    // go into a ring that starts after the blocks stored before the first
+    // session and ends at the wrap limit, limit × 2^20 − ((max idcode + 1) ×
+    // 8 + 0x20000), or `ring_bytes` after its start when that is not 0;
+    // tree blocks stored later go beyond it. When a block does not fit, the
+    // ring wraps to its start or drops its oldest ring session (first valid
+    // vc chain block and minimum xtag move on). A ring too small for one
+    // ring session throws.
+    void SetDumpLimit(uint32_t megabytes, uint64_t ring_bytes = 0);
+    // Starts a ring session at `time`. Its first session holds `redundant`,
+    // the value of every variable that has one at `time` (none when empty).
+    void StartRingSession(uint64_t time, const std::vector<ArrayDef> &redundant);
+    // The next block of the ring goes here instead (damaged files).
+    std::optional<uint64_t> force_next_block_at;
+    uint32_t first_valid_block() const { return first_valid_; }
+    bool wrapped() const { return wrapped_; }
+    uint32_t session_count() const { return session_count_; }
+    uint64_t minimum_time() const { return ring_min_time_ ? *ring_min_time_ : min_time_; }
+    uint64_t wrap_limit() const { return wrap_; }
+
     std::vector<uint8_t> Finished() const;
     struct Live {
-        std::vector<uint8_t> main, tlist, slist, chain, str;
+        std::vector<uint8_t> main, tlist, slist, chain, str, rlist;
     };
     Live LiveFiles(uint8_t status = 2) const;
     void WriteFinished(const std::string &path) const;
@@ -185,7 +209,7 @@ class TraxBuilder {
 
     // Where the last Finished() put its parts.
     mutable uint64_t annotation_offset = 0, tree_list_offset = 0, session_list_offset = 0,
-                     string_list_offset = 0, chain_offset = 0;
+                     string_list_offset = 0, chain_offset = 0, redundant_list_offset = 0;
     std::vector<Layout> scope_layouts, var_layouts, vc_layouts, chain_layouts;
     uint32_t max_idcode() const { return max_idcode_; }
 
@@ -195,8 +219,14 @@ class TraxBuilder {
     void TreeRecord(uint32_t idcode_count, const std::vector<Layout> &scopes,
                     const std::vector<Layout> &vars);
     std::vector<uint8_t> Header(uint8_t status, uint64_t tree_list, uint64_t session_list,
-                                uint64_t chain, uint64_t annotation_at, uint64_t strings_at) const;
+                                uint64_t chain, uint64_t annotation_at, uint64_t strings_at,
+                                uint64_t redundant_at) const;
     std::vector<uint8_t> ChainTable() const;
+    std::vector<uint8_t> RedundantList() const;
+    uint64_t PlaceRingBlock(const std::vector<uint8_t> &stored);
+    uint64_t PlaceTreeBlock(const std::vector<uint8_t> &stored);
+    void WriteAt(uint64_t at, const std::vector<uint8_t> &stored);
+    void DropOldest();
     Bytes New() const { return Bytes(big_); }
 
     bool big_;
@@ -206,12 +236,26 @@ class TraxBuilder {
     std::vector<std::string> pending_strings_;
     uint32_t string_count_ = 0;
     uint32_t tree_count_ = 0, session_count_ = 0, max_idcode_ = 0;
-    uint32_t scopes_ = 0, vars_ = 0;
+    uint32_t scopes_ = 0, vars_ = 0, scalar_changes_ = 0, vector_changes_ = 0;
     uint32_t vc_blocks_at_flush_ = 0;
     std::vector<uint64_t> last_chain_;
     std::vector<uint8_t> chain_flags_;
     bool have_time_ = false;
     uint64_t min_time_ = 0, max_time_ = 0, session_end_ = 0;
+
+    struct RingNode {
+        std::optional<uint64_t> start;  // offset of its first block
+        uint64_t start_time = 0;
+        uint32_t chain_end = 0xFFFFFFFF;  // its last vc chain block, once it ended
+        uint32_t redundant_first = 0xFFFFFFFF, redundant_last = 0xFFFFFFFF;
+    };
+    uint32_t dump_limit_ = 0;
+    uint64_t ring_bytes_ = 0;
+    bool ring_begun_ = false, wrapped_ = false;
+    uint64_t ring_start_ = 0, wrap_ = 0, ring_pos_ = 0, end_of_data_ = 0;
+    std::deque<RingNode> nodes_;
+    uint32_t first_valid_ = 0;
+    std::optional<uint64_t> ring_min_time_;
 };
 
 void WriteFile(const std::string &path, const std::vector<uint8_t> &bytes);

@@ -149,26 +149,6 @@ TEST_F(TraxCommands, UsageAndInputErrorsGiveOneLineAndStatusTwo) {
     EXPECT_NE(help.out.find("trax vcd FILE -o OUT.vcd"), std::string::npos);
 }
 
-// A file written under a dump limit keeps a ring of recent sessions; until
-// the ring is read, every command says so instead of showing old data.
-TEST_F(TraxCommands, RingLayoutFilesAreRefusedWithAClearMessage) {
-    std::vector<uint8_t> bytes = ReadBytes(file_);
-    bytes[420] = 10;  // dump limit, MB
-    const std::string ring = PathFor("ring.trax");
-    WriteBytes(ring, bytes);
-    for (const char *command : {"info", "tree", "dump", "check"}) {
-        const Outcome run = Trax({command, ring});
-        EXPECT_EQ(run.status, 2) << command;
-        EXPECT_TRUE(run.out.empty()) << command << ": " << run.out;
-        ASSERT_EQ(run.ErrLines().size(), 1u) << run.err;
-        EXPECT_NE(run.err.find("ring layout"), std::string::npos) << run.err;
-        EXPECT_NE(run.err.find("not supported yet"), std::string::npos) << run.err;
-    }
-    const Outcome vcd = Trax({"vcd", ring, "-o", PathFor("ring.vcd")});
-    EXPECT_EQ(vcd.status, 2);
-    EXPECT_FALSE(std::filesystem::exists(PathFor("ring.vcd")));
-}
-
 TEST_F(TraxCommands, ForeignFilesAreInputErrors) {
     const std::string text = PathFor("notes.txt");
     WriteBytes(text, std::vector<uint8_t>(4000, 'a'));
