@@ -14,6 +14,8 @@
 #include "writer/lock.h"
 #include "writer/messages.h"
 #include "writer/object.h"
+#include "writer/ring.h"
+#include "writer/stop_limit.h"
 #include "writer/wbuf.h"
 #include "writer/write_all.h"
 
@@ -136,11 +138,21 @@ int CopySideFile(txwObject *obj, platform::FileHandle side_file, const char *wha
 
 int SessionFlush(txwObject *obj) {
     ScopedLock lock(obj);
+    if (obj->stopped && obj->changes_pending) {
+        DiscardPendingChanges(obj);
+    }
     const bool wrote_session = WriteSession(obj);
+    StopIfPending(obj);
+    if (obj->ring != nullptr) {
+        RingAfterSessionFlush(obj);
+    }
     const bool finished = obj->header.U8(kHdrFileStatus) == kStatusFinished;
     platform::FileHandle next_chain = platform::kNoFile;
     if (finished) {
         DebugLog(obj, "Finished trax data is flushed\n");
+        if (obj->ring != nullptr) {
+            RingSeekIndexPosition(obj);
+        }
         WriteAnnotation(obj);
         CopySideFile(obj, obj->tree_list_file, "tlist", kHdrTreeListUoff);
         CopySideFile(obj, obj->session_list_file, "slist", kHdrSessionListUoff);
