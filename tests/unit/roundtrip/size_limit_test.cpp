@@ -48,12 +48,14 @@ class ChangeStream {
         ASSERT_EQ(txw_EndTree(obj), 0);
     }
 
-    // One time step of `changes` changes, to each writer.
-    void Step(const std::vector<txwObject *> &writers, uint32_t changes) {
+    // One time step of `changes` changes, to each writer; with `wide_only`
+    // only the 256-bit buses change (about 36 bytes a change on disk).
+    void Step(const std::vector<txwObject *> &writers, uint32_t changes, bool wide_only = false) {
         time_ += 1 + random_() % 4;
         for (txwObject *obj : writers) txw_CreateXCoor(obj, 0, time_);
         for (uint32_t c = 0; c < changes; ++c) {
-            const auto id = static_cast<int32_t>(1 + random_() % kVars);
+            const auto id = wide_only ? static_cast<int32_t>(451 + random_() % 100)
+                                      : static_cast<int32_t>(1 + random_() % kVars);
             switch (KindOf(id)) {
                 case kScalar: {
                     const uint32_t r = random_() % 16;
@@ -352,6 +354,153 @@ TEST_F(SizeLimit, LiveReaderNeverSeesAGivenUpSession) {
     EXPECT_EQ(fault, "");
     EXPECT_GE(reads, 3ul);
     EXPECT_GE(distinct, 3ul) << "the reader saw the ring come round while it read";
+}
+
+// A later tree, begun once value changes were written: under a dump limit
+// its blocks go behind the ring.
+void DeclareLateTree(txwObject *obj) {
+    ASSERT_TRUE(txw_BeginTree(obj));
+    txwScopeDesc scope{"late", nullptr, nullptr, 0, 0};
+    ASSERT_EQ(txw_CreateScope(obj, &scope), 0);
+    ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, ChangeStream::kVars + 1, "s", 0),
+              ChangeStream::kVars + 1);
+    ASSERT_EQ(txw_EndTree(obj), 0);
+}
+
+std::vector<uint32_t> EnlargedSizes(const std::vector<std::string> &warnings) {
+    std::vector<uint32_t> sizes;
+    for (const std::string &text : warnings) {
+        unsigned size = 0;
+        if (std::sscanf(text.c_str(), "Dumplimit size enlarged to %u MB.", &size) == 1) sizes.push_back(size);
+    }
+    return sizes;
+}
+
+std::vector<std::string> &Warnings() {
+    static std::vector<std::string> warnings;
+    return warnings;
+}
+
+class SizeLimitWithMessages : public SizeLimit {
+  protected:
+    void SetUp() override {
+        SizeLimit::SetUp();
+        Warnings().clear();
+        txw_SetMessageHooks([](const char *text) { Warnings().emplace_back(text); }, nullptr, nullptr);
+    }
+    void TearDown() override {
+        txw_SetMessageHooks(nullptr, nullptr, nullptr);
+        SizeLimit::TearDown();
+    }
+};
+
+TEST_F(SizeLimitWithMessages, TimeStepsBiggerThanTheRingEnlargeItAndAreKeptWhole) {
+    txwObject *ring = Open();
+    const std::string whole_path = Other("whole.trax");
+    txwObject *whole = txw_OpenFile(whole_path.c_str(), TXW_FILE_VERILOG);
+    ASSERT_NE(whole, nullptr);
+    txw_CreateXCoor(ring, 0, 0);
+    txw_CreateXCoor(whole, 0, 0);
+    ASSERT_EQ(txw_SetDumpLimit(ring, 10), 0);
+    // Every change of a big time step is kept, none merged by the glitch rule.
+    txw_SetGlitchNum(ring, 0);
+    txw_SetGlitchNum(whole, 0);
+    ChangeStream::Declare(ring);
+    ChangeStream::Declare(whole);
+    ChangeStream stream;
+    for (int step = 0; step < 3000; ++step) stream.Step({ring, whole}, 30);
+    DeclareLateTree(ring);
+    DeclareLateTree(whole);
+    for (int step = 0; step < 3000; ++step) stream.Step({ring, whole}, 30);
+
+    // About 14 MB in one time step: the ring of 10 MB doubles.
+    stream.Step({ring, whole}, 400000, true);
+    EXPECT_EQ(EnlargedSizes(Warnings()), std::vector<uint32_t>{20});
+    for (int step = 0; step < 3000; ++step) stream.Step({ring, whole}, 30);
+    // About 24 MB: the 20 MB ring grows 1 MB at a time until it holds them,
+    // so that the file ends with the whole step.
+    stream.Step({ring, whole}, 670000, true);
+    const uint32_t big_step = stream.time();
+    ASSERT_EQ(txw_CloseFile(ring), 0);
+    ASSERT_EQ(txw_CloseFile(whole), 0);
+
+    const std::vector<uint32_t> sizes = EnlargedSizes(Warnings());
+    ASSERT_GE(sizes.size(), 3u);
+    for (size_t i = 1; i < sizes.size(); ++i) EXPECT_EQ(sizes[i], 20 + i);
+    EXPECT_EQ(std::count(Warnings().begin(), Warnings().end(), "Dumplimit size too small.\n"),
+              static_cast<long>(sizes.size()));
+    EXPECT_EQ(std::count(Warnings().begin(), Warnings().end(), "There are too many value changes in a timestep.\n"),
+              static_cast<long>(sizes.size()));
+
+    RingFile file;
+    ASSERT_TRUE(file.Load(path_, false)) << file.error;
+    EXPECT_EQ(file.header.dump_limit, sizes.back());
+    EXPECT_LE(file.size(), static_cast<uint64_t>(sizes.back()) * kMB);
+    EXPECT_LE(file.header.minimum_xtag, big_step) << "the big time step is in the file";
+    EXPECT_EQ(RingFault(file), "");
+    // The late tree's blocks moved with the ring's end and are found where
+    // the tree list says.
+    ASSERT_EQ(file.trees.size(), 2u);
+    ASSERT_FALSE(file.trees[1].scope_blocks.empty());
+    std::vector<uint8_t> scopes;
+    ASSERT_TRUE(file.Block(file.trees[1].scope_blocks[0], &scopes)) << file.error;
+    ASSERT_GE(scopes.size(), 6u);
+    EXPECT_EQ(scopes[0], 0xFE);
+    EXPECT_NE(std::search(scopes.begin(), scopes.end(), "late", "late" + 4), scopes.end());
+
+    std::string error;
+    const auto expected = WholeFileSteps(whole_path, file.header.minimum_xtag, UINT64_MAX, &error);
+    ASSERT_EQ(error, "");
+    const auto got = RingSteps(file, &error);
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(FirstDifference(got, expected), "");
+}
+
+TEST_F(SizeLimit, StopLimitKeepsTheFirstStretchAndStaysReadable) {
+    txwObject *stopped = Open();
+    const std::string whole_path = Other("whole.trax");
+    txwObject *whole = txw_OpenFile(whole_path.c_str(), TXW_FILE_VERILOG);
+    ASSERT_NE(whole, nullptr);
+    txw_CreateXCoor(stopped, 0, 0);
+    txw_CreateXCoor(whole, 0, 0);
+    ASSERT_EQ(txw_SetLifoDumpLimit(stopped, 10), 0);
+    ChangeStream::Declare(stopped);
+    ChangeStream::Declare(whole);
+    ChangeStream stream;
+    for (int step = 0; step < 80000; ++step) stream.Step({stopped, whole}, 30);
+    // A tree begun after the stop is still stored: the file stays readable.
+    DeclareLateTree(stopped);
+    DeclareLateTree(whole);
+    for (int step = 0; step < 1000; ++step) stream.Step({stopped, whole}, 30);
+    ASSERT_EQ(txw_CloseFile(stopped), 0);
+    ASSERT_EQ(txw_CloseFile(whole), 0);
+
+    const uint64_t size = std::filesystem::file_size(path_);
+    EXPECT_GT(size, 10 * kMB - 0x80000);
+    EXPECT_LT(size, 12 * kMB) << "one session at most passes the stop position";
+    Reading file(path_);
+    ASSERT_EQ(file.status, TRAXR_OK) << file.message;
+    ASSERT_GT(traxr_SessionCount(file.reader), 0u);
+    traxrSession last{};
+    ASSERT_EQ(traxr_GetSession(file.reader, traxr_SessionCount(file.reader) - 1, &last), TRAXR_OK);
+    EXPECT_LT(last.end_time, stream.time() / 2) << "the file keeps the beginning only";
+    EXPECT_EQ(file.Names(ChangeStream::kVars + 1), std::vector<std::string>{"late.s"});
+
+    traxrWalk *walk = nullptr;
+    ASSERT_EQ(traxr_OpenWalk(file.reader, nullptr, 0, last.end_time + 1, UINT64_MAX, &walk), TRAXR_OK);
+    uint32_t idcode = 0;
+    traxrChange change{};
+    EXPECT_EQ(traxr_WalkNext(walk, &idcode, &change), TRAXR_END) << "nothing after the last session";
+    traxr_CloseWalk(walk);
+
+    // The session that passed the stop may end inside a time step: the
+    // steps before its end are whole.
+    std::string error;
+    const auto got = WholeFileSteps(path_, 0, last.end_time - 1, &error);
+    ASSERT_EQ(error, "");
+    const auto expected = WholeFileSteps(whole_path, 0, last.end_time - 1, &error);
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(FirstDifference(got, expected), "");
 }
 
 }  // namespace
