@@ -94,6 +94,8 @@ bool WriteSession(txwObject *obj) {
     return true;
 }
 
+}  // namespace
+
 void CommitFiles(txwObject *obj) {
     for (platform::FileHandle file :
          {obj->main_file, obj->tree_list_file, obj->session_list_file, obj->chain_file,
@@ -103,8 +105,6 @@ void CommitFiles(txwObject *obj) {
         }
     }
 }
-
-}  // namespace
 
 int CopySideFile(txwObject *obj, platform::FileHandle side_file, const char *what,
                  uint32_t header_offset) {
@@ -178,7 +178,9 @@ int SessionFlush(txwObject *obj) {
     }
     WriteEnvironmentRecord(obj);
     WriteReservedArea(obj);
-    CommitFiles(obj);
+    if (obj->ring == nullptr || !obj->ring->commit_deferred) {
+        CommitFiles(obj);
+    }
     RaiseHighWater(obj);
     if (obj->debug_log != nullptr) {
         std::fflush(obj->debug_log);

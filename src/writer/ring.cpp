@@ -261,6 +261,7 @@ void RingBeforeNewXtag(txwObject *obj, const Xtag &next) {
         return;
     }
     ScopedLock lock(obj);
+    ring.commit_deferred = true;  // the start that follows commits
     if (obj->changes_pending) {
         SessionFlush(obj);
     }
@@ -281,6 +282,7 @@ void RingAfterNewXtag(txwObject *obj) {
         return;
     }
     ScopedLock lock(obj);
+    ring.commit_deferred = true;
     if (obj->changes_pending) {
         SessionFlush(obj);
     }
@@ -302,7 +304,8 @@ void RingAfterNewXtag(txwObject *obj) {
     ring.start_requested = false;
     ring.session_open = true;
     WriteRedundantList(obj);
-    platform::Commit(obj->redundant_list_file);
+    ring.commit_deferred = false;
+    CommitFiles(obj);
 }
 
 void RingAfterSessionFlush(txwObject *obj) {

@@ -62,6 +62,9 @@ struct Ring {
     bool start_requested = false;
     bool session_open = false;     // the newest session has started and not ended
     bool session_ending = false;   // a session flush followed its start
+    // The flushes that end one ring session and start the next, all at one
+    // new time tag, are committed to disk once, after the last of them.
+    bool commit_deferred = false;
     uint64_t enlargement_base = 0;
 };
 
