@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -209,29 +210,66 @@ std::string RingFault(RingFile &ring, uint32_t stride = 1) {
 class SizeLimit : public RoundTripTest {
   protected:
     std::string Other(const std::string &name) const { return (dir_ / name).string(); }
+    std::string WholePath() const { return Other("whole.trax"); }
+
+    // The bounded file (path_) and, when `with_whole`, the same stream
+    // without a bound (WholePath()): both at time 0, `bound` applied to the
+    // first (and `both` to each), the stream's variables declared.
+    void OpenFiles(const std::function<int(txwObject *)> &bound, bool with_whole = true,
+                   const std::function<void(txwObject *)> &both = nullptr) {
+        bounded_ = Open();
+        ASSERT_NE(bounded_, nullptr);
+        if (with_whole) {
+            whole_ = txw_OpenFile(WholePath().c_str(), TXW_FILE_VERILOG);
+            ASSERT_NE(whole_, nullptr);
+        }
+        for (txwObject *obj : Writers()) txw_CreateXCoor(obj, 0, 0);
+        ASSERT_EQ(bound(bounded_), 0);
+        for (txwObject *obj : Writers()) {
+            if (both) both(obj);
+            ASSERT_NO_FATAL_FAILURE(ChangeStream::Declare(obj));
+        }
+    }
+    std::vector<txwObject *> Writers() const {
+        return whole_ != nullptr ? std::vector<txwObject *>{bounded_, whole_} : std::vector<txwObject *>{bounded_};
+    }
+    void Steps(int count, uint32_t changes = 30) {
+        for (int step = 0; step < count; ++step) stream_.Step(Writers(), changes);
+    }
+    void CloseFiles() {
+        for (txwObject *obj : Writers()) ASSERT_EQ(txw_CloseFile(obj), 0);
+        bounded_ = whole_ = nullptr;
+    }
+
+    // The ring file, from its first time on, holds what the whole stream
+    // holds from then on.
+    void ExpectTheLastStretch(RingFile &file) {
+        std::string error;
+        const auto expected = WholeFileSteps(WholePath(), file.header.minimum_xtag, UINT64_MAX, &error);
+        ASSERT_EQ(error, "");
+        const auto got = RingSteps(file, &error);
+        ASSERT_EQ(error, "");
+        EXPECT_EQ(got.size(), expected.size());
+        EXPECT_EQ(FirstDifference(got, expected), "");
+    }
+
+    static int DumpLimit10(txwObject *obj) { return txw_SetDumpLimit(obj, 10); }
+
+    txwObject *bounded_ = nullptr;
+    txwObject *whole_ = nullptr;
+    ChangeStream stream_;
 };
 
 TEST_F(SizeLimit, LongStreamKeepsTheLastStretchWholeInsideTheLimit) {
-    txwObject *ring = Open();
-    const std::string whole_path = Other("whole.trax");
-    txwObject *whole = txw_OpenFile(whole_path.c_str(), TXW_FILE_VERILOG);
-    ASSERT_NE(whole, nullptr);
-    txw_CreateXCoor(ring, 0, 0);
-    txw_CreateXCoor(whole, 0, 0);
-    ASSERT_EQ(txw_SetDumpLimit(ring, 10), 0);
-    ChangeStream::Declare(ring);
-    ChangeStream::Declare(whole);
-    ChangeStream stream;
+    ASSERT_NO_FATAL_FAILURE(OpenFiles(DumpLimit10));
     uint64_t largest = 0;
     for (int step = 0; step < 160000; ++step) {
-        stream.Step({ring, whole}, 30);
+        Steps(1);
         largest = std::max<uint64_t>(largest, std::filesystem::file_size(path_));
     }
-    ASSERT_EQ(txw_CloseFile(ring), 0);
-    ASSERT_EQ(txw_CloseFile(whole), 0);
-    const uint64_t final_size = std::filesystem::file_size(path_);
+    ASSERT_NO_FATAL_FAILURE(CloseFiles());
     EXPECT_LE(largest, 10 * kMB) << "while the file was written";
-    EXPECT_LE(final_size, 10 * kMB) << "once finished";
+    EXPECT_LE(std::filesystem::file_size(path_), 10 * kMB) << "once finished";
 
     RingFile file;
     ASSERT_TRUE(file.Load(path_, false)) << file.error;
@@ -247,32 +285,15 @@ TEST_F(SizeLimit, LongStreamKeepsTheLastStretchWholeInsideTheLimit) {
     EXPECT_GT(file.header.minimum_xtag, 0u);
     EXPECT_FALSE(file.redundant.empty());
     EXPECT_EQ(RingFault(file), "");
-
-    std::string error;
-    const auto expected = WholeFileSteps(whole_path, file.header.minimum_xtag, UINT64_MAX, &error);
-    ASSERT_EQ(error, "");
-    const auto got = RingSteps(file, &error);
-    ASSERT_EQ(error, "");
-    EXPECT_EQ(got.size(), expected.size());
-    EXPECT_EQ(FirstDifference(got, expected), "");
+    ExpectTheLastStretch(file);
 }
 
 // The same check through the reader library, which reads ring files once it
 // supports them.
 TEST_F(SizeLimit, ReaderReadsTheRingAsTheLastStretchOfTheStream) {
-    txwObject *ring = Open();
-    const std::string whole_path = Other("whole.trax");
-    txwObject *whole = txw_OpenFile(whole_path.c_str(), TXW_FILE_VERILOG);
-    ASSERT_NE(whole, nullptr);
-    txw_CreateXCoor(ring, 0, 0);
-    txw_CreateXCoor(whole, 0, 0);
-    ASSERT_EQ(txw_SetDumpLimit(ring, 10), 0);
-    ChangeStream::Declare(ring);
-    ChangeStream::Declare(whole);
-    ChangeStream stream;
-    for (int step = 0; step < 80000; ++step) stream.Step({ring, whole}, 30);
-    ASSERT_EQ(txw_CloseFile(ring), 0);
-    ASSERT_EQ(txw_CloseFile(whole), 0);
+    ASSERT_NO_FATAL_FAILURE(OpenFiles(DumpLimit10));
+    Steps(80000);
+    ASSERT_NO_FATAL_FAILURE(CloseFiles());
 
     Reading file(path_);
     if (file.status == TRAXR_ERR_UNSUPPORTED) {
@@ -284,20 +305,15 @@ TEST_F(SizeLimit, ReaderReadsTheRingAsTheLastStretchOfTheStream) {
     std::string error;
     const auto got = WholeFileSteps(path_, from, UINT64_MAX, &error);
     ASSERT_EQ(error, "");
-    const auto expected = WholeFileSteps(whole_path, from, UINT64_MAX, &error);
+    const auto expected = WholeFileSteps(WholePath(), from, UINT64_MAX, &error);
     ASSERT_EQ(error, "");
     EXPECT_EQ(FirstDifference(got, expected), "");
 }
 
 TEST_F(SizeLimit, LiveReaderNeverSeesAGivenUpSession) {
-    txwObject *ring = Open();
-    txw_CreateXCoor(ring, 0, 0);
-    ASSERT_EQ(txw_SetDumpLimit(ring, 10), 0);
-    ChangeStream::Declare(ring);
-    ChangeStream stream;
-    for (int step = 0; step < 2000; ++step) stream.Step({ring}, 30);
-    ASSERT_EQ(txw_Flush(ring), 0);
-
+    ASSERT_NO_FATAL_FAILURE(OpenFiles(DumpLimit10, false));
+    Steps(2000);
+    ASSERT_EQ(txw_Flush(bounded_), 0);
     int stop[2];
     ASSERT_EQ(pipe(stop), 0);
     const std::string result_path = Other("reader.txt");
@@ -340,11 +356,11 @@ TEST_F(SizeLimit, LiveReaderNeverSeesAGivenUpSession) {
         _exit(0);
     }
     close(stop[0]);
-    for (int step = 0; step < 90000; ++step) stream.Step({ring}, 30);
+    Steps(90000);
     ASSERT_EQ(write(stop[1], "x", 1), 1);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_EQ(txw_CloseFile(ring), 0);
+    ASSERT_NO_FATAL_FAILURE(CloseFiles());
     std::ifstream result(result_path);
     std::string reads_text, distinct_text, fault;
     ASSERT_TRUE(std::getline(result, reads_text) && std::getline(result, distinct_text));
@@ -395,34 +411,20 @@ class SizeLimitWithMessages : public SizeLimit {
 };
 
 TEST_F(SizeLimitWithMessages, TimeStepsBiggerThanTheRingEnlargeItAndAreKeptWhole) {
-    txwObject *ring = Open();
-    const std::string whole_path = Other("whole.trax");
-    txwObject *whole = txw_OpenFile(whole_path.c_str(), TXW_FILE_VERILOG);
-    ASSERT_NE(whole, nullptr);
-    txw_CreateXCoor(ring, 0, 0);
-    txw_CreateXCoor(whole, 0, 0);
-    ASSERT_EQ(txw_SetDumpLimit(ring, 10), 0);
     // Every change of a big time step is kept, none merged by the glitch rule.
-    txw_SetGlitchNum(ring, 0);
-    txw_SetGlitchNum(whole, 0);
-    ChangeStream::Declare(ring);
-    ChangeStream::Declare(whole);
-    ChangeStream stream;
-    for (int step = 0; step < 3000; ++step) stream.Step({ring, whole}, 30);
-    DeclareLateTree(ring);
-    DeclareLateTree(whole);
-    for (int step = 0; step < 3000; ++step) stream.Step({ring, whole}, 30);
-
+    ASSERT_NO_FATAL_FAILURE(OpenFiles(DumpLimit10, true, [](txwObject *obj) { txw_SetGlitchNum(obj, 0); }));
+    Steps(3000);
+    for (txwObject *obj : Writers()) ASSERT_NO_FATAL_FAILURE(DeclareLateTree(obj));
+    Steps(3000);
     // About 14 MB in one time step: the ring of 10 MB doubles.
-    stream.Step({ring, whole}, 400000, true);
+    stream_.Step(Writers(), 400000, true);
     EXPECT_EQ(EnlargedSizes(Warnings()), std::vector<uint32_t>{20});
-    for (int step = 0; step < 3000; ++step) stream.Step({ring, whole}, 30);
+    Steps(3000);
     // About 24 MB: the 20 MB ring grows 1 MB at a time until it holds them,
     // so that the file ends with the whole step.
-    stream.Step({ring, whole}, 670000, true);
-    const uint32_t big_step = stream.time();
-    ASSERT_EQ(txw_CloseFile(ring), 0);
-    ASSERT_EQ(txw_CloseFile(whole), 0);
+    stream_.Step(Writers(), 670000, true);
+    const uint32_t big_step = stream_.time();
+    ASSERT_NO_FATAL_FAILURE(CloseFiles());
 
     const std::vector<uint32_t> sizes = EnlargedSizes(Warnings());
     ASSERT_GE(sizes.size(), 3u);
@@ -448,32 +450,17 @@ TEST_F(SizeLimitWithMessages, TimeStepsBiggerThanTheRingEnlargeItAndAreKeptWhole
     EXPECT_EQ(scopes[0], 0xFE);
     EXPECT_NE(std::search(scopes.begin(), scopes.end(), "late", "late" + 4), scopes.end());
 
-    std::string error;
-    const auto expected = WholeFileSteps(whole_path, file.header.minimum_xtag, UINT64_MAX, &error);
-    ASSERT_EQ(error, "");
-    const auto got = RingSteps(file, &error);
-    ASSERT_EQ(error, "");
-    EXPECT_EQ(FirstDifference(got, expected), "");
+    ExpectTheLastStretch(file);
 }
 
 TEST_F(SizeLimit, StopLimitKeepsTheFirstStretchAndStaysReadable) {
-    txwObject *stopped = Open();
-    const std::string whole_path = Other("whole.trax");
-    txwObject *whole = txw_OpenFile(whole_path.c_str(), TXW_FILE_VERILOG);
-    ASSERT_NE(whole, nullptr);
-    txw_CreateXCoor(stopped, 0, 0);
-    txw_CreateXCoor(whole, 0, 0);
-    ASSERT_EQ(txw_SetLifoDumpLimit(stopped, 10), 0);
-    ChangeStream::Declare(stopped);
-    ChangeStream::Declare(whole);
-    ChangeStream stream;
-    for (int step = 0; step < 80000; ++step) stream.Step({stopped, whole}, 30);
+    ASSERT_NO_FATAL_FAILURE(OpenFiles([](txwObject *obj) { return txw_SetLifoDumpLimit(obj, 10); }));
+    Steps(80000);
     // A tree begun after the stop is still stored: the file stays readable.
-    DeclareLateTree(stopped);
-    DeclareLateTree(whole);
-    for (int step = 0; step < 1000; ++step) stream.Step({stopped, whole}, 30);
-    ASSERT_EQ(txw_CloseFile(stopped), 0);
-    ASSERT_EQ(txw_CloseFile(whole), 0);
+    for (txwObject *obj : Writers()) ASSERT_NO_FATAL_FAILURE(DeclareLateTree(obj));
+    Steps(1000);
+    const uint32_t end = stream_.time();
+    ASSERT_NO_FATAL_FAILURE(CloseFiles());
 
     const uint64_t size = std::filesystem::file_size(path_);
     EXPECT_GT(size, 10 * kMB - 0x80000);
@@ -483,7 +470,7 @@ TEST_F(SizeLimit, StopLimitKeepsTheFirstStretchAndStaysReadable) {
     ASSERT_GT(traxr_SessionCount(file.reader), 0u);
     traxrSession last{};
     ASSERT_EQ(traxr_GetSession(file.reader, traxr_SessionCount(file.reader) - 1, &last), TRAXR_OK);
-    EXPECT_LT(last.end_time, stream.time() / 2) << "the file keeps the beginning only";
+    EXPECT_LT(last.end_time, end / 2) << "the file keeps the beginning only";
     EXPECT_EQ(file.Names(ChangeStream::kVars + 1), std::vector<std::string>{"late.s"});
 
     traxrWalk *walk = nullptr;
@@ -498,7 +485,7 @@ TEST_F(SizeLimit, StopLimitKeepsTheFirstStretchAndStaysReadable) {
     std::string error;
     const auto got = WholeFileSteps(path_, 0, last.end_time - 1, &error);
     ASSERT_EQ(error, "");
-    const auto expected = WholeFileSteps(whole_path, 0, last.end_time - 1, &error);
+    const auto expected = WholeFileSteps(WholePath(), 0, last.end_time - 1, &error);
     ASSERT_EQ(error, "");
     EXPECT_EQ(FirstDifference(got, expected), "");
 }
