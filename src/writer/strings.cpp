@@ -146,8 +146,9 @@ int txwCreateStrValByVarIdcode(txwObject *obj, int32_t idcode, const char *text,
     if (stored != nullptr) {
         *stored = nullptr;
     }
-    if (NearTwoGigabytes(obj)) {
-        TwoGigabyteGuard(&obj);
+    obj = WriterForChange(obj);  // the 2 GB guard may move the run to another writer
+    if (obj == nullptr) {
+        return 0;
     }
     IncoreVar *var = StringTarget(obj, idcode);
     if (var == nullptr) {

@@ -18,6 +18,15 @@ inline bool NearTwoGigabytes(const txwObject *obj) { return obj->file_high_water
 // the writer the run continues in. True when the file is close to 2 GB.
 bool TwoGigabyteGuard(txwObject **obj);
 
+// The writer a value change goes to: `obj`, or the writer the 2G callback
+// goes on in, or null when it closed the file without one.
+inline txwObject *WriterForChange(txwObject *obj) {
+    if (NearTwoGigabytes(obj)) {
+        TwoGigabyteGuard(&obj);
+    }
+    return obj;
+}
+
 }  // namespace tavri::writer
 
 #endif

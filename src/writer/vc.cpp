@@ -292,15 +292,17 @@ IncoreVar *StringTarget(txwObject *obj, int32_t idcode) {
 extern "C" {
 
 int txw_CreateVarValueByIdcode(txwObject *obj, int32_t idcode, const void *value, uint32_t /*width*/) {
-    if (NearTwoGigabytes(obj)) {
-        TwoGigabyteGuard(&obj);
+    obj = WriterForChange(obj);  // the 2 GB guard may move the run to another writer
+    if (obj == nullptr) {
+        return 0;
     }
     return CreateValueByIdcode(obj, idcode, value);
 }
 
 int txw_CreateABBusValueByIdcode(txwObject *obj, int32_t idcode, uint32_t *words, uint32_t /*width*/) {
-    if (NearTwoGigabytes(obj)) {
-        TwoGigabyteGuard(&obj);
+    obj = WriterForChange(obj);  // the 2 GB guard may move the run to another writer
+    if (obj == nullptr) {
+        return 0;
     }
     IncoreVar *var = Target(obj, idcode, "Failed to locate var when creating ab bus val.\n");
     if (var == nullptr) {
@@ -332,8 +334,9 @@ int txw_CreateABBusValueByIdcode(txwObject *obj, int32_t idcode, uint32_t *words
 }
 
 int txw_CreateVarValueByVarHdl(txwObject *obj, txwHandle handle, const void *value) {
-    if (NearTwoGigabytes(obj)) {
-        TwoGigabyteGuard(&obj);
+    obj = WriterForChange(obj);  // the 2 GB guard may move the run to another writer
+    if (obj == nullptr) {
+        return 0;
     }
     txwVarMapRec *record = nullptr;
     if (LookupVarMap(obj, handle, &record) != 0 || record->idcode < 0) {
@@ -346,8 +349,9 @@ int txw_CreateVarValueByVarRec(txwObject *obj, txwVarMapRec *record, const void 
     if (record == nullptr || record->idcode < 0) {
         return 0;
     }
-    if (NearTwoGigabytes(obj)) {
-        TwoGigabyteGuard(&obj);
+    obj = WriterForChange(obj);  // the 2 GB guard may move the run to another writer
+    if (obj == nullptr) {
+        return 0;
     }
     return CreateValueByIdcode(obj, record->idcode, value);
 }

@@ -266,6 +266,17 @@ TEST_F(TwoGigabyteGuard, TheCallbackMovesTheChangeToTheWriterItGives) {
     ASSERT_EQ(txw_CloseFile(old_writer), 0);
 }
 
+TEST_F(TwoGigabyteGuard, AChangeWithoutAWriterToGoToIsDropped) {
+    txwObject *obj = NearlyTwoGigabytes("big.trax");
+    g_next_writer = nullptr;  // the callback closed the file and has no other
+    txw_RegisterTwoGCB(obj, SwitchToNextWriter);
+    const uint32_t changes = obj->header.U32(kHdrBc1VcCreationCnt);
+    const uint8_t value = 0;
+    EXPECT_EQ(txw_CreateVarValueByIdcode(obj, 1, &value, 1), 0);
+    EXPECT_EQ(obj->header.U32(kHdrBc1VcCreationCnt), changes);
+    ASSERT_EQ(txw_CloseFile(obj), 0);
+}
+
 TEST_F(TwoGigabyteGuard, WithoutACallbackTheFileIsReportedOnce) {
     txwObject *obj = Open("small.trax");
     Declare(obj, 1);
