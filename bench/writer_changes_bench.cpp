@@ -1,10 +1,13 @@
 // The cost of recording value changes, flushes and compression included,
 // and the bytes they take on disk: a design of about 10k variables gets
 // several million changes, by kind (scalars, 32-bit and 256-bit A/B buses)
-// and as a mix, all measured side by side in one run.
+// and as a mix, all measured side by side in one run; the mix also under a
+// dump limit (the ring) and a stop limit, beside the same run without one
+// and without one but with the small value-change memory a limit brings.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -52,13 +55,25 @@ std::vector<Variable> BuildTree(txwObject *obj, int scalars, int bus32, int bus2
     return vars;
 }
 
+// How a run bounds its file.
+struct Bound {
+    uint32_t dump_limit = 0;  // MB: the ring
+    uint32_t stop_limit = 0;  // MB
+};
+
 // Writes `changes` changes: per time step about 1% of the variables change;
 // clocks and counters are the usual shapes of simulation data.
-void WriteRun(benchmark::State &state, int scalars, int bus32, int bus256, uint64_t changes) {
+void WriteRun(benchmark::State &state, int scalars, int bus32, int bus256, uint64_t changes,
+              Bound bound = {}) {
     const std::string path = BenchPath();
     uint64_t bytes = 0;
     for (auto _ : state) {
         txwObject *obj = txw_OpenFile(path.c_str(), 0);
+        if (bound.dump_limit != 0 || bound.stop_limit != 0) {
+            txw_CreateXCoor(obj, 0, 0);
+            if (bound.dump_limit != 0) txw_SetDumpLimit(obj, bound.dump_limit);
+            if (bound.stop_limit != 0) txw_SetLifoDumpLimit(obj, bound.stop_limit);
+        }
         std::vector<Variable> vars = BuildTree(obj, scalars, bus32, bus256);
         std::mt19937 random(42);
         std::vector<uint32_t> counter(vars.size() + 1, 0);
@@ -106,5 +121,31 @@ BENCHMARK(BM_Bus256Changes)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_MixedChanges(benchmark::State &state) { WriteRun(state, 8000, 1500, 500, 4000000); }
 BENCHMARK(BM_MixedChanges)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The same mix with the 2 MB value-change memory that a 10 MB limit uses:
+// the cost of flushing more often, without a ring.
+void BM_MixedChangesSmallMemory(benchmark::State &state) {
+    setenv("TRAX_ENV_WRITER_MEM_LIMIT", "2", 1);
+    WriteRun(state, 8000, 1500, 500, 4000000);
+    unsetenv("TRAX_ENV_WRITER_MEM_LIMIT");
+}
+BENCHMARK(BM_MixedChangesSmallMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Under a dump limit of `state.range(0)` MB: the unlimited file of this run
+// is about 18 MB, so a 10 MB ring comes round and a 100 MB one does not.
+void BM_MixedChangesDumpLimit(benchmark::State &state) {
+    Bound bound;
+    bound.dump_limit = static_cast<uint32_t>(state.range(0));
+    WriteRun(state, 8000, 1500, 500, 4000000, bound);
+}
+BENCHMARK(BM_MixedChangesDumpLimit)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Under a stop limit of 10 MB: past it, changes are dropped.
+void BM_MixedChangesStopLimit(benchmark::State &state) {
+    Bound bound;
+    bound.stop_limit = 10;
+    WriteRun(state, 8000, 1500, 500, 4000000, bound);
+}
+BENCHMARK(BM_MixedChangesStopLimit)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -275,6 +275,9 @@ void txw_ClearWriteErrorCB(void);
 void txw_RegisterTwoGCB(txwObject *obj, txwTwoGCB callback);
 void txw_SetAutoSwitchCBData(txwObject *obj, void *data);
 int txw_SetDumpLimit(txwObject *obj, uint32_t megabytes);
+/* The stop limit: the file stops taking value changes once it reaches the
+   size, so that it keeps the earliest stretch of time. */
+int txw_SetLifoDumpLimit(txwObject *obj, uint32_t megabytes);
 /* `param` is a txwAutoSwitchParam. */
 txwObject *txwOpenAutoSwitchFile(const void *param);
 /*

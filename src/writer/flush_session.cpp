@@ -14,6 +14,8 @@
 #include "writer/lock.h"
 #include "writer/messages.h"
 #include "writer/object.h"
+#include "writer/ring.h"
+#include "writer/stop_limit.h"
 #include "writer/wbuf.h"
 #include "writer/write_all.h"
 
@@ -92,6 +94,8 @@ bool WriteSession(txwObject *obj) {
     return true;
 }
 
+}  // namespace
+
 void CommitFiles(txwObject *obj) {
     for (platform::FileHandle file :
          {obj->main_file, obj->tree_list_file, obj->session_list_file, obj->chain_file,
@@ -101,8 +105,6 @@ void CommitFiles(txwObject *obj) {
         }
     }
 }
-
-}  // namespace
 
 int CopySideFile(txwObject *obj, platform::FileHandle side_file, const char *what,
                  uint32_t header_offset) {
@@ -136,11 +138,21 @@ int CopySideFile(txwObject *obj, platform::FileHandle side_file, const char *wha
 
 int SessionFlush(txwObject *obj) {
     ScopedLock lock(obj);
+    if (obj->stopped && obj->changes_pending) {
+        DiscardPendingChanges(obj);
+    }
     const bool wrote_session = WriteSession(obj);
+    StopIfPending(obj);
+    if (obj->ring != nullptr) {
+        RingAfterSessionFlush(obj);
+    }
     const bool finished = obj->header.U8(kHdrFileStatus) == kStatusFinished;
     platform::FileHandle next_chain = platform::kNoFile;
     if (finished) {
         DebugLog(obj, "Finished trax data is flushed\n");
+        if (obj->ring != nullptr) {
+            RingSeekIndexPosition(obj);
+        }
         WriteAnnotation(obj);
         CopySideFile(obj, obj->tree_list_file, "tlist", kHdrTreeListUoff);
         CopySideFile(obj, obj->session_list_file, "slist", kHdrSessionListUoff);
@@ -166,7 +178,9 @@ int SessionFlush(txwObject *obj) {
     }
     WriteEnvironmentRecord(obj);
     WriteReservedArea(obj);
-    CommitFiles(obj);
+    if (obj->ring == nullptr || !obj->ring->commit_deferred) {
+        CommitFiles(obj);
+    }
     RaiseHighWater(obj);
     if (obj->debug_log != nullptr) {
         std::fflush(obj->debug_log);

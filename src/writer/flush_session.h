@@ -16,6 +16,9 @@ namespace tavri::writer {
 // the index structures. Returns 0.
 int SessionFlush(txwObject *obj);
 
+// Makes what was written to the main file and the side files durable.
+void CommitFiles(txwObject *obj);
+
 // Copies a side file to the end of the main file and points the header uoff
 // at `header_offset` to it. 0, or -1 after a short read or write.
 int CopySideFile(txwObject *obj, platform::FileHandle side_file, const char *what,

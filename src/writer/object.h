@@ -18,6 +18,7 @@ namespace tavri::writer {
 struct Compressor;
 struct IncoreVar;
 struct Region;
+struct Ring;
 struct StringTable;
 struct traxFixPool;
 struct traxHashTable;
@@ -204,8 +205,20 @@ struct txwObject {
     int (*lock_function)(txwObject *obj, int mode) = nullptr;
     bool lock_wait_stopped = false;  // a stop signal ended a wait: no more waiting
 
-    // Dump limit (0 = none).
+    // Dump limit (MB, 0 = none) and its ring, made when the limit is set.
     uint32_t dump_limit = 0;
+    tavri::writer::Ring *ring = nullptr;
+
+    // Stop limit (MB, 0 = none): blocks passing the stop position stop the
+    // value changes at the end of the flush that wrote them.
+    uint32_t stop_limit = 0;
+    tavri::writer::Uoff stop_position = 0;
+    bool stop_pending = false;
+
+    // 2 GB guard: what has been told, and whether the 2G callback ran.
+    bool near_two_gigabytes_told = false;
+    bool no_two_g_callback_told = false;
+    bool two_g_callback_called = false;
 
     // Debug log (TXW_ENV_DBG).
     FILE *debug_log = nullptr;

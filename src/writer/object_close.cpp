@@ -10,6 +10,7 @@
 #include "writer/object.h"
 #include "writer/object_lifecycle.h"
 #include "writer/region.h"
+#include "writer/ring.h"
 #include "writer/strings.h"
 #include "writer/tree.h"
 #include "writer/var_map.h"
@@ -112,6 +113,7 @@ void FreeObject(txwObject *obj) {
         RegionClose(obj->bcn_last_val_vm);
     }
     delete[] obj->annotation;
+    FreeRing(obj);
     delete obj;
 }
 

@@ -8,6 +8,7 @@
 #include "writer/fix_pool.h"
 #include "writer/messages.h"
 #include "writer/object.h"
+#include "writer/two_g_guard.h"
 #include "writer/region.h"
 #include "writer/var_map.h"
 #include "writer/vc.h"
@@ -144,6 +145,10 @@ extern "C" {
 int txwCreateStrValByVarIdcode(txwObject *obj, int32_t idcode, const char *text, const char **stored) {
     if (stored != nullptr) {
         *stored = nullptr;
+    }
+    obj = WriterForChange(obj);  // the 2 GB guard may move the run to another writer
+    if (obj == nullptr) {
+        return 0;
     }
     IncoreVar *var = StringTarget(obj, idcode);
     if (var == nullptr) {

@@ -12,6 +12,7 @@
 #include "writer/hash_table.h"
 #include "writer/header_io.h"
 #include "writer/incore_var.h"
+#include "writer/limit_settings.h"
 #include "writer/lock.h"
 #include "writer/messages.h"
 #include "writer/object.h"
@@ -761,6 +762,7 @@ int txw_EndTree(txwObject *obj) {
         StartValueChangeStreams(obj);
     }
     SetDefaultMemoryLimit(obj);
+    CapMemoryForSizeLimit(obj);
     {
         ScopedLock lock(obj);
         obj->header.AddU32(kHdrTreeCount, 1);

@@ -7,6 +7,7 @@
 #include "writer/object.h"
 #include "writer/region.h"
 #include "writer/tree.h"
+#include "writer/two_g_guard.h"
 #include "writer/var_map.h"
 #include "writer/vc_mem_pool.h"
 
@@ -183,6 +184,9 @@ IncoreVar *Target(txwObject *obj, int32_t idcode, const char *unknown_message) {
         Warn("Dump off is enabled, vc creation is discarded.\n");
         return nullptr;
     }
+    if (obj->stopped) {
+        return nullptr;  // the stop limit was reached: nothing more is written
+    }
     IncoreVar *var = FindIncoreVar(obj, static_cast<uint32_t>(idcode));
     if (var == nullptr) {
         ReportUnknown(obj, unknown_message, idcode);
@@ -240,6 +244,39 @@ int CreateValueByIdcode(txwObject *obj, int32_t idcode, const void *value) {
     return RecordOneByte(obj, *var, *static_cast<const uint8_t *>(value), glitch_limit);
 }
 
+void RecordRedundantValue(txwObject *obj, IncoreVar &var) {
+    // A restated value is not one of the time step's own changes: it carries
+    // sequence number 0 and leaves the variable's step counters alone.
+    const uint32_t changes = obj->changes_since_xtag;
+    obj->changes_since_xtag = 0;
+    if (var.value_size == 1) {
+        obj->header.AddU32(kHdrBc1VcCreationCnt, 1);
+        VcUnit *tail = var.chain_tail;
+        if (tail == nullptr || BlockCount(tail) == kBlockEntries) {
+            tail = NewUnit(obj, BlockSize(obj->xtag_size, obj->seq_num_size));
+            BlockCount(tail) = 0;
+            Append(var, tail);
+        }
+        const uint8_t entry = BlockCount(tail);
+        BlockValues(tail)[entry] = static_cast<uint8_t>((var.flags & kVarLastValueMask) >> kVarLastValueShift);
+        Stamp(obj, UnitBytes(tail) + kBlockEntriesOffset + entry * (obj->xtag_size + obj->seq_num_size));
+        ++BlockCount(tail);
+    } else {
+        obj->header.AddU32(kHdrBcnVcCreationCnt, 1);
+        const uint32_t length = ValueLength(var);
+        VcUnit *unit = NewUnit(obj, UnitSize(obj->xtag_size, obj->seq_num_size, length));
+        Stamp(obj, UnitBytes(unit) + kUnitHeaderSize);
+        std::memcpy(UnitBytes(unit) + kUnitHeaderSize + obj->xtag_size + obj->seq_num_size, var.last_value,
+                    length);
+        Append(var, unit);
+    }
+    obj->changes_since_xtag = changes;
+    obj->changes_pending = true;
+    if (obj->flush_after_change) {
+        SessionFlush(obj);
+    }
+}
+
 int RecordStringId(txwObject *obj, IncoreVar &var, uint32_t id) {
     obj->header.AddU32(kHdrBcnVcCreationCnt, 1);
     return RecordMultiByte(obj, var, reinterpret_cast<const uint8_t *>(&id),
@@ -255,10 +292,18 @@ IncoreVar *StringTarget(txwObject *obj, int32_t idcode) {
 extern "C" {
 
 int txw_CreateVarValueByIdcode(txwObject *obj, int32_t idcode, const void *value, uint32_t /*width*/) {
+    obj = WriterForChange(obj);  // the 2 GB guard may move the run to another writer
+    if (obj == nullptr) {
+        return 0;
+    }
     return CreateValueByIdcode(obj, idcode, value);
 }
 
 int txw_CreateABBusValueByIdcode(txwObject *obj, int32_t idcode, uint32_t *words, uint32_t /*width*/) {
+    obj = WriterForChange(obj);  // the 2 GB guard may move the run to another writer
+    if (obj == nullptr) {
+        return 0;
+    }
     IncoreVar *var = Target(obj, idcode, "Failed to locate var when creating ab bus val.\n");
     if (var == nullptr) {
         return 0;
@@ -289,6 +334,10 @@ int txw_CreateABBusValueByIdcode(txwObject *obj, int32_t idcode, uint32_t *words
 }
 
 int txw_CreateVarValueByVarHdl(txwObject *obj, txwHandle handle, const void *value) {
+    obj = WriterForChange(obj);  // the 2 GB guard may move the run to another writer
+    if (obj == nullptr) {
+        return 0;
+    }
     txwVarMapRec *record = nullptr;
     if (LookupVarMap(obj, handle, &record) != 0 || record->idcode < 0) {
         return 0;
@@ -298,6 +347,10 @@ int txw_CreateVarValueByVarHdl(txwObject *obj, txwHandle handle, const void *val
 
 int txw_CreateVarValueByVarRec(txwObject *obj, txwVarMapRec *record, const void *value) {
     if (record == nullptr || record->idcode < 0) {
+        return 0;
+    }
+    obj = WriterForChange(obj);  // the 2 GB guard may move the run to another writer
+    if (obj == nullptr) {
         return 0;
     }
     return CreateValueByIdcode(obj, record->idcode, value);

@@ -82,6 +82,11 @@ uint32_t ValueLength(const IncoreVar &var);
 // one-byte variables); the dump-off marker uses it for idcode 0.
 int CreateValueByIdcode(txwObject *obj, int32_t idcode, const void *value);
 
+// Records the variable's last value written to the file once more, at the
+// current time tag, past the repeat filter and the glitch rule: the
+// redundant value changes that open a ring session of a dump-limit file.
+void RecordRedundantValue(txwObject *obj, IncoreVar &var);
+
 // The in-core record a string value goes to (null after reporting why not),
 // and the recording of its 4-byte string id.
 IncoreVar *StringTarget(txwObject *obj, int32_t idcode);

@@ -9,6 +9,8 @@
 #include "writer/debug_log.h"
 #include "writer/messages.h"
 #include "writer/object.h"
+#include "writer/ring.h"
+#include "writer/stop_limit.h"
 #include "writer/write_all.h"
 
 namespace tavri::writer {
@@ -37,6 +39,11 @@ void RecordOrDie(txwObject *obj, BlockList *list, const BlkLayout &layout, Block
         Warn("%s(): Memory resources exhausted.\n", HookName(kind));
         std::exit(-3);
     }
+}
+
+// Value-change and vc chain blocks; the others belong to trees.
+bool IsValueChangeKind(BlockKind kind) {
+    return kind == BlockKind::kValueChange || kind == BlockKind::kVcChain;
 }
 
 // Files the stored block in the list of its kind and moves the stream's
@@ -159,7 +166,7 @@ void WBuf_Flush(txwObject *obj, WriteBuffer *buffer) {
     if (pending == 0) {
         return;
     }
-    if (obj->stopped) {
+    if (obj->stopped && IsValueChangeKind(buffer->kind)) {
         buffer->current = buffer->begin;
         return;
     }
@@ -178,8 +185,16 @@ void WBuf_Flush(txwObject *obj, WriteBuffer *buffer) {
     }
     // A writer never has both a dump limit and a limited file size.
     TXW_ASSERT(obj->dump_limit == 0 || obj->limited_file_size == 0, kSource);
-    const BlkLayout layout = NextWriteLayout(obj, buffer->file, stored_length);
-    WriteAll(buffer->file, stored, stored_length);
+    BlkLayout layout;
+    if (obj->ring != nullptr) {
+        layout = RingPlaceBlock(obj, buffer->kind, stored, stored_length);
+    } else {
+        layout = NextWriteLayout(obj, buffer->file, stored_length);
+        WriteAll(buffer->file, stored, stored_length);
+    }
+    if (obj->stop_limit != 0) {
+        NoteStopPosition(obj, layout);
+    }
     BlockStored(obj, buffer, layout);
     buffer->current = buffer->begin;
 }

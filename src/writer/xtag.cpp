@@ -6,6 +6,7 @@
 #include "writer/debug_log.h"
 #include "writer/messages.h"
 #include "writer/object.h"
+#include "writer/ring.h"
 
 using namespace tavri::writer;
 
@@ -61,14 +62,20 @@ int NextIntegerXtag(txwObject *obj, uint32_t high, uint32_t low) {
     if (next == current) {
         return 0;
     }
-    EnterWideTime(obj, high);
     next = Clamp(obj, next);
     if (next == current) {
         return 0;  // both beyond the ceiling: still the same time step
     }
+    if (obj->ring != nullptr) {
+        RingBeforeNewXtag(obj, next);
+    }
+    EnterWideTime(obj, high);
     obj->current_xtag = next;
     StoreMaximum(obj);
     obj->header.AddU32(kHdrMaxXtagIdx, 1);
+    if (obj->ring != nullptr) {
+        RingAfterNewXtag(obj);
+    }
     return 0;
 }
 

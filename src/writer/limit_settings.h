@@ -1,0 +1,25 @@
+// Setting the size limits of a file: the dump limit (a ring of the most
+// recent sessions) and the stop limit (the earliest stretch). Both are set
+// between the open and the first tree, and exclude each other and an
+// automatically switched file's limited size.
+#ifndef TAVRI_WRITER_LIMIT_SETTINGS_H
+#define TAVRI_WRITER_LIMIT_SETTINGS_H
+
+#include <cstdint>
+
+struct txwObject;
+
+namespace tavri::writer {
+
+constexpr uint32_t kMinSizeLimitMB = 10;
+constexpr uint32_t kMaxSizeLimitMB = 1800;  // with 32-bit file offsets
+
+// A session is the unit the ring gives up and the stop limit keeps whole,
+// so under a size limit the value-change memory (one session's worth) is
+// held to a quarter of the limit unless TRAX_ENV_WRITER_MEM_LIMIT says
+// otherwise. Called when a tree ends, after the default memory limit.
+void CapMemoryForSizeLimit(txwObject *obj);
+
+}  // namespace tavri::writer
+
+#endif
