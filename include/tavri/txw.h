@@ -275,6 +275,10 @@ void txw_ClearWriteErrorCB(void);
 void txw_RegisterTwoGCB(txwObject *obj, txwTwoGCB callback);
 void txw_SetAutoSwitchCBData(txwObject *obj, void *data);
 int txw_SetDumpLimit(txwObject *obj, uint32_t megabytes);
+/* A dump or stop limit below TXW_MIN_SIZE_LIMIT_MB is raised to it; with
+   32-bit file offsets one above TXW_MAX_SIZE_LIMIT_MB is lowered to it. */
+#define TXW_MIN_SIZE_LIMIT_MB 10u
+#define TXW_MAX_SIZE_LIMIT_MB 1800u
 /* The stop limit: the file stops taking value changes once it reaches the
    size, so that it keeps the earliest stretch of time. */
 int txw_SetLifoDumpLimit(txwObject *obj, uint32_t megabytes);

@@ -1,5 +1,6 @@
 #include "pli/dump_limit.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "pli/dumper_state.h"
@@ -28,7 +29,10 @@ void ReadDumpLimitPlusArg() {
 
 void HandDumpLimitToWriter(txwObject *writer) {
     if (g_dumper.dump_limit_set && g_txw.SetDumpLimit(writer, g_dumper.dump_limit_mb) == TXW_OK) {
-        PrintInfo("Set TRAX file size limit to %uMB.\n", g_dumper.dump_limit_mb);
+        // The writer raises a small limit (and lowers a huge one) and says
+        // so; the line gives the limit the file really has.
+        PrintInfo("Set TRAX file size limit to %uMB.\n",
+                  std::clamp(g_dumper.dump_limit_mb, TXW_MIN_SIZE_LIMIT_MB, TXW_MAX_SIZE_LIMIT_MB));
     }
 }
 

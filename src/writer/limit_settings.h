@@ -7,12 +7,14 @@
 
 #include <cstdint>
 
+#include "tavri/txw.h"
+
 struct txwObject;
 
 namespace tavri::writer {
 
-constexpr uint32_t kMinSizeLimitMB = 10;
-constexpr uint32_t kMaxSizeLimitMB = 1800;  // with 32-bit file offsets
+constexpr uint32_t kMinSizeLimitMB = TXW_MIN_SIZE_LIMIT_MB;
+constexpr uint32_t kMaxSizeLimitMB = TXW_MAX_SIZE_LIMIT_MB;  // with 32-bit file offsets
 
 // A session is the unit the ring gives up and the stop limit keeps whole,
 // so under a size limit the value-change memory (one session's worth) is

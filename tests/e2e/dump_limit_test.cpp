@@ -103,14 +103,10 @@ class DumpLimitUnderIcarus : public IcarusTest {
     }
 
     // `trax vcd` of the ring file against the simulator's VCD of the same
-    // run, both from the file's first time on; skipped while the reader
-    // refuses ring files.
+    // run, both from the file's first time on.
     void CompareWithSimulator(const std::string &defines, uint64_t from) {
         const Outcome exported =
             Trax("vcd '" + Path("ring.trax").string() + "' -o '" + Path("ours.vcd").string() + "'");
-        if (exported.status != 0 && exported.output.find("not supported") != std::string::npos) {
-            GTEST_SKIP() << "needs the reader's ring support: " << exported.output;
-        }
         ASSERT_EQ(exported.status, 0) << exported.output;
         SimOptions options;
         options.with_tavri = false;

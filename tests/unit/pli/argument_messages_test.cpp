@@ -56,6 +56,15 @@ TEST_F(ArgumentMessages, LimitTheWriterRefusesIsNotReportedAsSet) {
     EXPECT_FALSE(Printed("Set TRAX file size limit")) << sim_.TranscriptText();
 }
 
+TEST_F(ArgumentMessages, LimitTheWriterRaisesIsReportedAsRaised) {
+    BuildDesign();
+    Run(top_, "$traxDumplimit(5)");
+    DumpTo(top_, "small.trax");
+    EXPECT_TRUE(Printed("*Tavri* TRAX WARN: Current dumplimit size 5MB is too small. Use 10MB instead\n"))
+        << sim_.TranscriptText();
+    EXPECT_TRUE(Printed("*Tavri* Set TRAX file size limit to 10MB.\n")) << sim_.TranscriptText();
+}
+
 struct LimitCase {
     const char *task_call;  // or null
     const char *plus_arg;   // or null
