@@ -53,6 +53,10 @@ struct DumpFileRecord {
 // never move while they are hooked.
 struct VclEntry {
     txwVarMapRec *record = nullptr;
+    // The simulator object hooked: kept here too, since the hook is removed
+    // (at finish, reset, restart) after the writer that owns `record` may
+    // already be closed and freed.
+    handle object = nullptr;
     DumpFileRecord *file = nullptr;  // none once released or its file finished
     p_vc_consumer callback = nullptr;
     int flags = 0;

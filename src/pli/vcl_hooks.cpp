@@ -37,7 +37,7 @@ void Link(VclEntry &entry) {
     if (entry.callback == nullptr) {
         return;  // parameters: values come from the file's value dumps only
     }
-    sim::g_sim.acc_vcl_add(entry.record->handle, entry.callback, reinterpret_cast<char *>(&entry), entry.flags);
+    sim::g_sim.acc_vcl_add(entry.object, entry.callback, reinterpret_cast<char *>(&entry), entry.flags);
     entry.hooked = true;
 }
 
@@ -51,6 +51,7 @@ void AddHook(txwVarMapRec *record, DumpFileRecord *file) {
     }
     VclEntry &entry = g_dumper.hooks.emplace_back();
     entry.record = record;
+    entry.object = record->handle;
     entry.idcode = record->idcode;
     entry.file = file;
     entry.callback = callback;
@@ -60,7 +61,7 @@ void AddHook(txwVarMapRec *record, DumpFileRecord *file) {
 
 void Unhook(VclEntry &entry) {
     if (entry.hooked) {
-        sim::g_sim.acc_vcl_delete(entry.record->handle, entry.callback, reinterpret_cast<char *>(&entry),
+        sim::g_sim.acc_vcl_delete(entry.object, entry.callback, reinterpret_cast<char *>(&entry),
                                   entry.flags);
         entry.hooked = false;
     }
