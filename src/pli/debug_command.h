@@ -13,6 +13,11 @@ namespace tavri::pli {
 // the line with "Unkonwn debug command.\n". A null text does nothing.
 void RunDebugCommand(const char *text);
 
+// Reads TRAX_DEBUG_LOG, once per process: tokens separated by colons, "m"
+// followed by a trace mode, "f" by a trace file, "dt" by a disable mask;
+// other tokens are passed over (so a file name cannot hold a colon).
+void TraceLogStartup();
+
 }  // namespace tavri::pli
 
 #endif

@@ -11,6 +11,7 @@
 #include "pli/messages.h"
 #include "pli/notices.h"
 #include "pli/scope_map.h"
+#include "pli/string_arg.h"
 #include "pli/trace.h"
 #include "pli/traversal.h"
 #include "pli/vcl.h"
@@ -30,19 +31,7 @@ void AfterInteractiveChange() {
 
 }  // namespace
 
-std::optional<std::string> FileNameArgument(int n) {
-    s_tfexprinfo info{};
-    const char *text = nullptr;
-    if (sim::g_sim.tf_exprinfo(n, &info) != nullptr && info.expr_type == tf_string) {
-        text = info.expr_string;
-    } else {
-        text = sim::g_sim.tf_getcstringp(n);
-    }
-    if (text == nullptr || text[0] == '\0') {
-        return std::nullopt;
-    }
-    return std::string(text);
-}
+std::optional<std::string> FileNameArgument(int n) { return StringArgument(n); }
 
 int plicompileDumpfile(int /*data*/, int /*reason*/) {
     bool accepted = false;

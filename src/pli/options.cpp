@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "pli/debug_command.h"
 #include "pli/dump_file.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
@@ -123,6 +124,7 @@ int OptionsStartup() {
     g_dumper.options_started = true;
     DumperOptions &options = g_dumper.options;
     txw_SetMessageHooks(WriterWarningHook, WriterErrorHook, WriterInfoHook);
+    TraceLogStartup();
 
     options.debug = EnvPresent("TRAX_DEBUG");
     options.skip_cell_instance = EnvPresent("SKIP_CELL_INSTANCE");

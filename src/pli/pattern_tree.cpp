@@ -35,8 +35,10 @@ struct Builder {
     }
 
     void AddChildren(CutNode &parent) {
-        for (handle child = sim::g_sim.acc_next_scope(parent.scope, nullptr); child != nullptr;
-             child = sim::g_sim.acc_next_scope(parent.scope, child)) {
+        // The cut tree walks the scopes with the simulator's own routines:
+        // this walk stays out of the call trace.
+        for (handle child = sim::g_simBound.acc_next_scope(parent.scope, nullptr); child != nullptr;
+             child = sim::g_simBound.acc_next_scope(parent.scope, child)) {
             if (exclude(child)) {
                 continue;
             }
@@ -68,8 +70,8 @@ bool BuildCutTree(CutMatch match, CutExclusion exclude, handle root, const char 
     Builder builder{match, exclude, pattern};
     try {
         if (root == nullptr) {
-            for (handle top = sim::g_sim.acc_next_topmod(nullptr); top != nullptr;
-                 top = sim::g_sim.acc_next_topmod(top)) {
+            for (handle top = sim::g_simBound.acc_next_topmod(nullptr); top != nullptr;
+                 top = sim::g_simBound.acc_next_topmod(top)) {
                 if (exclude(top)) {
                     continue;
                 }

@@ -15,6 +15,7 @@
 #include "pli/messages.h"
 #include "pli/name_token.h"
 #include "pli/scope_tree.h"
+#include "pli/string_arg.h"
 #include "pli/suppress.h"
 #include "pli/trace.h"
 #include "pli/traversal.h"
@@ -26,30 +27,6 @@ namespace {
 
 constexpr std::string_view kViewerHeader = "# Halvern tView";
 constexpr int kNoLevel = -1;
-
-// A string argument: a literal's text or the value of an expression read
-// as a string; none when empty.
-std::optional<std::string> StringArgument(int n) {
-    s_tfexprinfo info{};
-    const char *text = nullptr;
-    if (sim::g_sim.tf_exprinfo(n, &info) != nullptr && info.expr_type == tf_string) {
-        text = info.expr_string;
-    } else {
-        text = sim::g_sim.tf_getcstringp(n);
-    }
-    if (text == nullptr || *text == '\0') {
-        return std::nullopt;
-    }
-    return std::string(text);
-}
-
-bool IsStringArgument(int n) {
-    s_tfexprinfo info{};
-    if (sim::g_sim.tf_exprinfo(n, &info) != nullptr && info.expr_string != nullptr) {
-        return true;
-    }
-    return sim::g_sim.tf_getcstringp(n) != nullptr;
-}
 
 // The object a listed name stands for, and the name that found it. A name
 // ending in a select may name a scope (a generate block "g[2]") or a bit of

@@ -1,5 +1,6 @@
 #include "pli/task_table.h"
 
+#include "pli/debug_task.h"
 #include "pli/dump_control.h"
 #include "pli/dump_pattern.h"
 #include "pli/dumpvars.h"
@@ -44,6 +45,7 @@ s_tfcell g_taskTable[] = {
     Task("$traxDumplimit", plicompileDumplimit, plitaskDumplimit, nullptr),
     Task("$traxDumpStrength", plicompileDumpStrength, plitaskDumpStrength, nullptr),
     Task("$traxSuppress", plicompileSuppress, plitaskSuppress, nullptr),
+    Task("$traxDebug", plicompileDebug, plitaskDebug, nullptr),
     Task("$traxDumpFinish", plicompileNoArg, plitaskDumpFinish, nullptr),
     Task("$traxSubstituteHier", plicompileSubstituteHier, plitaskSubstituteHier, nullptr),
     Task("$traxDumpPattern", plicompileDumpPattern, plitaskDumpPattern, plimiscTRAX),

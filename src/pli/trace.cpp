@@ -15,8 +15,11 @@ void TracePrint(const char *format, ...) {
         std::vfprintf(g_trace.stream, format, args);
         std::fflush(g_trace.stream);
     } else {
-        char line[1024];
-        std::vsnprintf(line, sizeof line, format, args);
+        char line[kTraceLineMax + 1];
+        const int length = std::vsnprintf(line, sizeof line, format, args);
+        if (length > kTraceLineMax) {
+            line[kTraceLineMax - 1] = '\n';
+        }
         sim::g_sim.io_printf("%s", line);
     }
     va_end(args);
