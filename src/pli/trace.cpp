@@ -16,10 +16,7 @@ void TracePrint(const char *format, ...) {
         std::fflush(g_trace.stream);
     } else {
         char line[kTraceLineMax + 1];
-        const int length = std::vsnprintf(line, sizeof line, format, args);
-        if (length > kTraceLineMax) {
-            line[kTraceLineMax - 1] = '\n';
-        }
+        std::vsnprintf(line, sizeof line, format, args);
         sim::g_sim.io_printf("%s", line);
     }
     va_end(args);

@@ -28,8 +28,7 @@ extern TraceState g_trace;
 inline bool DebugTracing() { return g_trace.debug; }
 
 // Prints one trace line: to the trace stream (flushed) when one is set,
-// otherwise to the transcript, cut to kTraceLineMax characters (a cut line
-// still ends the line).
+// otherwise to the transcript, cut to kTraceLineMax characters.
 void TracePrint(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // Trace lines of the execution flow are printed only while tracing is on.

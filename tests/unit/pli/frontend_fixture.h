@@ -21,6 +21,7 @@
 #include "pli/dumper_state.h"
 #include "pli/registration.h"
 #include "pli/trace.h"
+#include "pli/trace_settings.h"
 #include "pli/vcl.h"
 #include "support/model_sim.h"
 #include "unit/roundtrip/roundtrip_util.h"
@@ -90,7 +91,7 @@ class FrontEndTest : public ::testing::Test {
   protected:
     void SetUp() override {
         pli::ResetDumperState();
-        pli::g_trace = pli::TraceState{};
+        pli::ResetTracing();
         const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = std::filesystem::temp_directory_path() /
                ("tavri_fe_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
@@ -104,7 +105,7 @@ class FrontEndTest : public ::testing::Test {
         pli::CloseAllDumpFile();
         pli::ReleaseAllHooks();
         pli::ResetDumperState();
-        pli::g_trace = pli::TraceState{};  // no trace line after the simulator is gone
+        pli::ResetTracing();  // no trace line, no wrapper after the simulator is gone
         tavri::writer::FreeParkedObject();
         std::filesystem::remove_all(dir_);
     }
