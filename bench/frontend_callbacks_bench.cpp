@@ -10,7 +10,14 @@
 //     simulator's own cost;
 //   - SimulatorWithEmptyCallbacks: the same loop with a value-change link on
 //     every signal whose consumer returns at once, the simulator's cost of
-//     delivering changes.
+//     delivering changes;
+//   - SimulatorToFileAfterCallTracing: SimulatorToFile after call tracing was
+//     switched on and off again ($traxDebug "-m 4", then "-m 0"): the
+//     routine table holds the simulator's routines again, and the run costs
+//     what SimulatorToFile costs;
+//   - SimulatorToFileWithCallTracing: the same with call tracing on, every
+//     simulator call traced into /dev/null (fewer changes: each costs
+//     several trace lines).
 // The front end's overhead per change is
 //   SimulatorToFile - SimulatorWithEmptyCallbacks - WriterDirect
 // (it includes the simulator routines the front end calls: acc_fetch_value,
@@ -23,14 +30,17 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <new>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "pli/debug_command.h"
 #include "pli/dump_file.h"
 #include "pli/dumper_state.h"
 #include "pli/registration.h"
+#include "pli/trace_settings.h"
 #include "pli/vcl.h"
 #include "support/model_sim.h"
 #include "tavri/txw.h"
@@ -150,17 +160,18 @@ Scope *Build(ModelSim &sim, std::vector<Signal *> *signals) {
 }
 
 // Applies the changes through the simulator, step by step.
-void SimulatorLoop(ModelSim &sim, const std::vector<Signal *> &signals, bool end_steps) {
+void SimulatorLoop(ModelSim &sim, const std::vector<Signal *> &signals, bool end_steps,
+                   uint64_t changes = kChanges) {
     const Design &design = TheDesign();
     std::vector<uint8_t> toggle(design.vars.size(), 0);
     const size_t count = design.order.size();
     uint64_t done = 0;
     size_t cursor = 0;
     uint64_t time = sim.Now();
-    while (done < kChanges) {
+    while (done < changes) {
         time += kStepTime;
         sim.AdvanceTo(time);
-        for (int c = 0; c < kChangesPerStep && done < kChanges; ++c, ++done) {
+        for (int c = 0; c < kChangesPerStep && done < changes; ++c, ++done) {
             const uint32_t v = design.order[cursor];
             cursor = cursor + 1 == count ? 0 : cursor + 1;
             toggle[v] ^= 1;
@@ -171,11 +182,11 @@ void SimulatorLoop(ModelSim &sim, const std::vector<Signal *> &signals, bool end
     sim.EndStep();
 }
 
-void Report(benchmark::State &state, const std::string &path, uint64_t allocations) {
+void Report(benchmark::State &state, const std::string &path, uint64_t allocations, uint64_t changes = kChanges) {
     state.counters["allocs_per_change"] =
-        static_cast<double>(allocations) / static_cast<double>(state.iterations() * kChanges);
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kChanges));
-    state.counters["ns_per_change"] = benchmark::Counter(static_cast<double>(state.iterations() * kChanges),
+        static_cast<double>(allocations) / static_cast<double>(state.iterations() * changes);
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * changes));
+    state.counters["ns_per_change"] = benchmark::Counter(static_cast<double>(state.iterations() * changes),
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     if (!path.empty()) {
         state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(path));
@@ -183,9 +194,11 @@ void Report(benchmark::State &state, const std::string &path, uint64_t allocatio
     }
 }
 
-// SetValue -> callbacks -> writer, closing the file at the end.
-void BM_SimulatorToFile(benchmark::State &state) {
-    const std::string path = BenchPath("tavri_bench_frontend.trax");
+// SetValue -> callbacks -> writer, closing the file at the end. The debug
+// command lines run before the dump starts.
+void DumpThroughSimulator(benchmark::State &state, const char *file, std::initializer_list<const char *> debug,
+                          uint64_t changes) {
+    const std::string path = BenchPath(file);
     uint64_t allocations = 0;
     for (auto _ : state) {
         tavri::pli::ResetDumperState();
@@ -194,25 +207,39 @@ void BM_SimulatorToFile(benchmark::State &state) {
             ModelSim sim;
             Scope *top = Build(sim, &signals);
             tavri::pli::RegisterDumper();
+            for (const char *command : debug) tavri::pli::RunDebugCommand(command);
             sim.RunTask(top, "$traxDumpfile(\"" + path + "\")");
             sim.RunTask(top, "$traxDumpvars(0, top)");
             sim.EndStep();
             const uint64_t before = g_allocations.load();
             const auto start = std::chrono::steady_clock::now();
-            SimulatorLoop(sim, signals, true);
+            SimulatorLoop(sim, signals, true, changes);
             sim.Finish();
             const auto stop = std::chrono::steady_clock::now();
             allocations += g_allocations.load() - before;
             state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
             if (!sim.Diagnostics().empty()) state.SkipWithError(sim.Diagnostics().front().c_str());
             tavri::pli::ReleaseAllHooks();
+            tavri::pli::ResetTracing();
         }
         tavri::pli::ResetDumperState();
         tavri::writer::FreeParkedObject();
     }
-    Report(state, path, allocations);
+    Report(state, path, allocations, changes);
 }
+
+void BM_SimulatorToFile(benchmark::State &state) { DumpThroughSimulator(state, "tavri_bench_frontend.trax", {}, kChanges); }
 BENCHMARK(BM_SimulatorToFile)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+
+void BM_SimulatorToFileAfterCallTracing(benchmark::State &state) {
+    DumpThroughSimulator(state, "tavri_bench_untraced.trax", {"-m 4 -f /dev/null", "-m 0"}, kChanges);
+}
+BENCHMARK(BM_SimulatorToFileAfterCallTracing)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+
+void BM_SimulatorToFileWithCallTracing(benchmark::State &state) {
+    DumpThroughSimulator(state, "tavri_bench_traced.trax", {"-m 4 -f /dev/null"}, kChanges / 10);
+}
+BENCHMARK(BM_SimulatorToFileWithCallTracing)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 
 // The same changes handed to the writer directly.
 void BM_WriterDirect(benchmark::State &state) {
