@@ -4,7 +4,9 @@
 // line goes through the trace print, whatever the execution-flow switch.
 #include "pli/call_trace.h"
 
+#include <algorithm>
 #include <cinttypes>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -174,7 +176,90 @@ void TraceValueRecord(const char *format, const s_acc_value *value) {
     }
 }
 
-// ---- TF routines ----
+// Wrappers of the same shape differ only in the routine's name and entry.
+template <size_t N>
+struct RoutineName {
+    char text[N];
+    constexpr RoutineName(const char (&name)[N]) { std::copy_n(name, N, text); }  // NOLINT: literals convert
+};
+
+template <RoutineName name, auto entry>
+int NoneToInt() {
+    Enter(name.text);
+    return ReturnInt((g_simBound.*entry)());
+}
+
+template <RoutineName name, auto entry>
+int IntToInt(int n) {
+    Enter(name.text);
+    ArgInt(1, n);
+    return ReturnInt((g_simBound.*entry)(n));
+}
+
+template <RoutineName name, auto entry>
+char *IntToString(int n) {
+    Enter(name.text);
+    ArgInt(1, n);
+    return ReturnString((g_simBound.*entry)(n));
+}
+
+template <RoutineName name, auto entry>
+handle IntToHandle(int n) {
+    Enter(name.text);
+    ArgInt(1, n);
+    return ReturnHandle((g_simBound.*entry)(n));
+}
+
+template <RoutineName name, auto entry>
+int HandleToInt(handle object) {
+    Enter(name.text);
+    ArgHandle(1, object);
+    return ReturnInt((g_simBound.*entry)(object));
+}
+
+template <RoutineName name, auto entry>
+char *HandleToString(handle object) {
+    Enter(name.text);
+    ArgHandle(1, object);
+    return ReturnString((g_simBound.*entry)(object));
+}
+
+template <RoutineName name, auto entry>
+handle HandleToHandle(handle object) {
+    Enter(name.text);
+    ArgHandle(1, object);
+    return ReturnHandle((g_simBound.*entry)(object));
+}
+
+template <RoutineName name, auto entry>
+handle TwoHandlesToHandle(handle first, handle second) {
+    Enter(name.text);
+    ArgHandle(1, first);
+    ArgHandle(2, second);
+    return ReturnHandle((g_simBound.*entry)(first, second));
+}
+
+template <RoutineName name, auto entry>
+int TwoHandlesToInt(handle first, handle second) {
+    Enter(name.text);
+    ArgHandle(1, first);
+    ArgHandle(2, second);
+    return ReturnInt((g_simBound.*entry)(first, second));
+}
+
+// acc_vcl_add and acc_vcl_delete.
+template <RoutineName name, auto entry>
+void Link(handle object, p_vc_consumer consumer, char *user_data, int flags) {
+    Enter(name.text);
+    ArgHandle(1, object);
+    ArgFunction(2, consumer);
+    ArgUntyped(3, user_data);
+    ArgInt(4, flags);
+    (g_simBound.*entry)(object, consumer, user_data, flags);
+    ReturnNone();
+}
+
+// ---- Wrappers of their own shape ----
 
 p_tfexprinfo DACC_tf_exprinfo(int n, p_tfexprinfo info) {
     Enter("tf_exprinfo");
@@ -185,17 +270,6 @@ p_tfexprinfo DACC_tf_exprinfo(int n, p_tfexprinfo info) {
         TraceExprInfo(*result);
     }
     return result;
-}
-
-char *DACC_tf_getcstringp(int n) {
-    Enter("tf_getcstringp");
-    ArgInt(1, n);
-    return ReturnString(g_simBound.tf_getcstringp(n));
-}
-
-char *DACC_tf_mipname() {
-    Enter("tf_mipname");
-    return ReturnString(g_simBound.tf_mipname());
 }
 
 p_tfnodeinfo DACC_tf_nodeinfo(int n, p_tfnodeinfo info) {
@@ -209,15 +283,9 @@ p_tfnodeinfo DACC_tf_nodeinfo(int n, p_tfnodeinfo info) {
     return result;
 }
 
-int DACC_tf_nump() {
-    Enter("tf_nump");
-    return ReturnInt(g_simBound.tf_nump());
-}
-
-int DACC_tf_setdelay(int delay) {
-    Enter("tf_setdelay");
-    ArgInt(1, delay);
-    return ReturnInt(g_simBound.tf_setdelay(delay));
+char *DACC_tf_mipname() {
+    Enter("tf_mipname");
+    return ReturnString(g_simBound.tf_mipname());
 }
 
 int DACC_tf_setlongdelay(int low, int high) {
@@ -233,80 +301,12 @@ int DACC_tf_irosynchronize(char *instance) {
     return ReturnInt(g_simBound.tf_irosynchronize(instance));
 }
 
-int DACC_tf_rosynchronize() {
-    Enter("tf_rosynchronize");
-    return ReturnInt(g_simBound.tf_rosynchronize());
-}
-
-int DACC_tf_typep(int n) {
-    Enter("tf_typep");
-    ArgInt(1, n);
-    return ReturnInt(g_simBound.tf_typep(n));
-}
-
-// ---- ACC routines ----
-
-int DACC_compare_handles(handle a, handle b) {
-    Enter("acc_compare_handles");
-    ArgHandle(1, a);
-    ArgHandle(2, b);
-    return ReturnInt(g_simBound.acc_compare_handles(a, b));
-}
-
-char *DACC_fetch_defname(handle object) {
-    Enter("acc_fetch_defname");
-    ArgHandle(1, object);
-    return ReturnString(g_simBound.acc_fetch_defname(object));
-}
-
-int DACC_fetch_direction(handle object) {
-    Enter("acc_fetch_direction");
-    ArgHandle(1, object);
-    return ReturnInt(g_simBound.acc_fetch_direction(object));
-}
-
-char *DACC_fetch_fullname(handle object) {
-    Enter("acc_fetch_fullname");
-    ArgHandle(1, object);
-    return ReturnString(g_simBound.acc_fetch_fullname(object));
-}
-
-int DACC_fetch_fulltype(handle object) {
-    Enter("acc_fetch_fulltype");
-    ArgHandle(1, object);
-    return ReturnInt(g_simBound.acc_fetch_fulltype(object));
-}
-
-char *DACC_fetch_name(handle object) {
-    Enter("acc_fetch_name");
-    ArgHandle(1, object);
-    return ReturnString(g_simBound.acc_fetch_name(object));
-}
-
 int DACC_fetch_range(handle object, int *msb, int *lsb) {
     Enter("acc_fetch_range");
     ArgHandle(1, object);
     ArgPointer(2, "int", msb);
     ArgPointer(3, "int", lsb);
     return ReturnInt(g_simBound.acc_fetch_range(object, msb, lsb));
-}
-
-int DACC_fetch_size(handle object) {
-    Enter("acc_fetch_size");
-    ArgHandle(1, object);
-    return ReturnInt(g_simBound.acc_fetch_size(object));
-}
-
-int DACC_fetch_type(handle object) {
-    Enter("acc_fetch_type");
-    ArgHandle(1, object);
-    return ReturnInt(g_simBound.acc_fetch_type(object));
-}
-
-char *DACC_fetch_type_str(int type) {
-    Enter("acc_fetch_type_str");
-    ArgInt(1, type);
-    return ReturnString(g_simBound.acc_fetch_type_str(type));
 }
 
 char *DACC_fetch_value(handle object, const char *format, p_acc_value value) {
@@ -325,63 +325,12 @@ handle DACC_handle_by_name(const char *name, handle scope) {
     return ReturnHandle(g_simBound.acc_handle_by_name(name, scope));
 }
 
-handle DACC_handle_hiconn(handle port) {
-    Enter("acc_handle_hiconn");
-    ArgHandle(1, port);
-    return ReturnHandle(g_simBound.acc_handle_hiconn(port));
-}
-
-handle DACC_handle_scope(handle object) {
-    Enter("acc_handle_scope");
-    ArgHandle(1, object);
-    return ReturnHandle(g_simBound.acc_handle_scope(object));
-}
-
-handle DACC_handle_simulated_net(handle net) {
-    Enter("acc_handle_simulated_net");
-    ArgHandle(1, net);
-    return ReturnHandle(g_simBound.acc_handle_simulated_net(net));
-}
-
-handle DACC_handle_tfarg(int n) {
-    Enter("acc_handle_tfarg");
-    ArgInt(1, n);
-    return ReturnHandle(g_simBound.acc_handle_tfarg(n));
-}
-
 handle DACC_next(int *types, handle scope, handle previous) {
     Enter("acc_next");
     ArgPointer(1, "int", types);
     ArgHandle(2, scope);
     ArgHandle(3, previous);
     return ReturnHandle(g_simBound.acc_next(types, scope, previous));
-}
-
-handle DACC_next_bit(handle vector, handle previous) {
-    Enter("acc_next_bit");
-    ArgHandle(1, vector);
-    ArgHandle(2, previous);
-    return ReturnHandle(g_simBound.acc_next_bit(vector, previous));
-}
-
-handle DACC_next_port(handle module, handle previous) {
-    Enter("acc_next_port");
-    ArgHandle(1, module);
-    ArgHandle(2, previous);
-    return ReturnHandle(g_simBound.acc_next_port(module, previous));
-}
-
-handle DACC_next_scope(handle scope, handle previous) {
-    Enter("acc_next_scope");
-    ArgHandle(1, scope);
-    ArgHandle(2, previous);
-    return ReturnHandle(g_simBound.acc_next_scope(scope, previous));
-}
-
-handle DACC_next_topmod(handle previous) {
-    Enter("acc_next_topmod");
-    ArgHandle(1, previous);
-    return ReturnHandle(g_simBound.acc_next_topmod(previous));
 }
 
 int DACC_object_of_type(handle object, int type) {
@@ -391,62 +340,44 @@ int DACC_object_of_type(handle object, int type) {
     return ReturnInt(g_simBound.acc_object_of_type(object, type));
 }
 
-void DACC_vcl_add(handle object, p_vc_consumer consumer, char *user_data, int flags) {
-    Enter("acc_vcl_add");
-    ArgHandle(1, object);
-    ArgFunction(2, consumer);
-    ArgUntyped(3, user_data);
-    ArgInt(4, flags);
-    g_simBound.acc_vcl_add(object, consumer, user_data, flags);
-    ReturnNone();
-}
-
-void DACC_vcl_delete(handle object, p_vc_consumer consumer, char *user_data, int flags) {
-    Enter("acc_vcl_delete");
-    ArgHandle(1, object);
-    ArgFunction(2, consumer);
-    ArgUntyped(3, user_data);
-    ArgInt(4, flags);
-    g_simBound.acc_vcl_delete(object, consumer, user_data, flags);
-    ReturnNone();
-}
-
-// X(table entry, wrapper) for every traced routine.
-#define TAVRI_TRACED_ROUTINES(X)                            \
-    X(tf_exprinfo, DACC_tf_exprinfo)                        \
-    X(tf_getcstringp, DACC_tf_getcstringp)                  \
-    X(tf_mipname, DACC_tf_mipname)                          \
-    X(tf_nodeinfo, DACC_tf_nodeinfo)                        \
-    X(tf_nump, DACC_tf_nump)                                \
-    X(tf_setdelay, DACC_tf_setdelay)                        \
-    X(tf_setlongdelay, DACC_tf_setlongdelay)                \
-    X(tf_irosynchronize, DACC_tf_irosynchronize)            \
-    X(tf_rosynchronize, DACC_tf_rosynchronize)              \
-    X(tf_typep, DACC_tf_typep)                              \
-    X(acc_compare_handles, DACC_compare_handles)            \
-    X(acc_fetch_defname, DACC_fetch_defname)                \
-    X(acc_fetch_direction, DACC_fetch_direction)            \
-    X(acc_fetch_fullname, DACC_fetch_fullname)              \
-    X(acc_fetch_fulltype, DACC_fetch_fulltype)              \
-    X(acc_fetch_name, DACC_fetch_name)                      \
-    X(acc_fetch_range, DACC_fetch_range)                    \
-    X(acc_fetch_size, DACC_fetch_size)                      \
-    X(acc_fetch_type, DACC_fetch_type)                      \
-    X(acc_fetch_type_str, DACC_fetch_type_str)              \
-    X(acc_fetch_value, DACC_fetch_value)                    \
-    X(acc_handle_by_name, DACC_handle_by_name)              \
-    X(acc_handle_hiconn, DACC_handle_hiconn)                \
-    X(acc_handle_scope, DACC_handle_scope)                  \
-    X(acc_handle_simulated_net, DACC_handle_simulated_net)  \
-    X(acc_handle_tfarg, DACC_handle_tfarg)                  \
-    X(acc_next, DACC_next)                                  \
-    X(acc_next_bit, DACC_next_bit)                          \
-    X(acc_next_port, DACC_next_port)                        \
-    X(acc_next_scope, DACC_next_scope)                      \
-    X(acc_next_topmod, DACC_next_topmod)                    \
-    X(acc_object_of_type, DACC_object_of_type)              \
-    X(acc_vcl_add, DACC_vcl_add)                            \
-    X(acc_vcl_delete, DACC_vcl_delete)
+// X(table entry, wrapper) for every traced routine; a shaped wrapper is
+// named by its shape.
+#define TAVRI_SHAPED(shape, entry) shape<#entry, &sim::Routines::entry>
+#define TAVRI_TRACED_ROUTINES(X)                                                  \
+    X(tf_exprinfo, DACC_tf_exprinfo)                                              \
+    X(tf_getcstringp, TAVRI_SHAPED(IntToString, tf_getcstringp))                  \
+    X(tf_mipname, DACC_tf_mipname)                                                \
+    X(tf_nodeinfo, DACC_tf_nodeinfo)                                              \
+    X(tf_nump, TAVRI_SHAPED(NoneToInt, tf_nump))                                  \
+    X(tf_setdelay, TAVRI_SHAPED(IntToInt, tf_setdelay))                           \
+    X(tf_setlongdelay, DACC_tf_setlongdelay)                                      \
+    X(tf_irosynchronize, DACC_tf_irosynchronize)                                  \
+    X(tf_rosynchronize, TAVRI_SHAPED(NoneToInt, tf_rosynchronize))                \
+    X(tf_typep, TAVRI_SHAPED(IntToInt, tf_typep))                                 \
+    X(acc_compare_handles, TAVRI_SHAPED(TwoHandlesToInt, acc_compare_handles))    \
+    X(acc_fetch_defname, TAVRI_SHAPED(HandleToString, acc_fetch_defname))         \
+    X(acc_fetch_direction, TAVRI_SHAPED(HandleToInt, acc_fetch_direction))        \
+    X(acc_fetch_fullname, TAVRI_SHAPED(HandleToString, acc_fetch_fullname))       \
+    X(acc_fetch_fulltype, TAVRI_SHAPED(HandleToInt, acc_fetch_fulltype))          \
+    X(acc_fetch_name, TAVRI_SHAPED(HandleToString, acc_fetch_name))               \
+    X(acc_fetch_range, DACC_fetch_range)                                          \
+    X(acc_fetch_size, TAVRI_SHAPED(HandleToInt, acc_fetch_size))                  \
+    X(acc_fetch_type, TAVRI_SHAPED(HandleToInt, acc_fetch_type))                  \
+    X(acc_fetch_type_str, TAVRI_SHAPED(IntToString, acc_fetch_type_str))          \
+    X(acc_fetch_value, DACC_fetch_value)                                          \
+    X(acc_handle_by_name, DACC_handle_by_name)                                    \
+    X(acc_handle_hiconn, TAVRI_SHAPED(HandleToHandle, acc_handle_hiconn))         \
+    X(acc_handle_scope, TAVRI_SHAPED(HandleToHandle, acc_handle_scope))           \
+    X(acc_handle_simulated_net, TAVRI_SHAPED(HandleToHandle, acc_handle_simulated_net)) \
+    X(acc_handle_tfarg, TAVRI_SHAPED(IntToHandle, acc_handle_tfarg))              \
+    X(acc_next, DACC_next)                                                        \
+    X(acc_next_bit, TAVRI_SHAPED(TwoHandlesToHandle, acc_next_bit))               \
+    X(acc_next_port, TAVRI_SHAPED(TwoHandlesToHandle, acc_next_port))             \
+    X(acc_next_scope, TAVRI_SHAPED(TwoHandlesToHandle, acc_next_scope))           \
+    X(acc_next_topmod, TAVRI_SHAPED(HandleToHandle, acc_next_topmod))             \
+    X(acc_object_of_type, DACC_object_of_type)                                    \
+    X(acc_vcl_add, TAVRI_SHAPED(Link, acc_vcl_add))                               \
+    X(acc_vcl_delete, TAVRI_SHAPED(Link, acc_vcl_delete))
 
 }  // namespace
 

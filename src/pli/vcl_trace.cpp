@@ -7,40 +7,19 @@
 namespace tavri::pli {
 namespace {
 
-int TracedScalar(p_vc_record record) {
-    TAVRI_TRACE("scalarTypeVclCB() vc_record->vc_reason=%d\n", record->vc_reason);
-    return scalarTypeVclCB(record);
-}
-
-int TracedStrength(p_vc_record record) {
-    TAVRI_TRACE("strengthTypeVclCB() vc_record->vc_reason=%d\n", record->vc_reason);
-    return strengthTypeVclCB(record);
-}
-
-int TracedVector(p_vc_record record) {
-    TAVRI_TRACE("vectorTypeVclCB() vc_record->vc_reason=%d\n", record->vc_reason);
-    return vectorTypeVclCB(record);
-}
-
-int TracedReal(p_vc_record record) {
-    TAVRI_TRACE("realTypeVclCB() vc_record->vc_reason=%d\n", record->vc_reason);
-    return realTypeVclCB(record);
-}
-
-int TracedEvent(p_vc_record record) {
-    TAVRI_TRACE("eventTypeVclCB() vc_record->vc_reason=%d\n", record->vc_reason);
-    return eventTypeVclCB(record);
-}
-
-int TracedGeneral(p_vc_record record) {
-    TAVRI_TRACE("generalTypeVclCB() vc_record->vc_reason=%d\n", record->vc_reason);
-    return generalTypeVclCB(record);
-}
-
-constexpr p_vc_consumer kTraced[kSlotCount] = {TracedScalar, TracedStrength, TracedVector,
-                                               TracedReal,   TracedEvent,    TracedGeneral};
+constexpr const char *kNames[kSlotCount] = {"scalarTypeVclCB", "strengthTypeVclCB", "vectorTypeVclCB",
+                                            "realTypeVclCB",   "eventTypeVclCB",    "generalTypeVclCB"};
 constexpr p_vc_consumer kPlain[kSlotCount] = {scalarTypeVclCB, strengthTypeVclCB, vectorTypeVclCB,
                                               realTypeVclCB,   eventTypeVclCB,    generalTypeVclCB};
+
+template <int slot>
+int Traced(p_vc_record record) {
+    TAVRI_TRACE("%s() vc_record->vc_reason=%d\n", kNames[slot], record->vc_reason);
+    return kPlain[slot](record);
+}
+
+constexpr p_vc_consumer kTraced[kSlotCount] = {Traced<kScalarSlot>, Traced<kStrengthSlot>, Traced<kVectorSlot>,
+                                               Traced<kRealSlot>,   Traced<kEventSlot>,    Traced<kGeneralSlot>};
 
 }  // namespace
 
