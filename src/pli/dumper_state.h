@@ -194,6 +194,7 @@ struct DumperState {
     // Modes.
     bool interactive = false;
     bool interactive_task_present = false;
+    bool interactive_start_done = false;  // $traxInteractive's start runs once
     DumpMode mode = DumpMode::kNone;
     bool glitch_off = true;
     bool saving = false;

@@ -14,7 +14,6 @@
 #include "sim/sim_routines.h"
 
 namespace tavri::pli {
-namespace {
 
 void ForgetTheRun() {
     g_dumper.current_file_name.reset();
@@ -22,6 +21,8 @@ void ForgetTheRun() {
     LeaveAllModes();
     DestroySuppressTables();
 }
+
+namespace {
 
 void OnSave() { RelinkAllAfterSave(); }
 
