@@ -151,6 +151,14 @@ void DumpScopes(int level, const std::vector<handle> &handles) {
     FinishTemporaryFiles();
 }
 
+void PrepareDumpFile() {
+    if (g_dumper.deferred) {
+        RecordDeferredFile();
+    } else {
+        CreateDumpFile();
+    }
+}
+
 int plicompileDumpvars(int /*data*/, int /*reason*/) {
     sim::g_sim.acc_initialize();
     TAVRI_TRACE("plicompileDumpvars()\n");
@@ -172,11 +180,7 @@ int plitaskDumpvars(int data, int reason) {
     SamplePendingVectors();
     state.sync_instance = sim::g_sim.tf_getinstance();
     ArmDumpTimers();
-    if (state.deferred) {
-        RecordDeferredFile();
-    } else {
-        CreateDumpFile();
-    }
+    PrepareDumpFile();
 
     std::vector<handle> handles;
     bool error = false;

@@ -4,11 +4,13 @@
 #include "pli/dump_pattern.h"
 #include "pli/dumpvars.h"
 #include "pli/file_switch.h"
+#include "pli/interactive.h"
 #include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
 #include "pli/scope_file.h"
 #include "pli/substitute_hier.h"
 #include "pli/suppress_task.h"
+#include "pli/tcl_commands.h"
 #include "pli/version.h"
 
 namespace tavri::pli {
@@ -44,6 +46,7 @@ s_tfcell g_taskTable[] = {
     Task("$traxDumplimit", plicompileDumplimit, plitaskDumplimit, nullptr),
     Task("$traxDumpStrength", plicompileDumpStrength, plitaskDumpStrength, nullptr),
     Task("$traxSuppress", plicompileSuppress, plitaskSuppress, nullptr),
+    Task("$traxInteractive", plicompileInteractive, plitaskInteractive, plimiscInteractive),
     Task("$traxDumpFinish", plicompileNoArg, plitaskDumpFinish, nullptr),
     Task("$traxSubstituteHier", plicompileSubstituteHier, plitaskSubstituteHier, nullptr),
     Task("$traxDumpPattern", plicompileDumpPattern, plitaskDumpPattern, plimiscTRAX),
@@ -51,7 +54,22 @@ s_tfcell g_taskTable[] = {
 };
 
 const TclCommandRow g_tclCommands[] = {
+    {"traxDumpfile", TclDumpfile},
+    {"traxDumpvars", TclDumpvars},
+    {"traxDumpSingle", TclDumpSingle},
+    {"traxDumpvarsToFile", TclDumpvarsToFile},
+    {"traxDumpflush", TclDumpflush},
+    {"traxDumpoff", TclDumpoff},
+    {"traxDumpon", TclDumpon},
+    {"traxDumpStrength", TclDumpStrength},
+    {"traxSwitchDumpfile", TclSwitchDumpfile},
+    {"traxAutoSwitchDumpfile", TclAutoSwitchDumpfile},
+    {"traxDebug", TclDebug},
     {"traxVersion", TclVersion},
+    {"traxDumpFinish", TclDumpFinish},
+    {"traxSubstituteHier", TclSubstituteHier},
+    {"traxInteractive", TclInteractive},
+    {"traxDumpPattern", TclDumpPattern},
     {nullptr, nullptr},
 };
 
