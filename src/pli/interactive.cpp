@@ -10,6 +10,7 @@
 #include "pli/misc_dispatch.h"
 #include "pli/notices.h"
 #include "pli/options.h"
+#include "pli/prompt_flush.h"
 #include "pli/scope_map.h"
 #include "pli/substitute_hier.h"
 #include "pli/trace.h"
@@ -29,6 +30,7 @@ void TellTheTime() {
 
 // The simulation stopped at the prompt: the debugger reads the files now.
 void OnStop() {
+    const AtPrompt prompt;
     SamplePendingVectors();
     FlushAllFiles();
     TellTheTime();

@@ -5,6 +5,7 @@
 #include "pli/dump_pattern.h"
 #include "pli/dump_times.h"
 #include "pli/dumper_state.h"
+#include "pli/prompt_flush.h"
 #include "pli/restore.h"
 #include "pli/scope_map.h"
 #include "pli/substitute_hier.h"
@@ -61,6 +62,7 @@ void OnInteractive() {
         }
     }
     if (state.needs_flush && (state.interactive || state.options.autoflush)) {
+        const AtPrompt prompt;
         SamplePendingVectors();
         FlushAllFiles();
     }

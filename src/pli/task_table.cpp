@@ -7,6 +7,7 @@
 #include "pli/interactive.h"
 #include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
+#include "pli/prompt_flush.h"
 #include "pli/scope_file.h"
 #include "pli/substitute_hier.h"
 #include "pli/suppress_task.h"
@@ -53,23 +54,24 @@ s_tfcell g_taskTable[] = {
     s_tfcell{},
 };
 
+// Every command runs with the simulation paused at the prompt.
 const TclCommandRow g_tclCommands[] = {
-    {"traxDumpfile", TclDumpfile},
-    {"traxDumpvars", TclDumpvars},
-    {"traxDumpSingle", TclDumpSingle},
-    {"traxDumpvarsToFile", TclDumpvarsToFile},
-    {"traxDumpflush", TclDumpflush},
-    {"traxDumpoff", TclDumpoff},
-    {"traxDumpon", TclDumpon},
-    {"traxDumpStrength", TclDumpStrength},
-    {"traxSwitchDumpfile", TclSwitchDumpfile},
-    {"traxAutoSwitchDumpfile", TclAutoSwitchDumpfile},
-    {"traxDebug", TclDebug},
-    {"traxVersion", TclVersion},
-    {"traxDumpFinish", TclDumpFinish},
-    {"traxSubstituteHier", TclSubstituteHier},
-    {"traxInteractive", TclInteractive},
-    {"traxDumpPattern", TclDumpPattern},
+    {"traxDumpfile", AtThePrompt<TclDumpfile>},
+    {"traxDumpvars", AtThePrompt<TclDumpvars>},
+    {"traxDumpSingle", AtThePrompt<TclDumpSingle>},
+    {"traxDumpvarsToFile", AtThePrompt<TclDumpvarsToFile>},
+    {"traxDumpflush", AtThePrompt<TclDumpflush>},
+    {"traxDumpoff", AtThePrompt<TclDumpoff>},
+    {"traxDumpon", AtThePrompt<TclDumpon>},
+    {"traxDumpStrength", AtThePrompt<TclDumpStrength>},
+    {"traxSwitchDumpfile", AtThePrompt<TclSwitchDumpfile>},
+    {"traxAutoSwitchDumpfile", AtThePrompt<TclAutoSwitchDumpfile>},
+    {"traxDebug", AtThePrompt<TclDebug>},
+    {"traxVersion", AtThePrompt<TclVersion>},
+    {"traxDumpFinish", AtThePrompt<TclDumpFinish>},
+    {"traxSubstituteHier", AtThePrompt<TclSubstituteHier>},
+    {"traxInteractive", AtThePrompt<TclInteractive>},
+    {"traxDumpPattern", AtThePrompt<TclDumpPattern>},
     {nullptr, nullptr},
 };
 

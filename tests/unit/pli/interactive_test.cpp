@@ -115,6 +115,32 @@ TEST_F(Interactive, EachStopFlushesSoThatAReaderSeesEveryValueUpToTheStop) {
     EXPECT_EQ(end, 20u) << "the reader shows the file up to the stop";
 }
 
+TEST_F(Interactive, ScopesAddedAtAStopAreReadableAtOnceAndAFlushWhileRunningHidesItsStep) {
+    UnderTheDebugger();
+    Run(top_, "$traxInteractive");
+    Run(top_, "$traxDumpvars(1, top.cpu)");
+    sim_.AdvanceTo(10);
+    sim_.SetValue(carry_, "1");
+    sim_.Interactive();
+    sim_.ClearTranscript();
+    EXPECT_EQ(sim_.EvalTcl("traxDumpvars 0 top/cpu/alu").code, TCL_OK);
+    EXPECT_EQ(Notices(), (std::vector<std::string>{"32\n", "23\n0\ntop.cpu.alu\n"}));
+    {
+        Reading live(Path("dump_i.trax"));
+        ASSERT_EQ(live.status, TRAXR_OK) << live.message;
+        EXPECT_EQ(ChangesOf(live, "top.cpu.alu.carry"), std::vector<Seen>{At(10, "1")});
+    }
+    sim_.AdvanceTo(15);
+    sim_.SetValue(carry_, "0");
+    Run(top_, "$traxDumpflush");  // the step at 15 may go on
+    Reading live(Path("dump_i.trax"));
+    ASSERT_EQ(live.status, TRAXR_OK) << live.message;
+    EXPECT_EQ(ChangesOf(live, "top.cpu.alu.carry"), std::vector<Seen>{At(10, "1")});
+    uint64_t hidden = 0;
+    ASSERT_EQ(traxr_HiddenFrom(live.reader, &hidden), 1);
+    EXPECT_EQ(hidden, 15u);
+}
+
 TEST_F(Interactive, TheThrottleSendsAtMostOneTimeNoticePerHundredTimeTags) {
     UnderTheDebugger();
     Run(top_, "$traxInteractive");
