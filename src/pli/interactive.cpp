@@ -15,6 +15,7 @@
 #include "pli/substitute_hier.h"
 #include "pli/trace.h"
 #include "pli/vcl.h"
+#include "pli/writer_api.h"
 #include "sim/sim_routines.h"
 
 namespace tavri::pli {
@@ -73,9 +74,17 @@ void OnEndOfReset() {
 }  // namespace
 
 bool OpenFileForDebugger(int time_unit) {
-    // A file opened before the debugger took over serves it as well.
-    if (CreateDumpFile() == 0 && g_dumper.current_writer == nullptr) {
-        return false;
+    if (CreateDumpFile() == 0) {
+        if (g_dumper.current_writer == nullptr) {
+            return false;
+        }
+        // A file opened before the debugger took over serves it as well; it
+        // reads the file under the lock from now on.
+        for (DumpFileRecord &file : g_dumper.files) {
+            if (g_dumper.interactive) {
+                g_txw.SetSyncControl(file.writer);
+            }
+        }
     }
     TellTheTime();
     sim::g_sim.io_printf("MTI_RESOLUTION_REPORT %d \n", time_unit);

@@ -204,6 +204,19 @@ TEST_F(TclCommands, InteractiveEntersTheModeAndOpensTheNamedFile) {
     EXPECT_EQ(pli::g_dumper.hooks.size(), 2u);
 }
 
+TEST_F(TclCommands, InteractiveTakesOverAFileOpenedBefore) {
+    Tcl("traxDumpfile " + Path("before.trax"));
+    sim_.AdvanceTo(7);
+    sim_.ClearTranscript();
+    Tcl("traxInteractive");
+    EXPECT_EQ(sim_.TranscriptText(), "\nHalvern Prompt\n6\n0\n7\nMTI_RESOLUTION_REPORT -9 \n");
+    Tcl("traxDumpvars 0 top/mem");
+    Reading live(Path("before.trax"));
+    ASSERT_EQ(live.status, TRAXR_OK) << live.message;
+    EXPECT_EQ(live.Header().synchronous_control, 1) << "the debugger reads it under the lock";
+    EXPECT_EQ(ChangesOf(live, "top.mem.q[7:0]"), std::vector<Seen>{At(7, "xxxxxxxx")});
+}
+
 TEST_F(TclCommands, DebugHandsItsOneWordToTheDebugCommands) {
     Tcl("traxDebug \"-p\"");
     EXPECT_EQ(Errors().size(), 0u);
