@@ -139,6 +139,9 @@ int CopySideFile(txwObject *obj, platform::FileHandle side_file, const char *wha
 
 int SessionFlush(txwObject *obj, bool at_stop) {
     ScopedLock lock(obj);
+    // A file past its stop limit dropped the changes since: it is not
+    // complete up to now.
+    const bool taking_changes = !obj->stopped;
     if (obj->stopped && obj->changes_pending) {
         DiscardPendingChanges(obj);
     }
@@ -177,7 +180,7 @@ int SessionFlush(txwObject *obj, bool at_stop) {
         // The header counts the new session now: its chain table may stand.
         InstallChainTable(obj, next_chain);
     }
-    if (at_stop && !finished) {
+    if (at_stop && !finished && taking_changes) {
         SetStopMark(obj);
     }
     WriteEnvironmentRecord(obj);

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "roundtrip_util.h"
+#include "writer/object.h"
 
 namespace tavri::test {
 namespace {
@@ -84,6 +85,19 @@ TEST_F(StopMarkTest, LastStepShowsAfterAStopUntilTheNextSession) {
     obj = txw_SwitchFile(obj, next.c_str());
     ASSERT_NE(obj, nullptr);
     EXPECT_EQ(MarkWords(next), (std::vector<uint32_t>{0, 0, 0, 0}));
+    ASSERT_EQ(txw_CloseFile(obj), 0);
+}
+
+TEST_F(StopMarkTest, AFilePastItsStopLimitIsNotMarked) {
+    txwObject *obj = OpenWithScalar();
+    txw_CreateXCoor(obj, 0, 1);
+    Scalar(obj, 1, 1);
+    ASSERT_EQ(txw_Flush(obj), 0);
+    obj->stopped = true;  // as a stop limit leaves it: later changes are dropped
+    txw_CreateXCoor(obj, 0, 5);
+    Scalar(obj, 1, 0);
+    ASSERT_EQ(txw_FlushAtStop(obj), 0);
+    EXPECT_EQ(MarkWords(path_), (std::vector<uint32_t>{0, 0, 0, 0}));
     ASSERT_EQ(txw_CloseFile(obj), 0);
 }
 
