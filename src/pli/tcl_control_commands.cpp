@@ -29,8 +29,8 @@ int TclDumpoff(void * /*client_data*/, void * /*interp*/, int /*argc*/, const ch
     return 0;
 }
 
-// At the prompt the time step is over: dumping goes on at once, as the task
-// does at the end of its step.
+// From the prompt dumping goes on at once, with the values signals hold now,
+// as the task's misctf does at the end of its step.
 int TclDumpon(void * /*client_data*/, void * /*interp*/, int /*argc*/, const char * /*argv*/[]) {
     DumperState &state = g_dumper;
     if (state.deferred) {
