@@ -26,8 +26,11 @@
  * stops), so the value changes at its end time tag may be only part of that
  * step. Until the file is finished the value-change calls (traxr_ReadChanges,
  * traxr_ReadAllChanges, the walks) leave out the changes at that time and
- * later; see traxr_HiddenFrom. Header, sessions and chain entries are given
- * as stored. A file whose writer died stays live and follows the same rule.
+ * later; see traxr_HiddenFrom. A writer that flushed while the simulation
+ * was paused (an interactive stop, a command at the prompt) marks the file as
+ * complete up to that time, and until it flushes another session nothing is
+ * hidden. Header, sessions and chain entries are given as stored. A file
+ * whose writer died stays live and follows the same rule.
  *
  * A file written under a dump limit (header field dump_limit not 0) keeps a
  * ring of its most recent sessions: the writer overwrote the older ones. The
@@ -301,7 +304,8 @@ int traxr_ByteOrder(const traxrReader *reader);          /* TRAXR_ORDER_* */
 int traxr_IsLive(const traxrReader *reader);             /* read through the side files */
 /* 1 with *time set when the value changes at *time and later are hidden (a
  * live file: the end time tag of its last session, 0 before the first
- * session), 0 when every change is shown (a finished file). */
+ * session; the time after the stop while its stop mark holds), 0 when every
+ * change is shown (a finished file). */
 int traxr_HiddenFrom(const traxrReader *reader, uint64_t *time);
 /* 1 with *time set to the last time whose changes are all shown: the time
  * before the hidden step of a live file, the maximum xtag of a finished one;

@@ -253,6 +253,12 @@ txwObject *txw_OpenFile(const char *file_name, uint32_t file_type);
 int txwOpenFile2(const txwOpenParam *param, txwObject **out);
 int txw_CloseFile(txwObject *obj);
 int txw_Flush(txwObject *obj);
+/* For a simulation paused at an interactive stop or at the prompt: flushes
+   as txw_Flush does, and marks the live file as holding every value change
+   up to its current time tag, so that its readers show the last time step
+   too (after other flushes it may be incomplete, and they hide it). The mark
+   lapses at the next flush that writes a session. */
+int txw_FlushAtStop(txwObject *obj);
 int txw_SetScaleUnit(txwObject *obj, const char *scale_unit);
 int txw_SetScopeSeparator(txwObject *obj, const char *separator);
 int txw_SetSimulationDate(txwObject *obj, const char *date);

@@ -10,6 +10,7 @@
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
 #include "pli/notices.h"
+#include "pli/prompt_flush.h"
 #include "pli/scope_map.h"
 #include "pli/string_arg.h"
 #include "pli/trace.h"
@@ -23,7 +24,7 @@ namespace {
 
 void AfterInteractiveChange() {
     if (g_dumper.interactive && g_dumper.current_writer != nullptr) {
-        g_txw.Flush(g_dumper.current_writer);
+        FlushDumpFile(g_dumper.current_writer);
         g_dumper.needs_flush = false;
         NoticeCode(kNoticeFlushed);
     }

@@ -12,6 +12,7 @@
 #include "pli/messages.h"
 #include "pli/notices.h"
 #include "pli/options.h"
+#include "pli/prompt_flush.h"
 #include "pli/scope_map.h"
 #include "pli/trace.h"
 #include "pli/vcl.h"
@@ -134,7 +135,7 @@ void SetUpFile(txwObject *writer, const std::string &name) {
     HandDumpLimitToWriter(writer);
     state.needs_flush = true;
     if (state.interactive) {
-        g_txw.Flush(writer);
+        FlushDumpFile(writer);
         state.needs_flush = false;
         NoticeText(kNoticeFileCreated, name.c_str());
     }
@@ -342,7 +343,7 @@ int CreateDumpFile() {
 
 void FlushAllFiles() {
     for (DumpFileRecord &record : g_dumper.files) {
-        g_txw.Flush(record.writer);
+        FlushDumpFile(record.writer);
     }
     g_dumper.needs_flush = false;
 }

@@ -194,6 +194,8 @@ struct DumperState {
     // Modes.
     bool interactive = false;
     bool interactive_task_present = false;
+    bool interactive_start_done = false;  // $traxInteractive's start runs once
+    bool at_prompt = false;  // the simulation is paused: a stop, a Tcl command
     DumpMode mode = DumpMode::kNone;
     bool glitch_off = true;
     bool saving = false;

@@ -14,6 +14,7 @@
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
 #include "pli/notices.h"
+#include "pli/prompt_flush.h"
 #include "pli/scope_tree.h"
 #include "pli/suppress.h"
 #include "pli/trace.h"
@@ -139,7 +140,7 @@ void DumpScopes(int level, const std::vector<handle> &handles) {
     }
     PrintInfo("End of dumping.\n");
     if (state.interactive) {
-        g_txw.Flush(state.current_writer);
+        FlushDumpFile(state.current_writer);
         state.needs_flush = false;
         NoticeCode(kNoticeFlushed);
         if (!handles.empty() && IsScope(handles.back())) {
@@ -149,6 +150,14 @@ void DumpScopes(int level, const std::vector<handle> &handles) {
         }
     }
     FinishTemporaryFiles();
+}
+
+void PrepareDumpFile() {
+    if (g_dumper.deferred) {
+        RecordDeferredFile();
+    } else {
+        CreateDumpFile();
+    }
 }
 
 int plicompileDumpvars(int /*data*/, int /*reason*/) {
@@ -172,11 +181,7 @@ int plitaskDumpvars(int data, int reason) {
     SamplePendingVectors();
     state.sync_instance = sim::g_sim.tf_getinstance();
     ArmDumpTimers();
-    if (state.deferred) {
-        RecordDeferredFile();
-    } else {
-        CreateDumpFile();
-    }
+    PrepareDumpFile();
 
     std::vector<handle> handles;
     bool error = false;

@@ -15,6 +15,10 @@ int plitaskDumpvars(int data, int reason);
 // Restore and the deferred replay use it too.
 void DumpScopes(int level, const std::vector<handle> &handles);
 
+// Creates the dump file for a dump, or records the request while dumping
+// waits for its start time (the task and the Tcl commands).
+void PrepareDumpFile();
+
 }  // namespace tavri::pli
 
 #endif

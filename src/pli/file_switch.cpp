@@ -11,6 +11,7 @@
 #include "pli/dump_modes.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
+#include "pli/prompt_flush.h"
 #include "pli/scope_map.h"
 #include "pli/notices.h"
 #include "pli/options.h"
@@ -199,7 +200,7 @@ int SwitchToNamedFile(const std::string &name) {
     StartSwitchedFile(*record);
     SamplePendingVectors();
     if (state.interactive) {
-        g_txw.Flush(next);
+        FlushDumpFile(next);
         state.needs_flush = false;
     } else {
         state.needs_flush = true;

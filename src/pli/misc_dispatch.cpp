@@ -5,6 +5,7 @@
 #include "pli/dump_pattern.h"
 #include "pli/dump_times.h"
 #include "pli/dumper_state.h"
+#include "pli/prompt_flush.h"
 #include "pli/restore.h"
 #include "pli/scope_map.h"
 #include "pli/substitute_hier.h"
@@ -14,7 +15,6 @@
 #include "sim/sim_routines.h"
 
 namespace tavri::pli {
-namespace {
 
 void ForgetTheRun() {
     g_dumper.current_file_name.reset();
@@ -22,6 +22,8 @@ void ForgetTheRun() {
     LeaveAllModes();
     DestroySuppressTables();
 }
+
+namespace {
 
 void OnSave() { RelinkAllAfterSave(); }
 
@@ -60,6 +62,7 @@ void OnInteractive() {
         }
     }
     if (state.needs_flush && (state.interactive || state.options.autoflush)) {
+        const AtPrompt prompt;
         SamplePendingVectors();
         FlushAllFiles();
     }

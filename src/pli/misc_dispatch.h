@@ -8,6 +8,10 @@ namespace tavri::pli {
 // starts of save and restart. Other reasons are ignored. Returns 1.
 int plimiscTRAX(int data, int reason);
 
+// Forgets what the run asked for: the file name, the recorded pattern
+// requests, the dump modes and the suppress tables.
+void ForgetTheRun();
+
 }  // namespace tavri::pli
 
 #endif

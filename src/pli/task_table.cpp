@@ -5,11 +5,14 @@
 #include "pli/dump_pattern.h"
 #include "pli/dumpvars.h"
 #include "pli/file_switch.h"
+#include "pli/interactive.h"
 #include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
+#include "pli/prompt_flush.h"
 #include "pli/scope_file.h"
 #include "pli/substitute_hier.h"
 #include "pli/suppress_task.h"
+#include "pli/tcl_commands.h"
 #include "pli/version.h"
 
 namespace tavri::pli {
@@ -45,6 +48,7 @@ s_tfcell g_taskTable[] = {
     Task("$traxDumplimit", plicompileDumplimit, plitaskDumplimit, nullptr),
     Task("$traxDumpStrength", plicompileDumpStrength, plitaskDumpStrength, nullptr),
     Task("$traxSuppress", plicompileSuppress, plitaskSuppress, nullptr),
+    Task("$traxInteractive", plicompileInteractive, plitaskInteractive, plimiscInteractive),
     Task("$traxDebug", plicompileDebug, plitaskDebug, nullptr),
     Task("$traxDumpFinish", plicompileNoArg, plitaskDumpFinish, nullptr),
     Task("$traxSubstituteHier", plicompileSubstituteHier, plitaskSubstituteHier, nullptr),
@@ -52,8 +56,24 @@ s_tfcell g_taskTable[] = {
     s_tfcell{},
 };
 
+// Every command runs with the simulation paused at the prompt.
 const TclCommandRow g_tclCommands[] = {
-    {"traxVersion", TclVersion},
+    {"traxDumpfile", AtThePrompt<TclDumpfile>},
+    {"traxDumpvars", AtThePrompt<TclDumpvars>},
+    {"traxDumpSingle", AtThePrompt<TclDumpSingle>},
+    {"traxDumpvarsToFile", AtThePrompt<TclDumpvarsToFile>},
+    {"traxDumpflush", AtThePrompt<TclDumpflush>},
+    {"traxDumpoff", AtThePrompt<TclDumpoff>},
+    {"traxDumpon", AtThePrompt<TclDumpon>},
+    {"traxDumpStrength", AtThePrompt<TclDumpStrength>},
+    {"traxSwitchDumpfile", AtThePrompt<TclSwitchDumpfile>},
+    {"traxAutoSwitchDumpfile", AtThePrompt<TclAutoSwitchDumpfile>},
+    {"traxDebug", AtThePrompt<TclDebug>},
+    {"traxVersion", AtThePrompt<TclVersion>},
+    {"traxDumpFinish", AtThePrompt<TclDumpFinish>},
+    {"traxSubstituteHier", AtThePrompt<TclSubstituteHier>},
+    {"traxInteractive", AtThePrompt<TclInteractive>},
+    {"traxDumpPattern", AtThePrompt<TclDumpPattern>},
     {nullptr, nullptr},
 };
 

@@ -10,6 +10,7 @@
 #include "pli/dump_tree.h"
 #include "pli/dumper_state.h"
 #include "pli/messages.h"
+#include "pli/prompt_flush.h"
 #include "pli/scope_map.h"
 #include "pli/substitute_hier.h"
 #include "pli/suppress.h"
@@ -518,7 +519,7 @@ void TraverseAllVars(int mode, size_t first_hook) {
     state.traverse_mode = 0;
     state.needs_flush = true;
     if (state.interactive && state.current_writer != nullptr) {
-        g_txw.Flush(state.current_writer);
+        FlushDumpFile(state.current_writer);
         state.needs_flush = false;
     }
 }

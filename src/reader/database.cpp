@@ -103,7 +103,14 @@ Status Database::ReadHeader() {
     order_ = FieldOrder(order);
     live_ = header_.file_status != kStatusFinished;
     raw_header_.assign(bytes, bytes + kHeaderSize);
-    return file_.Read(kHeaderSize, kEnvironmentRecordSize, &environment_);
+    TAVRI_RETURN_IF_ERROR(file_.Read(kHeaderSize, kEnvironmentRecordSize, &environment_));
+    stop_mark_.reset();
+    if (live_ && file_.size() >= kStopMarkOffset + kStopMarkSize) {
+        uint8_t mark[kStopMarkSize];
+        TAVRI_RETURN_IF_ERROR(file_.Read(kStopMarkOffset, kStopMarkSize, mark));
+        stop_mark_ = ParseStopMark(mark, order_);
+    }
+    return Status();
 }
 
 // The redundant vc chain list: at `redundant list uoff` in a finished file,

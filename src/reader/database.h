@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "reader/ring.h"
 #include "reader/sessions.h"
 #include "reader/status.h"
+#include "reader/stop_mark.h"
 #include "reader/stream.h"
 #include "reader/strings.h"
 #include "reader/tree.h"
@@ -60,6 +62,8 @@ class Database {
     const std::vector<uint8_t> &raw_header() const { return raw_header_; }
     // The 2048-byte creation-environment record at offset 512.
     const std::vector<uint8_t> &environment_record() const { return environment_; }
+    // A live file's stop mark, if its writer set one.
+    const std::optional<StopMark> &stop_mark() const { return stop_mark_; }
     // After reading the stored bytes of a block of a live ring file: fails
     // when the writer has since dropped the block's session (its bytes may
     // then be newer data). Other blocks and files always pass.
@@ -96,6 +100,7 @@ class Database {
     std::string path_;
     std::vector<uint8_t> raw_header_;
     std::vector<uint8_t> environment_;
+    std::optional<StopMark> stop_mark_;
     FileSource file_;
     traxrHeader header_{};
     FieldOrder order_;

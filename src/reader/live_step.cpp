@@ -14,6 +14,11 @@ uint64_t HiddenFrom(const Database &db) {
     if (!db.live()) {
         return kShowAll;
     }
+    // Flushed at a stop, and no session since: complete up to the stop.
+    if (const std::optional<StopMark> &mark = db.stop_mark();
+        mark.has_value() && mark->session_count == db.header().session_count) {
+        return mark->time == kShowAll ? kShowAll : mark->time + 1;
+    }
     return db.sessions().empty() ? 0 : db.sessions().back().end_time;
 }
 

@@ -5,7 +5,9 @@
 // beside others still before T, a state the design never had. Until the file
 // is finished, its changes at that time and later are hidden; the structures
 // (header, sessions, chain entries) stay as stored. A file whose writer died
-// stays live, and the rule stays the same.
+// stays live, and the rule stays the same. A writer that flushed while the
+// simulation was paused marks the file as complete up to that time
+// (reader/stop_mark.h); until it flushes another session nothing is hidden.
 #ifndef TAVRI_READER_LIVE_STEP_H
 #define TAVRI_READER_LIVE_STEP_H
 
@@ -21,8 +23,8 @@ namespace tavri::reader {
 constexpr uint64_t kShowAll = UINT64_MAX;
 
 // Changes at this time and later are hidden: the last session's end time tag
-// for a live file (0 when no session was flushed yet), kShowAll for a
-// finished one.
+// for a live file (0 when no session was flushed yet), the time after its
+// stop while its stop mark holds, kShowAll for a finished one.
 uint64_t HiddenFrom(const Database &db);
 
 // The last time whose changes are all shown, if any: the time before the

@@ -16,6 +16,7 @@
 #include "writer/object.h"
 #include "writer/ring.h"
 #include "writer/stop_limit.h"
+#include "writer/stop_mark.h"
 #include "writer/wbuf.h"
 #include "writer/write_all.h"
 
@@ -136,8 +137,11 @@ int CopySideFile(txwObject *obj, platform::FileHandle side_file, const char *wha
     return 0;
 }
 
-int SessionFlush(txwObject *obj) {
+int SessionFlush(txwObject *obj, bool at_stop) {
     ScopedLock lock(obj);
+    // A file past its stop limit dropped the changes since: it is not
+    // complete up to now.
+    const bool taking_changes = !obj->stopped;
     if (obj->stopped && obj->changes_pending) {
         DiscardPendingChanges(obj);
     }
@@ -176,6 +180,9 @@ int SessionFlush(txwObject *obj) {
         // The header counts the new session now: its chain table may stand.
         InstallChainTable(obj, next_chain);
     }
+    if (at_stop && !finished && taking_changes) {
+        SetStopMark(obj);
+    }
     WriteEnvironmentRecord(obj);
     WriteReservedArea(obj);
     if (obj->ring == nullptr || !obj->ring->commit_deferred) {
@@ -191,3 +198,5 @@ int SessionFlush(txwObject *obj) {
 }  // namespace tavri::writer
 
 extern "C" int txw_Flush(txwObject *obj) { return tavri::writer::SessionFlush(obj); }
+
+extern "C" int txw_FlushAtStop(txwObject *obj) { return tavri::writer::SessionFlush(obj, true); }

@@ -13,8 +13,9 @@ struct txwObject;
 namespace tavri::writer {
 
 // Flushes under the lock; the final flush of a finished file also appends
-// the index structures. Returns 0.
-int SessionFlush(txwObject *obj);
+// the index structures. `at_stop`: the simulation is paused, and the stop
+// mark tells readers that the file holds every change up to now. Returns 0.
+int SessionFlush(txwObject *obj, bool at_stop = false);
 
 // Makes what was written to the main file and the side files durable.
 void CommitFiles(txwObject *obj);

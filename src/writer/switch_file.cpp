@@ -18,6 +18,7 @@
 #include "writer/object_lifecycle.h"
 #include "writer/region.h"
 #include "writer/session_lists.h"
+#include "writer/stop_mark.h"
 #include "writer/wbuf.h"
 #include "writer/write_all.h"
 
@@ -104,6 +105,7 @@ void MoveState(txwObject *old_obj, txwObject *obj) {
     std::memcpy(obj->support_info, old_obj->support_info, sizeof obj->support_info);
     obj->support_used = old_obj->support_used;
     std::memcpy(obj->reserved_area, old_obj->reserved_area, sizeof obj->reserved_area);
+    ClearStopMark(obj);  // the new file has not stopped yet
 
     obj->vc_memory = std::exchange(old_obj->vc_memory, nullptr);
     std::swap(obj->free_block_nodes, old_obj->free_block_nodes);

@@ -280,8 +280,13 @@ public:
     void Finish() { DeliverMisc(reason_finish); }
     void Save() { DeliverMisc(reason_save); }
     void Restart() { DeliverMisc(reason_restart); }
-    void Reset() { DeliverMisc(reason_reset); }
+    // A reset: misctf(reason_reset) for every instance, then the simulation
+    // goes back to time 0 and drops what was scheduled (reactivations and
+    // synchronisation requests); values keep what they hold. EndOfReset
+    // delivers the end of it.
+    void Reset();
     void EndOfReset() { DeliverMisc(reason_endofreset); }
+    // The simulation stops at the prompt (where EvalTcl runs commands).
     void Interactive() { DeliverMisc(reason_interactive); }
     void StartOfSave() { DeliverMisc(reason_startofsave); }
     void StartOfRestart() { DeliverMisc(reason_startofrestart); }

@@ -171,4 +171,13 @@ void ModelSim::DeliverMisc(int reason) {
     }
 }
 
+void ModelSim::Reset() {
+    DeliverMisc(reason_reset);
+    now_ = 0;
+    reactivations_.clear();
+    synch_requests_.clear();
+    synch_next_step_.clear();
+    rosynch_requests_.clear();
+}
+
 }  // namespace tavri::test

@@ -250,6 +250,30 @@ TEST_F(ModelSimTime, DeliversSimulationEventsToEveryInstanceInCreationOrder) {
     EXPECT_EQ(tasks.misc_calls().size(), 3U);
 }
 
+TEST_F(ModelSimTime, ResetGoesBackToTimeZeroAndDropsWhatWasScheduled) {
+    std::vector<std::uint64_t> seen_at;
+    tasks.Add("$later", {.call = [] {
+                             g_sim.tf_setdelay(50);
+                             g_sim.tf_rosynchronize();
+                             return 0;
+                         },
+                         .misc = [&](int reason) {
+                             if (reason == reason_reset) {
+                                 seen_at.push_back(SimTime());  // the reset is told before the time goes back
+                             } else if (reason == reason_reactivate || reason == reason_rosynch) {
+                                 seen_at.push_back(~std::uint64_t{0});
+                             }
+                         }});
+    model.AdvanceTo(30);
+    model.RunTask(top, "$later");
+    model.Reset();
+    EXPECT_EQ(SimTime(), 0U);
+    EXPECT_EQ(model.PendingReactivations(), 0U);
+    model.EndStep();
+    model.AdvanceTo(100);
+    EXPECT_EQ(seen_at, std::vector<std::uint64_t>{30}) << "neither the delay nor the synchronisation survives";
+}
+
 TEST_F(ModelSimTime, KeepsSixtyFourBitTime) {
     model.AdvanceTo((std::uint64_t{3} << 32) | 0x80000001U);
     EXPECT_EQ(SimTime(), (std::uint64_t{3} << 32) | 0x80000001U);

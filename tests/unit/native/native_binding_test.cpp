@@ -41,8 +41,9 @@ TEST_F(NativeLibrary, EntryRegistersTheTasksAndTclCommands) {
     Entry()();
     ASSERT_FALSE(sim.RegisteredRows().empty());
     EXPECT_STREQ(sim.RegisteredRows().front()->tfname, "$traxVersion");
-    ASSERT_FALSE(sim.TclCommandNames().empty());
-    EXPECT_EQ(sim.TclCommandNames().back(), "traxVersion");
+    ASSERT_EQ(sim.TclCommandNames().size(), 16u);
+    EXPECT_EQ(sim.TclCommandNames().front(), "traxDumpfile");
+    EXPECT_EQ(sim.TclCommandNames().back(), "traxDumpPattern");
 }
 
 TEST_F(NativeLibrary, VersionTaskRunsThroughTheSimulatorsRoutines) {
