@@ -307,6 +307,9 @@ int traxr_IsLive(const traxrReader *reader);             /* read through the sid
  * session; the time after the stop while its stop mark holds), 0 when every
  * change is shown (a finished file). */
 int traxr_HiddenFrom(const traxrReader *reader, uint64_t *time);
+/* 1 with *time set to the stop a live file was last flushed at, while no
+ * session was flushed after it (the file is complete up to *time), else 0. */
+int traxr_StoppedAt(const traxrReader *reader, uint64_t *time);
 /* 1 with *time set to the last time whose changes are all shown: the time
  * before the hidden step of a live file, the maximum xtag of a finished one;
  * 0 when there is none yet. */

@@ -10,14 +10,22 @@ constexpr uint8_t kNoTimeTagYet = 1;
 
 }  // namespace
 
+bool StoppedAt(const Database &db, uint64_t *time) {
+    const std::optional<StopMark> &mark = db.stop_mark();
+    if (!db.live() || !mark.has_value() || mark->session_count != db.header().session_count) {
+        return false;
+    }
+    *time = mark->time;
+    return true;
+}
+
 uint64_t HiddenFrom(const Database &db) {
     if (!db.live()) {
         return kShowAll;
     }
     // Flushed at a stop, and no session since: complete up to the stop.
-    if (const std::optional<StopMark> &mark = db.stop_mark();
-        mark.has_value() && mark->session_count == db.header().session_count) {
-        return mark->time == kShowAll ? kShowAll : mark->time + 1;
+    if (uint64_t stop = 0; StoppedAt(db, &stop)) {
+        return stop == kShowAll ? kShowAll : stop + 1;
     }
     return db.sessions().empty() ? 0 : db.sessions().back().end_time;
 }

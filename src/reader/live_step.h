@@ -27,6 +27,10 @@ constexpr uint64_t kShowAll = UINT64_MAX;
 // stop while its stop mark holds, kShowAll for a finished one.
 uint64_t HiddenFrom(const Database &db);
 
+// The time of the stop the file was flushed at, while its stop mark holds
+// (no session flushed since): the file is complete up to that time.
+bool StoppedAt(const Database &db, uint64_t *time);
+
 // The last time whose changes are all shown, if any: the time before the
 // hidden step for a live file, the maximum time tag for a finished one.
 bool VisibleEndTime(const Database &db, uint64_t *time);

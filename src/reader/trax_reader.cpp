@@ -175,6 +175,11 @@ int traxr_HiddenFrom(const traxrReader *reader, uint64_t *time) {
     return 1;
 }
 
+int traxr_StoppedAt(const traxrReader *reader, uint64_t *time) {
+    if (reader == nullptr || time == nullptr) return 0;
+    return tavri::reader::StoppedAt(reader->db, time) ? 1 : 0;
+}
+
 int traxr_VisibleEndTime(const traxrReader *reader, uint64_t *time) {
     if (reader == nullptr || time == nullptr) return 0;
     return tavri::reader::VisibleEndTime(reader->db, time) ? 1 : 0;

@@ -27,10 +27,16 @@ std::string UnfinishedLine(const Database &db) {
     }
     line += std::to_string(sessions) + (sessions == 1 ? " committed session is" : " committed sessions are");
     // The last step of an unfinished file may be incomplete; readers hide it.
+    // A file flushed at a stop is complete up to the stop and holds nothing
+    // after it, so there is no step to speak of.
     uint64_t hidden_from = 0;
-    const bool hides = traxr_HiddenFrom(db.reader(), &hidden_from) == 1;
-    const std::string held_back =
-        hides ? " (the step at " + std::to_string(hidden_from) + " may be incomplete and is not shown)" : "";
+    uint64_t stop = 0;
+    std::string held_back;
+    if (traxr_StoppedAt(db.reader(), &stop) == 1) {
+        held_back = " (flushed at a stop at time " + std::to_string(stop) + ")";
+    } else if (traxr_HiddenFrom(db.reader(), &hidden_from) == 1) {
+        held_back = " (the step at " + std::to_string(hidden_from) + " may be incomplete and is not shown)";
+    }
     uint64_t visible_end = 0;
     if (traxr_VisibleEndTime(db.reader(), &visible_end) != 1) {
         return line + " readable, but hold no complete time step yet" + held_back;

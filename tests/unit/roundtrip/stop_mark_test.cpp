@@ -25,6 +25,7 @@ class StopMarkTest : public RoundTripTest {
         std::vector<Seen> changes;
         uint64_t hidden_from = 0;
         uint64_t visible_end = 0;
+        bool stopped = false;
     };
     LiveView View(const std::string &path) {
         LiveView view;
@@ -34,6 +35,11 @@ class StopMarkTest : public RoundTripTest {
         view.changes = live.Changes(1);
         EXPECT_EQ(traxr_HiddenFrom(live.reader, &view.hidden_from), 1);
         EXPECT_EQ(traxr_VisibleEndTime(live.reader, &view.visible_end), 1);
+        uint64_t stop = 0;
+        view.stopped = traxr_StoppedAt(live.reader, &stop) == 1;
+        if (view.stopped) {
+            EXPECT_EQ(stop, view.visible_end);
+        }
         return view;
     }
 
@@ -58,12 +64,14 @@ TEST_F(StopMarkTest, LastStepShowsAfterAStopUntilTheNextSession) {
     LiveView view = View(path_);
     EXPECT_EQ(view.changes, (std::vector<Seen>{At(1, "1")}));
     EXPECT_EQ(view.hidden_from, 5u);
+    EXPECT_FALSE(view.stopped);
 
     ASSERT_EQ(txw_FlushAtStop(obj), 0);  // paused at 5, nothing new pending
     view = View(path_);
     EXPECT_EQ(view.changes, (std::vector<Seen>{At(1, "1"), At(5, "0")}));
     EXPECT_EQ(view.hidden_from, 6u);
     EXPECT_EQ(view.visible_end, 5u);
+    EXPECT_TRUE(view.stopped);
     EXPECT_EQ(MarkWords(path_), (std::vector<uint32_t>{0x53544F50u, 1, 0, 5}));
 
     txw_CreateXCoor(obj, 0, 7);
@@ -72,6 +80,7 @@ TEST_F(StopMarkTest, LastStepShowsAfterAStopUntilTheNextSession) {
     view = View(path_);
     EXPECT_EQ(view.changes, (std::vector<Seen>{At(1, "1"), At(5, "0")}));
     EXPECT_EQ(view.hidden_from, 7u);
+    EXPECT_FALSE(view.stopped);
 
     txw_CreateXCoor(obj, 0, 9);
     Scalar(obj, 1, 0);

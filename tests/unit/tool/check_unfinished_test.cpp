@@ -50,5 +50,29 @@ TEST_F(CheckUnfinished, ADeadWritersFileSaysWhatIsReadable) {
     }
 }
 
+// A writer that flushed while the simulation was paused left a file complete
+// up to the stop: nothing is held back, so no incomplete step is mentioned.
+TEST_F(CheckUnfinished, AFileFlushedAtAStopIsReadableUpToTheStop) {
+    const std::string live = PathFor("stopped.trax");
+    const std::string dead = PathFor("stopped-dead.trax");
+    txwObject *obj = OpenLiveScalar(live, {10});
+    ASSERT_NE(obj, nullptr);
+    txw_CreateXCoor(obj, 0, 15);
+    uint8_t value = 0;
+    txw_CreateVarValueByIdcode(obj, 1, &value, 1);
+    ASSERT_EQ(txw_FlushAtStop(obj), 0);
+    for (const char *suffix : {"", ".tlist", ".slist", ".chain", ".str"}) {
+        if (fs::exists(live + suffix)) fs::copy_file(live + suffix, dead + suffix);
+    }
+    ASSERT_EQ(txw_CloseFile(obj), 0);
+
+    const Outcome run = Trax({"check", dead});
+    EXPECT_EQ(run.status, 3) << run.out << run.err;
+    EXPECT_EQ(run.OutLines(),
+              (std::vector<std::string>{dead + ": not finished (file status 2, batch): its writer is still "
+                                               "running or stopped without closing it; 2 committed sessions "
+                                               "are readable, up to time 15 (flushed at a stop at time 15)"}));
+}
+
 }  // namespace
 }  // namespace tavri::tool_test
