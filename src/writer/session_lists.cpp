@@ -19,17 +19,21 @@ constexpr const char *kSource = "flush_session";
 constexpr uint32_t kChainPiece = 65536;  // variables per write of the chain table
 constexpr const char *kNextChainSuffix = ".chain.new";
 
-void PutU32(std::vector<uint8_t> &out, uint32_t value) {
-    uint8_t bytes[4];
-    std::memcpy(bytes, &value, 4);
-    out.insert(out.end(), bytes, bytes + 4);
+// Records are built by growing the vector first and copying into the bytes
+// it then owns.
+void PutBytes(std::vector<uint8_t> &out, const void *bytes, size_t length) {
+    const size_t at = out.size();
+    out.resize(at + length);
+    std::memcpy(out.data() + at, bytes, length);
 }
+
+void PutU32(std::vector<uint8_t> &out, uint32_t value) { PutBytes(out, &value, sizeof value); }
 
 void PutLayouts(std::vector<uint8_t> &out, const BlockList &list) {
     for (const BlockNode *node = list.head; node != nullptr; node = node->next) {
         uint8_t bytes[kBlkLayoutSize];
         EncodeBlkLayout(node->layout, bytes);
-        out.insert(out.end(), bytes, bytes + kBlkLayoutSize);
+        PutBytes(out, bytes, kBlkLayoutSize);
     }
 }
 
