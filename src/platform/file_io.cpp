@@ -11,6 +11,8 @@
 namespace tavri::platform {
 namespace {
 WriteFunction g_write_function = nullptr;
+CommitFunction g_commit_function = nullptr;
+CloseFunction g_close_function = nullptr;
 }  // namespace
 
 FileHandle CreateFile(const char *path) {
@@ -69,9 +71,11 @@ int Truncate(FileHandle file, uint64_t length) {
     return ::ftruncate(file, static_cast<off_t>(length));
 }
 
-int Commit(FileHandle file) { return ::fdatasync(file); }
+int Commit(FileHandle file) {
+    return g_commit_function != nullptr ? g_commit_function(file) : ::fdatasync(file);
+}
 
-int Close(FileHandle file) { return ::close(file); }
+int Close(FileHandle file) { return g_close_function != nullptr ? g_close_function(file) : ::close(file); }
 
 int Remove(const char *path) { return ::unlink(path); }
 
@@ -94,5 +98,9 @@ const char *ErrorText(int error_number) {
 }
 
 void SetWriteFunction(WriteFunction function) { g_write_function = function; }
+
+void SetCommitFunction(CommitFunction function) { g_commit_function = function; }
+
+void SetCloseFunction(CloseFunction function) { g_close_function = function; }
 
 }  // namespace tavri::platform

@@ -46,11 +46,16 @@ unsigned SetCreationMask(unsigned mask);
 // The system's text for an error number, or "unknown error".
 const char *ErrorText(int error_number);
 
-// Test seam: WriteSome calls this function instead of the system's write
-// while it is set (null puts the system's back), so that tests can make
-// writes fail the way a full disk does.
+// Test seam: while one of these is set (null puts the system's call back),
+// WriteSome, Commit and Close call it instead of the system's write,
+// fdatasync and close, so that tests can make them fail the way a full disk
+// or a failing device does.
 using WriteFunction = long (*)(FileHandle file, const void *data, size_t length);
+using CommitFunction = int (*)(FileHandle file);
+using CloseFunction = int (*)(FileHandle file);
 void SetWriteFunction(WriteFunction function);
+void SetCommitFunction(CommitFunction function);
+void SetCloseFunction(CloseFunction function);
 
 }  // namespace tavri::platform
 

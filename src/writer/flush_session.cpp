@@ -102,7 +102,7 @@ void CommitFiles(txwObject *obj) {
          {obj->main_file, obj->tree_list_file, obj->session_list_file, obj->chain_file,
           obj->redundant_list_file, obj->string_file}) {
         if (file != platform::kNoFile) {
-            platform::Commit(file);
+            CommitAll(file);
         }
     }
 }
@@ -110,7 +110,7 @@ void CommitFiles(txwObject *obj) {
 int CopySideFile(txwObject *obj, platform::FileHandle side_file, const char *what,
                  uint32_t header_offset) {
     obj->header.SetU64(header_offset, obj->offsets->tell(obj->main_file));
-    platform::Commit(side_file);
+    CommitAll(side_file);
     const int64_t size = platform::Size(side_file);
     if (size < 0) {
         ReportCopyError("read", what, 0);

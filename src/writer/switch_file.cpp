@@ -317,7 +317,7 @@ extern "C" txwObject *txw_SwitchFile(txwObject *old_obj, const char *new_name) {
         InstallChainTable(obj, WriteNextChainTable(obj));
         WriteStatisticsSection(obj);
         for (platform::FileHandle file : {obj->main_file, obj->tree_list_file, obj->chain_file}) {
-            platform::Commit(file);
+            CommitAll(file);
         }
     }
     platform::Close(old_file);
