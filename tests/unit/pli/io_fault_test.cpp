@@ -359,7 +359,7 @@ TEST_F(IoFault, AWriteErrorAtEveryWriteEndsCleanlyOrCompletesTheFile) {
             if (HasFailure()) break;
         }
         EXPECT_GT(stopped_after_a_flush, writes / 2);
-        for (const Ending &ending : RunAll(c.fault, Every(writes), "y\n", 64)) {
+        for (const Ending &ending : RunAll(c.fault, Every(writes), "y\n", 128)) {
             SCOPED_TRACE(ending.dir);
             ASSERT_FALSE(ending.hung);
             ASSERT_EQ(ending.signal, 0);
@@ -397,7 +397,7 @@ TEST_F(IoFault, AFailedCommitIsAWriteError) {
         ExpectCleanStop(ending);
         if (HasFailure()) break;
     }
-    for (const Ending &ending : RunAll(Fault::kCommitFails, Every(commits), "y\n", 64)) {
+    for (const Ending &ending : RunAll(Fault::kCommitFails, Every(commits), "y\n", 128)) {
         SCOPED_TRACE(ending.dir);
         ASSERT_FALSE(ending.hung);
         EXPECT_NE(ending.transcript.find("Would you like to continue"), std::string::npos) << ending.transcript;
