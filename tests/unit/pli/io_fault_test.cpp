@@ -169,8 +169,14 @@ class IoFault : public FrontEndTest {
     std::vector<Ending> RunAll(Fault fault, const std::vector<int> &points, const std::string &answer,
                                size_t parallel) {
         std::vector<Ending> endings(points.size());
-        std::map<pid_t, size_t> running;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        // A child still running after this long hangs: a run takes well
+        // under a second, and the answer "y" one more.
+        constexpr auto kHang = std::chrono::seconds(30);
+        struct Child {
+            size_t index;
+            std::chrono::steady_clock::time_point start;
+        };
+        std::map<pid_t, Child> running;
         size_t next = 0;
         while (next < points.size() || !running.empty()) {
             while (next < points.size() && running.size() < parallel) {
@@ -187,19 +193,21 @@ class IoFault : public FrontEndTest {
                 if (child == 0) {
                     RunChild(fault, points[next], ending.dir);
                 }
-                running[child] = next++;
+                running[child] = Child{next++, std::chrono::steady_clock::now()};
             }
             int status = 0;
             const pid_t done = waitpid(-1, &status, WNOHANG);
             if (done <= 0) {
-                if (std::chrono::steady_clock::now() > deadline) {
-                    for (const auto &[pid, index] : running) {
-                        kill(pid, SIGKILL);
-                        waitpid(pid, nullptr, 0);
-                        endings[index].hung = true;
+                const auto now = std::chrono::steady_clock::now();
+                for (auto it = running.begin(); it != running.end();) {
+                    if (now - it->second.start > kHang) {
+                        kill(it->first, SIGKILL);
+                        waitpid(it->first, nullptr, 0);
+                        endings[it->second.index].hung = true;
+                        it = running.erase(it);
+                    } else {
+                        ++it;
                     }
-                    running.clear();
-                    break;
                 }
                 platform::SleepMilliseconds(2);
                 continue;
@@ -208,7 +216,7 @@ class IoFault : public FrontEndTest {
             if (found == running.end()) {
                 continue;
             }
-            Ending &ending = endings[found->second];
+            Ending &ending = endings[found->second.index];
             running.erase(found);
             ending.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             ending.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
