@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is needed, configures, builds and runs every test under CTest.
+# Installs what is needed, then configures, builds and runs every test under
+# CTest twice: in the development build (RelWithDebInfo, build/) and in a
+# Release build (build-release/), both with warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build
-ctest --test-dir build --output-on-failure -j2
+for config in "build RelWithDebInfo" "build-release Release"; do
+  read -r dir type <<<"$config"
+  echo "== $type build in $dir/"
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DTAVRI_WERROR=ON
+  cmake --build "$dir"
+  ctest --test-dir "$dir" --output-on-failure -j2
+done
