@@ -25,8 +25,8 @@ constexpr int kMessageBufferSize = 4096;
 // `prefix` on `fallback` when no hook is installed.
 // A message often reports a failed system call whose caller reads errno
 // afterwards, so printing it leaves errno as it was.
-void Deliver(MessageHook hook, FILE *fallback, const char *prefix, const char *format,
-             va_list args) {
+__attribute__((format(printf, 4, 0))) void Deliver(MessageHook hook, FILE *fallback, const char *prefix,
+                                                   const char *format, va_list args) {
     const int error_number = errno;
     char text[kMessageBufferSize];
     std::vsnprintf(text, sizeof text, format, args);
