@@ -8,11 +8,13 @@
 namespace tavri::platform {
 namespace {
 
-int SetLock(FileHandle file, short type, int command) {
+constexpr off_t kTurnstileByte = 1;
+
+int SetLock(FileHandle file, short type, int command, off_t byte = 0) {
     struct flock range {};
     range.l_type = type;
     range.l_whence = SEEK_SET;
-    range.l_start = 0;
+    range.l_start = byte;
     range.l_len = 1;
     return ::fcntl(file, command, &range);
 }
@@ -29,6 +31,15 @@ int TryLockFirstByte(FileHandle file) {
     }
     return (errno == EACCES || errno == EAGAIN) ? 0 : -1;
 }
+
+int TryTakeTurnstile(FileHandle file) {
+    if (SetLock(file, F_WRLCK, F_SETLK, kTurnstileByte) == 0) {
+        return 1;
+    }
+    return (errno == EACCES || errno == EAGAIN) ? 0 : -1;
+}
+
+int LeaveTurnstile(FileHandle file) { return SetLock(file, F_UNLCK, F_SETLK, kTurnstileByte); }
 
 int FirstByteHolder(FileHandle file) {
     struct flock range {};

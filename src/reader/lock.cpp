@@ -36,16 +36,14 @@ double WaitSeconds() {
     return std::min(seconds, kLongestWaitSeconds);
 }
 
-// Takes the lock, polling while another process holds it, for at most
-// `seconds`: 1 taken, 0 still held elsewhere, -1 error (errno set).
-int LockWithin(platform::FileHandle file, double seconds) {
+// Takes a lock with `try_lock`, polling while another process holds it,
+// until `deadline`: 1 taken, 0 still held elsewhere, -1 error (errno set).
+int TakeBy(int (*try_lock)(platform::FileHandle), platform::FileHandle file,
+           std::chrono::steady_clock::time_point deadline) {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                           std::chrono::duration<double>(seconds));
     unsigned poll_ms = kFirstPollMs;
     for (;;) {
-        const int taken = platform::TryLockFirstByte(file);
+        const int taken = try_lock(file);
         if (taken != 0 && !(taken < 0 && errno == EINTR)) {
             return taken;
         }
@@ -59,6 +57,23 @@ int LockWithin(platform::FileHandle file, double seconds) {
             static_cast<unsigned>(std::min<long long>(poll_ms, static_cast<long long>(left))));
         poll_ms = std::min(poll_ms * 2, kLongestPollMs);
     }
+}
+
+// Takes the lock for at most `seconds`: 1 taken, 0 still held elsewhere, -1
+// error (errno set). While it waits it holds the turnstile, so that a writer
+// that flushes again and again lets it in at the end of the current flush.
+int LockWithin(platform::FileHandle file, double seconds) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(seconds));
+    const int turnstile = TakeBy(platform::TryTakeTurnstile, file, deadline);
+    if (turnstile != 1) {
+        return turnstile;
+    }
+    const int taken = TakeBy(platform::TryLockFirstByte, file, deadline);
+    platform::LeaveTurnstile(file);
+    return taken;
 }
 
 // Runs a lock call, retrying a call interrupted by a signal.

@@ -21,6 +21,17 @@ constexpr int kMaxInterruptedRetries = 6;
 constexpr unsigned kPollMs = 20;
 constexpr auto kQuietWait = std::chrono::seconds(3);
 
+// Takes the first byte if it is free and no reader waits for it at the
+// turnstile: 1 taken, 0 not now, -1 error.
+int TryEnter(txwObject *obj) {
+    const int turnstile = platform::TryTakeTurnstile(obj->lock_file);
+    if (turnstile != 1) {
+        return turnstile;
+    }
+    platform::LeaveTurnstile(obj->lock_file);
+    return platform::TryLockFirstByte(obj->lock_file);
+}
+
 // Takes the lock, waiting while a reader (or anyone who can open the lock
 // file) holds it. The wait has no limit, since the data must not be given
 // up, but it is not silent: after a few seconds it says once what it waits
@@ -30,7 +41,7 @@ constexpr auto kQuietWait = std::chrono::seconds(3);
 // rest of the run (its close included) cannot hang on it again. A lock not
 // taken that way fails with ECANCELED.
 int WaitForLock(txwObject *obj) {
-    const int taken = platform::TryLockFirstByte(obj->lock_file);
+    const int taken = TryEnter(obj);
     if (taken != 0) {
         return taken == 1 ? 0 : -1;
     }
@@ -50,7 +61,7 @@ int WaitForLock(txwObject *obj) {
             errno = ECANCELED;
             return -1;
         }
-        const int again = platform::TryLockFirstByte(obj->lock_file);
+        const int again = TryEnter(obj);
         if (again != 0) {
             return again == 1 ? 0 : -1;
         }

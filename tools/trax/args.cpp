@@ -24,7 +24,8 @@ const char *UsageText() {
            "       trax tree FILE\n"
            "       trax dump FILE [--var PATH]... [--from TIME] [--to TIME]\n"
            "       trax vcd FILE -o OUT.vcd\n"
-           "       trax check FILE\n";
+           "       trax check FILE\n"
+           "       trax recover FILE [-o OUT]\n";
 }
 
 bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error) {
@@ -48,6 +49,8 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
         args->command = Command::kVcd;
     } else if (command == "check") {
         args->command = Command::kCheck;
+    } else if (command == "recover") {
+        args->command = Command::kRecover;
     } else {
         *error = "unknown command '" + command + "'";
         return false;
@@ -91,7 +94,8 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
             }
             (arg == "--from" ? args->from : args->to) = time;
             (arg == "--from" ? have_from : have_to) = true;
-        } else if (args->command == Command::kVcd && (arg == "-o" || arg == "--output")) {
+        } else if ((args->command == Command::kVcd || args->command == Command::kRecover) &&
+                   (arg == "-o" || arg == "--output")) {
             if (!take_value("-o")) return false;
             if (value.empty()) {
                 *error = "-o needs a file name";

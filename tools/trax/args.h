@@ -9,7 +9,7 @@
 
 namespace trax {
 
-enum class Command { kHelp, kInfo, kTree, kDump, kVcd, kCheck };
+enum class Command { kHelp, kInfo, kTree, kDump, kVcd, kCheck, kRecover };
 
 struct Args {
     Command command = Command::kHelp;
@@ -17,7 +17,7 @@ struct Args {
     std::vector<std::string> vars;  // dump --var
     uint64_t from = 0;              // dump --from
     uint64_t to = UINT64_MAX;       // dump --to
-    std::string output;             // vcd -o ("-" for the standard output)
+    std::string output;             // vcd -o ("-" for the standard output), recover -o
 };
 
 // Parses argv[1..]; on a usage error returns false with a one-line reason.

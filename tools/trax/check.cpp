@@ -4,26 +4,27 @@
 // database at all, or cannot be read, is an input error.
 //
 // A consistent file that its writer has not finished (file status batch or
-// interactive) is not "ok": its writer is still running or stopped without
+// interactive) is not "ok": its writer is still running, or stopped without
 // closing it, and only its committed sessions can be read. That gets one
-// line saying so and an exit status of its own.
+// line saying so and an exit status of its own. The writer's mark on the
+// file tells the two apart; a file without a live writer can be recovered,
+// and the line names the command.
 #include <string>
 
 #include "commands.h"
 #include "database.h"
+#include "platform/writer_presence.h"
 
 namespace trax {
 namespace {
 
-std::string UnfinishedLine(const Database &db) {
-    const traxrHeader &h = db.header();
-    std::string line = "not finished (file status " + std::to_string(h.file_status) +
-                       (h.file_status == 1 ? ", interactive" : ", batch") +
-                       "): its writer is still running or stopped without closing it; ";
+// How much of an unfinished file can be read.
+std::string Readable(const Database &db) {
+    std::string line;
     const uint32_t sessions = traxr_SessionCount(db.reader());
     traxrSession last{};
     if (sessions == 0 || traxr_GetSession(db.reader(), sessions - 1, &last) != TRAXR_OK) {
-        return line + "no session committed, so no value change is readable";
+        return "no session committed, so no value change is readable";
     }
     line += std::to_string(sessions) + (sessions == 1 ? " committed session is" : " committed sessions are");
     // The last step of an unfinished file may be incomplete; readers hide it.
@@ -42,6 +43,17 @@ std::string UnfinishedLine(const Database &db) {
         return line + " readable, but hold no complete time step yet" + held_back;
     }
     return line + " readable, up to time " + std::to_string(visible_end) + held_back;
+}
+
+std::string UnfinishedLine(const Database &db) {
+    const traxrHeader &h = db.header();
+    const bool running = tavri::platform::HasLiveWriter(db.path().c_str());
+    std::string line = "not finished (file status " + std::to_string(h.file_status) +
+                       (h.file_status == 1 ? ", interactive" : ", batch") + "): its writer " +
+                       (running ? "is still running" : "stopped without closing it") + "; " +
+                       Readable(db);
+    if (!running) line += "; trax recover " + db.path() + " rebuilds a finished file from them";
+    return line;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ int RunTree(const Args &args, std::FILE *out);
 int RunDump(const Args &args, std::FILE *out);
 int RunVcd(const Args &args);
 int RunCheck(const Args &args, std::FILE *out);
+int RunRecover(const Args &args, std::FILE *out);
 
 }  // namespace trax
 

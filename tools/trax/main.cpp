@@ -1,4 +1,5 @@
-// trax: inspect, dump, export to VCD and check TRAX waveform databases.
+// trax: inspect, dump, export to VCD, check and recover TRAX waveform
+// databases.
 // Exit status: 0 success, 1 check failures, 2 usage or input errors, 3 a
 // consistent file that its writer has not finished (check).
 #include <cstdio>
@@ -34,6 +35,9 @@ int main(int argc, char **argv) {
             break;
         case trax::Command::kCheck:
             status = trax::RunCheck(args, stdout);
+            break;
+        case trax::Command::kRecover:
+            status = trax::RunRecover(args, stdout);
             break;
     }
     if (std::fflush(stdout) != 0 && status == trax::kExitOk) {

@@ -135,7 +135,7 @@ TEST_F(TraxLive, DumpShowsWhatWasFlushedAndNothingElse) {
     EXPECT_EQ(run.status, 3) << run.out;
     EXPECT_EQ(run.OutLines(),
               (std::vector<std::string>{path + ": not finished (file status 2, batch): its writer "
-                                               "is still running or stopped without closing it; "
+                                               "is still running; "
                                                "1 committed session is readable, up to time 6 "
                                                "(the step at 7 may be incomplete and is not shown)"}));
 

@@ -1,6 +1,7 @@
 // trax check on a file its writer never finished (the writer died, or is
-// still running): not "ok", but a line saying how much of it is readable,
-// and an exit status of its own.
+// still running): not "ok", but a line saying how much of it is readable and,
+// when no writer holds it any more, how to recover it; an exit status of its
+// own.
 #include <filesystem>
 
 #include "tool_test_util.h"
@@ -38,14 +39,20 @@ TEST_F(CheckUnfinished, ADeadWritersFileSaysWhatIsReadable) {
         for (const char *suffix : {"", ".tlist", ".slist", ".chain", ".str"}) {
             if (fs::exists(live + suffix)) fs::copy_file(live + suffix, dead + suffix);
         }
-        ASSERT_EQ(txw_CloseFile(obj), 0);
 
         const Outcome run = Trax({"check", dead});
         EXPECT_EQ(run.status, 3) << run.out << run.err;
         EXPECT_EQ(run.OutLines(),
                   (std::vector<std::string>{
-                      dead + ": not finished (file status 2, batch): its writer is still running "
-                             "or stopped without closing it; " + c.says}));
+                      dead + ": not finished (file status 2, batch): its writer stopped without "
+                             "closing it; " + c.says + "; trax recover " + dead +
+                      " rebuilds a finished file from them"}));
+        // The same files while their writer still has them open.
+        const Outcome running = Trax({"check", live});
+        EXPECT_EQ(running.OutLines(),
+                  (std::vector<std::string>{live + ": not finished (file status 2, batch): its writer "
+                                                   "is still running; " + c.says}));
+        ASSERT_EQ(txw_CloseFile(obj), 0);
         EXPECT_EQ(Trax({"check", live}).OutLines(), (std::vector<std::string>{live + ": ok"}));
     }
 }
@@ -69,9 +76,10 @@ TEST_F(CheckUnfinished, AFileFlushedAtAStopIsReadableUpToTheStop) {
     const Outcome run = Trax({"check", dead});
     EXPECT_EQ(run.status, 3) << run.out << run.err;
     EXPECT_EQ(run.OutLines(),
-              (std::vector<std::string>{dead + ": not finished (file status 2, batch): its writer is still "
-                                               "running or stopped without closing it; 2 committed sessions "
-                                               "are readable, up to time 15 (flushed at a stop at time 15)"}));
+              (std::vector<std::string>{dead + ": not finished (file status 2, batch): its writer stopped "
+                                               "without closing it; 2 committed sessions are readable, up to "
+                                               "time 15 (flushed at a stop at time 15); trax recover " +
+                                               dead + " rebuilds a finished file from them"}));
 }
 
 }  // namespace
