@@ -226,6 +226,20 @@ TEST_F(Display, EachInstanceHasItsOwnVariable) {
     EXPECT_EQ(AllNames(*reading_), (std::vector<std::string>{"top.u1.Tavri_Display", "top.u2.Tavri_Display"}));
 }
 
+TEST_F(Display, VariablesFollowTheHierarchySubstitution) {
+    BuildDesign();
+    Scope *dut = sim_.AddModule(top_, "dut");
+    StartFile();
+    // Level 1 (top) is dropped, level 2 (dut) is written as "blk".
+    Run(top_, "$traxSubstituteHier(\"blk\", 2)");
+    Run(top_, "$traxDisplay(\"dropped\")");
+    Run(dut, "$traxDisplay(\"kept\")");
+    Run(top_, "$traxDisplay(\"dropped again\")");
+    EXPECT_EQ(sim_.CountMessages(ModelSim::Channel::kWarning), 0) << sim_.TranscriptText();
+    EXPECT_EQ(TextsOf("blk.Tavri_Display"), std::vector<Seen>{TextAt(0, "kept")});
+    EXPECT_EQ(AllNames(*reading_), std::vector<std::string>{"blk.Tavri_Display"});
+}
+
 TEST_F(Display, TextsOfOneStepAreJoinedAndTheNextStepStartsAfresh) {
     BuildDesign();
     StartFile();
