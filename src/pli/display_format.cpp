@@ -43,9 +43,11 @@ bool PassesTypeTest(ArgKind kind, int n) {
     handle object = sim::g_sim.acc_handle_tfarg(n);
     switch (kind) {
         case ArgKind::kIntegral: {
+            // A parameter's type is accParameter; its fulltype tells an
+            // integer one.
             const int type = sim::g_sim.acc_fetch_type(object);
-            return type == accNet || type == accReg || type == accIntegerParam || type == accIntegerVar ||
-                   type == accConstant;
+            return type == accNet || type == accReg || type == accIntegerVar || type == accConstant ||
+                   sim::g_sim.acc_object_of_type(object, accIntegerParam) != 0;
         }
         case ArgKind::kReal:
             return sim::g_sim.acc_object_of_type(object, accRealVar) != 0 ||

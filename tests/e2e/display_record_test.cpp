@@ -92,7 +92,7 @@ TEST_F(DisplayRecord, RecordedTextsEqualThePrintedLines) {
     EXPECT_EQ(run.output.find("WARNING"), std::string::npos) << run.output;
 
     const std::map<Key, std::string> printed = PrintedTexts(run.output);
-    ASSERT_EQ(printed.size(), 25u) << run.output;
+    ASSERT_EQ(printed.size(), 27u) << run.output;
     const Outcome dump = Trax("dump '" + Path("display.trax").string() + "'");
     ASSERT_EQ(dump.status, 0) << dump.output;
     EXPECT_EQ(RecordedTexts(dump.output), printed) << run.output << dump.output;

@@ -111,6 +111,8 @@ int TfTypep(int n) {
             return tf_readwrite;
         case vpiRealVar:
             return tf_readwritereal;
+        case vpiParameter:
+            return vpi_get(vpiConstType, argument) == vpiRealConst ? tf_readonlyreal : tf_readonly;
         case vpiPartSelect:
             return tf_rwpartselect;
         case vpiMemoryWord:

@@ -26,6 +26,8 @@ module tb;
   wire strong = bit1;
   reg [8*4:1] name4 = "abcd";
   reg [7:0] letter = "A";
+  parameter P = 7;
+  parameter real RP = 0.25;
 
   unit u1();
   unit u2();
@@ -49,6 +51,8 @@ module tb;
     `SHOW_TAGGED("gen", "%g", r)
     `SHOW_TAGGED("strength", "%v", strong)
     `SHOW_TAGGED("wide", "%h", wide40)
+    `SHOW_TAGGED("param", "%0d", P)
+    `SHOW_TAGGED("real_param", "%f", RP)
     $write("@%0t %m %s|", $time, "where"); $display("at %m"); $traxDisplay("at %m", "where");
     #1;
     // Two calls in one step: the variable's value joins them.

@@ -38,6 +38,8 @@ class Display : public FrontEndTest {
         wire_ = sim_.AddNet(top_, "w");
         sim_.SetValue(wire_, "1");
         bus_ = sim_.AddNet(top_, "bus", 3, 0);
+        sim_.AddIntParam(top_, "P", 7);
+        sim_.AddRealParam(top_, "RP", 0.25);
     }
 
     void StartFile(const std::string &name = "display.trax") {
@@ -104,6 +106,7 @@ TEST_F(Display, TheCheckRefusesBadFormatsCountsAndArgumentKinds) {
         {"$traxDisplay(\"%e\", five)", "ERROR: $tarxDisplay - The #2 argument is not real type.\n"},
         {"$traxDisplay(\"%b %d\", five, top)", "ERROR: $tarxDisplay - The #3 argument is not decimal type.\n"},
         {"$traxDisplay(\"%h\", r)", "ERROR: $tarxDisplay - The #2 argument is not hexadecimal type.\n"},
+        {"$traxDisplay(\"%h\", RP)", "ERROR: $tarxDisplay - The #2 argument is not hexadecimal type.\n"},
         {"$traxDisplay(\"%v\", bus)", "ERROR: $tarxDisplay - The #2 argument is not scalar type.\n"},
         {"$traxDisplay(\"%s\", r)", "ERROR: $tarxDisplay - The #2 argument is not string type.\n"},
         {"$traxDisplay(\"%c %o\", five, top)", "ERROR: $tarxDisplay - The #3 argument is not octal type.\n"},
@@ -153,6 +156,7 @@ TEST_F(Display, EveryDirectiveFormatsItsArgument) {
         {"\"%h\", huge", "20ffffffffffffffff"},
         {"\"%0d\", huge", "608742554432415203327"},
         {"\"%b\", 4'b10xz", "1010"},
+        {"\"%0d %f\", P, RP", "7 0.250000"},
         {"\"a=%0d, b=%b.\", five, nibble", "a=5, b=0101."},
     };
     std::vector<std::string> tags;
