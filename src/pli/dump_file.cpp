@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "pli/display_records.h"
 #include "pli/dump_limit.h"
 #include "pli/file_switch.h"
 #include "pli/messages.h"
@@ -376,6 +377,9 @@ void CloseAllDumpFile() {
     }
     state.files.clear();
     state.current_writer = nullptr;
+    // The display variables were the closed files'.
+    DropDisplayTexts();
+    FreeDisplayTables();
     TAVRI_TRACE("End CloseAllDumpFile()\n");
     state.in_close_all = false;
 }
@@ -390,6 +394,9 @@ void DropFileRecord(DumpFileRecord &record) {
         }
     }
     state.current_writer = nullptr;
+    // The display variables were the dropped file's.
+    DropDisplayTexts();
+    FreeDisplayTables();
     if (!state.files.empty()) {
         MakeCurrent(state.files.front());
     }
@@ -409,6 +416,8 @@ void CloseWithoutTimeTags() {
     state.files.clear();
     state.current_writer = nullptr;
     state.series.active = false;
+    DropDisplayTexts();
+    FreeDisplayTables();
     state.in_close_without_time_tags = false;
 }
 
@@ -433,8 +442,12 @@ void FinishTemporaryFiles() {
         it = state.files.erase(it);
         any = true;
     }
-    if (any && !state.files.empty()) {
-        MakeCurrent(state.files.front());
+    if (any) {
+        DropDisplayTexts();
+        FreeDisplayTables();
+        if (!state.files.empty()) {
+            MakeCurrent(state.files.front());
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "pli/display_records.h"
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
 #include "pli/dump_pattern.h"
@@ -175,6 +176,7 @@ void OnDumpTimer() {
         state.deferred = false;
         state.dumping_on = true;
         TAVRI_TRACE("Reactive $traxDumpvars() at time high=%u low=%u \n", static_cast<uint32_t>(high), low);
+        FreeDisplayTables();
         ReplayDeferred();
         state.deferred_entries.clear();
         return;

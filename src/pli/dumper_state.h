@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <deque>
 #include <list>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -88,6 +89,28 @@ struct HierarchySubstitution {
     int replace_level = -1;               // L; -1 while no substitution is set
     std::string name;                     // the name as given, trimmed
     std::vector<std::string> components;  // its levels; D is their count
+};
+
+// $traxDisplay's tables. A display variable is the string variable of one
+// tag in one calling scope; the step texts join what each variable got in
+// the present time step; the last texts are written again into the file a
+// switch opens. The texts are copies of their own, so they outlive the
+// writer that a switch closes.
+struct DisplayStepText {
+    int32_t idcode = 0;
+    handle scope = nullptr;
+    std::string text;
+};
+struct DisplayLastText {
+    int32_t idcode = 0;
+    std::string text;
+};
+struct DisplayTables {
+    bool created = false;
+    std::map<std::pair<std::string, handle>, int32_t> variables;  // (tag, scope) -> idcode
+    uint32_t step_time_high = 0;
+    uint32_t step_time_low = 0;
+    std::vector<DisplayStepText> step_texts;
 };
 
 // The three dump modes exclude each other.
@@ -184,6 +207,11 @@ struct DumperState {
     bool rosync_pending_sample = false;
     std::vector<s_acc_vecval> vector_words;  // grown to the widest vector seen
     std::vector<uint8_t> vector_bytes;
+
+    // $traxDisplay: the tables live from the first call until freed; the
+    // last texts until the files are closed.
+    DisplayTables display;
+    std::vector<DisplayLastText> display_last_texts;
 
     // Interactive notices.
     uint32_t notice_time_high = 0;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "pli/display_records.h"
 #include "pli/dump_control.h"
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
@@ -96,6 +97,8 @@ void StartSwitchedFile(DumpFileRecord &record) {
     } else {
         TraverseAllVars(kModeInitial);
     }
+    // The display variables' texts of now, in the new file too.
+    RewriteDisplayTexts();
 }
 
 // Opens the series' log and writes its header line.

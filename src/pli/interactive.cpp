@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "pli/display_records.h"
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
 #include "pli/dump_pattern.h"
@@ -69,6 +70,7 @@ void OnEndOfReset() {
     LeaveAllModes();
     FreeDeferredPatterns();
     DestroySuppressTables();
+    FreeDisplayTables();
 }
 
 }  // namespace

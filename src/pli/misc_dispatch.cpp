@@ -1,5 +1,6 @@
 #include "pli/misc_dispatch.h"
 
+#include "pli/display_records.h"
 #include "pli/dump_file.h"
 #include "pli/dump_modes.h"
 #include "pli/dump_pattern.h"
@@ -21,6 +22,7 @@ void ForgetTheRun() {
     FreeDeferredPatterns();
     LeaveAllModes();
     DestroySuppressTables();
+    FreeDisplayTables();
 }
 
 namespace {
@@ -90,6 +92,8 @@ void OnStartOfRestart() {
     } else {
         KeepFilesForRestart();
     }
+    DropDisplayTexts();
+    FreeDisplayTables();
     FreeDeferredPatterns();
     LeaveAllModes();
     DestroySuppressTables();

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "pli/display_records.h"
 #include "pli/dump_file.h"
 #include "pli/dump_tree.h"
 #include "pli/file_switch.h"
@@ -81,6 +82,7 @@ void RestoreSavedFiles() {
             g_txw.DumpOff(state.current_writer);
         }
     }
+    FreeDisplayTables();
 }
 
 }  // namespace tavri::pli

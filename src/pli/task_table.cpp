@@ -1,6 +1,7 @@
 #include "pli/task_table.h"
 
 #include "pli/debug_task.h"
+#include "pli/display_records.h"
 #include "pli/dump_control.h"
 #include "pli/dump_pattern.h"
 #include "pli/dumpvars.h"
@@ -47,6 +48,7 @@ s_tfcell g_taskTable[] = {
     Task("$traxDumpflush", plicompileNoArg, plitaskDumpflush, nullptr),
     Task("$traxDumplimit", plicompileDumplimit, plitaskDumplimit, nullptr),
     Task("$traxDumpStrength", plicompileDumpStrength, plitaskDumpStrength, nullptr),
+    Task("$traxDisplay", plicompileDisplay, plitaskDisplay, plimiscTRAX),
     Task("$traxSuppress", plicompileSuppress, plitaskSuppress, nullptr),
     Task("$traxInteractive", plicompileInteractive, plitaskInteractive, plimiscInteractive),
     Task("$traxDebug", plicompileDebug, plitaskDebug, nullptr),

@@ -46,6 +46,27 @@ char *StringValue(int n, vpiHandle argument) {
     return value.value.str != nullptr ? Keep(n, value.value.str) : nullptr;
 }
 
+// The argument's value in `ngroups` PLI groups, kept for the argument; null
+// when the simulator gives no vector value.
+s_vecval *VectorValue(int n, vpiHandle argument, int ngroups) {
+    if (ngroups <= 0) {
+        return nullptr;
+    }
+    s_vpi_value value{};
+    value.format = vpiVectorVal;
+    vpi_get_value(argument, &value);
+    if (value.format != vpiVectorVal || value.value.vector == nullptr) {
+        return nullptr;
+    }
+    std::vector<s_vecval> &groups = Current()->values[static_cast<size_t>(n - 1)];
+    groups.resize(static_cast<size_t>(ngroups));
+    for (size_t i = 0; i < groups.size(); ++i) {
+        groups[i].avalbits = value.value.vector[i].aval;
+        groups[i].bvalbits = value.value.vector[i].bval;
+    }
+    return groups.data();
+}
+
 bool HasStringValue(vpiHandle argument) {
     switch (vpi_get(vpiType, argument)) {
         case vpiConstant:
@@ -90,6 +111,8 @@ int TfTypep(int n) {
             return tf_readwrite;
         case vpiRealVar:
             return tf_readwritereal;
+        case vpiParameter:
+            return vpi_get(vpiConstType, argument) == vpiRealConst ? tf_readonlyreal : tf_readonly;
         case vpiPartSelect:
             return tf_rwpartselect;
         case vpiMemoryWord:
@@ -122,6 +145,9 @@ p_tfexprinfo TfExprinfo(int n, p_tfexprinfo info) {
         info->expr_vec_size = size > 0 ? size : 0;
         info->expr_ngroups = size > 0 ? (size - 1) / 32 + 1 : 0;
         info->expr_sign = vpi_get(vpiSigned, argument) > 0 ? 1 : 0;
+        if (HasStringValue(argument)) {
+            info->expr_value_p = VectorValue(n, argument, info->expr_ngroups);
+        }
     }
     return info;
 }

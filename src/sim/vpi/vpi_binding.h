@@ -20,6 +20,7 @@ struct TaskInstance {
     p_tfcell row = nullptr;
     std::vector<vpiHandle> args;       // its arguments, in order
     std::vector<std::string> strings;  // copies of argument texts handed out
+    std::vector<std::vector<s_vecval>> values;  // argument values tf_exprinfo handed out
     bool check_failed = false;
     bool rosync_requested = false;
     bool synch_requested = false;

@@ -158,6 +158,7 @@ TaskInstance *InstanceOf(vpiHandle call, p_tfcell row) {
         }
     }
     instance->strings.resize(instance->args.size());
+    instance->values.resize(instance->args.size());
     TaskInstance *raw = instance.get();
     state.by_call.emplace(call, std::move(instance));
     if (row->misctf != nullptr) {
