@@ -23,7 +23,7 @@ const char *UsageText() {
     return "usage: trax info FILE\n"
            "       trax tree FILE\n"
            "       trax dump FILE [--var PATH]... [--from TIME] [--to TIME]\n"
-           "       trax vcd FILE -o OUT.vcd\n"
+           "       trax vcd FILE -o OUT.vcd [--follow]\n"
            "       trax check FILE\n";
 }
 
@@ -98,6 +98,8 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
                 return false;
             }
             args->output = value;
+        } else if (args->command == Command::kVcd && arg == "--follow" && !inline_value) {
+            args->follow = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             *error = "unknown option '" + arg + "' for " + command;
             return false;
