@@ -38,8 +38,7 @@ int Follow(const Args &args) {
         case FollowEnd::kStopped:
             return kExitOk;
         case FollowEnd::kAbandoned:
-            PrintError(args.file + ": its writer is gone without finishing it; the stream ends "
-                                   "before its last time step, which may be incomplete");
+            PrintError(error);
             return kExitUnfinished;
         case FollowEnd::kFailed:
             break;

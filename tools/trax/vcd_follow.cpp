@@ -221,7 +221,18 @@ FollowEnd Follower::Run(std::string *error) {
         if (StopRequests::Requested()) return FollowEnd::kStopped;
         if (!traxr_IsLive(db->reader())) return FollowEnd::kFinished;
         // Gone before this open, and the file still live: nothing more comes.
-        if (!writer) return FollowEnd::kAbandoned;
+        if (!writer) {
+            *error = path_ + ": its writer is gone without finishing it; the stream ends";
+            uint64_t end_time = 0, hidden_from = 0;
+            if (traxr_VisibleEndTime(db->reader(), &end_time) == 1) {
+                *error += " at time " + std::to_string(end_time);
+            }
+            if (traxr_HiddenFrom(db->reader(), &hidden_from) == 1) {
+                *error += " (the step at " + std::to_string(hidden_from) +
+                          " may be incomplete and is not shown)";
+            }
+            return FollowEnd::kAbandoned;
+        }
         if (!Wait()) return FollowEnd::kStopped;
         writer = tavri::platform::HasLiveWriter(path_.c_str());
         db = std::make_unique<Database>();

@@ -19,7 +19,7 @@
 namespace trax {
 
 struct FollowOptions {
-    unsigned poll_ms = 250;  // the wait between two polls
+    unsigned poll_ms = 500;  // the wait between two polls
     // Runs after each poll that found the file still being written, in place
     // of the wait (tests write the next part of the file there).
     std::function<void()> between_polls;
@@ -27,7 +27,7 @@ struct FollowOptions {
 
 enum class FollowEnd {
     kFinished,  // the writer finished the file: everything was written
-    kAbandoned, // the writer is gone and left the file unfinished
+    kAbandoned, // the writer is gone and left the file unfinished (*error says so)
     kStopped,   // SIGINT or SIGTERM
     kFailed     // *error says why
 };

@@ -142,6 +142,10 @@ TEST_F(VcdFollow, EndsWhenTheWriterIsGoneWithoutFinishing) {
     const Outcome run = Trax({"vcd", path, "-o", "-", "--follow"}, TraxOptions{{}, 20});
     EXPECT_FALSE(run.timed_out);
     EXPECT_EQ(run.status, 3) << run.err;
+    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{"trax: " + path +
+                                                       ": its writer is gone without finishing it; the "
+                                                       "stream ends at time 10 (the step at 11 may be "
+                                                       "incomplete and is not shown)"});
     EXPECT_EQ(run.out, Export(path));
     EXPECT_NE(run.out.find("#10\n"), std::string::npos) << run.out;
 }
