@@ -79,8 +79,9 @@ class Follower {
     FollowEnd Run(std::string *error);
 
   private:
-    // Opens the file once it holds its first tree; false with the end.
-    bool OpenFirst(std::unique_ptr<Database> *db, FollowEnd *end, std::string *error);
+    // Opens the file once it holds its first tree, with *writer telling
+    // whether its writer was there just before; false with the end.
+    bool OpenFirst(std::unique_ptr<Database> *db, bool *writer, FollowEnd *end, std::string *error);
     // Writes what the open database adds to the stream.
     bool Poll(const Database &db, std::string *error);
     bool CheckSameFile(const Database &db, std::string *error) const;
@@ -109,25 +110,31 @@ bool Follower::Wait() const {
     return StopRequests::Sleep(options_.poll_ms);
 }
 
-bool Follower::OpenFirst(std::unique_ptr<Database> *db, FollowEnd *end, std::string *error) {
+bool Follower::OpenFirst(std::unique_ptr<Database> *db, bool *writer, FollowEnd *end,
+                         std::string *error) {
     bool announced = false;
+    bool second_look = false;
     for (;;) {
         *db = std::make_unique<Database>();
-        const bool writer = tavri::platform::HasLiveWriter(path_.c_str());
+        *writer = tavri::platform::HasLiveWriter(path_.c_str());
         std::string open_error;
         const bool opened = (*db)->Open(path_, &open_error) == TRAXR_OK;
         if (opened && (traxr_TreeCount((*db)->reader()) != 0 || !traxr_IsLive((*db)->reader()))) {
             return true;
         }
         // A writer that is still making the file (no header yet) or has not
-        // ended its first tree is waited for; so is a file not made yet.
-        const bool waiting = opened ? writer : (writer || !Exists(path_));
+        // ended its first tree is waited for; so is a file not made yet. A
+        // file that cannot be read gets a second look, in case it was
+        // created between the look for its writer and the open.
+        const bool absent = !opened && !Exists(path_);
+        const bool waiting = opened ? *writer : (*writer || absent || !second_look);
+        second_look = !opened && !absent;
         if (!waiting) {
             *end = opened ? FollowEnd::kAbandoned : FollowEnd::kFailed;
             *error = opened ? path_ + ": its writer is gone and wrote no tree" : open_error;
             return false;
         }
-        if (!announced) {
+        if (!announced && (opened || absent || *writer)) {
             announced = true;
             PrintError(path_ + ": waiting for the simulation to " +
                        (opened ? "dump its first variables" : "create it"));
@@ -211,11 +218,11 @@ FollowEnd Follower::Run(std::string *error) {
     const StopRequests stop_requests;
     FollowEnd end = FollowEnd::kFailed;
     std::unique_ptr<Database> db;
-    if (!OpenFirst(&db, &end, error)) return end;
+    bool writer = false;  // seen before the open: its mark is gone once it finishes
+    if (!OpenFirst(&db, &writer, &end, error)) return end;
     birth_time_ = db->header().birth_time;
     tree_count_ = traxr_TreeCount(db->reader());
     stream_.Begin(*db);
-    bool writer = true;  // as seen before the open: its mark is gone once it finishes
     for (;;) {
         if (!Poll(*db, error)) return FollowEnd::kFailed;
         if (StopRequests::Requested()) return FollowEnd::kStopped;

@@ -150,6 +150,17 @@ TEST_F(VcdFollow, EndsWhenTheWriterIsGoneWithoutFinishing) {
     EXPECT_NE(run.out.find("#10\n"), std::string::npos) << run.out;
 }
 
+// A file that is no database, with no writer at work on it, is refused
+// rather than waited for.
+TEST_F(VcdFollow, RefusesAFileThatNoWriterIsMaking) {
+    const std::string path = PathFor("notes.trax");
+    WriteBytes(path, std::vector<uint8_t>(600, 'n'));
+    const Outcome run = Trax({"vcd", path, "-o", "-", "--follow"}, TraxOptions{{}, 20});
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.out, "");
+}
+
 // SIGTERM while the file grows: the stream stops after whole lines and is a
 // well-formed start of the export.
 TEST_F(VcdFollow, AStopSignalEndsTheStreamAfterWholeSteps) {
