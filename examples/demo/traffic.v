@@ -1,5 +1,7 @@
 // A small design to show Tavri at work: a traffic-light controller with a
 // pedestrian request, a cycle counter and a checksum over the light states.
+// Every register is reset at the first clock edge, so every signal has a
+// defined value once the reset is over.
 `timescale 1ns/1ps
 
 module light_fsm (input clk, input rst, input request, output reg [1:0] light, output reg walk);
@@ -19,9 +21,12 @@ module light_fsm (input clk, input rst, input request, output reg [1:0] light, o
   end
 endmodule
 
-module checksum (input clk, input [1:0] light, output reg [15:0] sum);
-  initial sum = 16'hffff;
-  always @(posedge clk) sum <= {sum[14:0], sum[15] ^ sum[13] ^ light[0] ^ light[1]};
+module checksum (input clk, input rst, input [1:0] light, output reg [15:0] sum);
+  // Reset with the controller: the light is not known before its reset, and
+  // an unknown bit shifted in would stay in the sum for good.
+  always @(posedge clk)
+    if (rst) sum <= 16'hffff;
+    else sum <= {sum[14:0], sum[15] ^ sum[13] ^ light[0] ^ light[1]};
 endmodule
 
 module top;
@@ -34,7 +39,7 @@ module top;
   event crossing;
 
   light_fsm fsm (.clk(clk), .rst(rst), .request(request), .light(light), .walk(walk));
-  checksum check (.clk(clk), .light(light), .sum(sum));
+  checksum check (.clk(clk), .rst(rst), .light(light), .sum(sum));
 
   always #5 clk = ~clk;
   always @(posedge clk) begin
@@ -42,6 +47,9 @@ module top;
     duty = duty + (walk ? 1.0 : 0.0) / 100.0;
   end
   always @(posedge walk) -> crossing;
+  // Hands what was dumped to the file every 200 ns, so that a viewer that
+  // follows the file (trax vcd --follow) is never far behind the run.
+  always #200 $traxDumpflush;
 
   initial begin
     $traxDumpfile("demo.trax");

@@ -23,9 +23,12 @@ const char *UsageText() {
     return "usage: trax info FILE\n"
            "       trax tree FILE\n"
            "       trax dump FILE [--var PATH]... [--from TIME] [--to TIME]\n"
-           "       trax vcd FILE -o OUT.vcd\n"
-           "       trax check FILE\n"
-           "       trax recover FILE [-o OUT]\n";
+           "       trax vcd FILE -o OUT.vcd [--follow]
+"
+           "       trax check FILE
+"
+           "       trax recover FILE [-o OUT]
+";
 }
 
 bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error) {
@@ -102,6 +105,8 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
                 return false;
             }
             args->output = value;
+        } else if (args->command == Command::kVcd && arg == "--follow" && !inline_value) {
+            args->follow = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             *error = "unknown option '" + arg + "' for " + command;
             return false;

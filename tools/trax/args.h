@@ -18,6 +18,7 @@ struct Args {
     uint64_t from = 0;              // dump --from
     uint64_t to = UINT64_MAX;       // dump --to
     std::string output;             // vcd -o ("-" for the standard output), recover -o
+    bool follow = false;            // vcd --follow: stream a file as it grows
 };
 
 // Parses argv[1..]; on a usage error returns false with a one-line reason.

@@ -49,7 +49,8 @@ std::string Reason(int error_number) { return tavri::platform::ErrorText(error_n
 
 OutputFile::~OutputFile() { Discard(); }
 
-bool OutputFile::Open(const std::string &path, const std::string &input, std::string *error) {
+bool OutputFile::Open(const std::string &path, const std::string &input, std::string *error,
+                      Placement placement) {
     path_ = path;
     if (path == "-") {
         stream_ = stdout;
@@ -63,8 +64,9 @@ bool OutputFile::Open(const std::string &path, const std::string &input, std::st
                      "; give another output name";
             return false;
         }
-        if (!fs::is_regular_file(status)) {
-            // A device or a FIFO: written in place, as the user asked.
+        if (!fs::is_regular_file(status) || placement == kInPlace) {
+            // A device or a FIFO: written in place, as the user asked (a
+            // growing output too).
             stream_ = std::fopen(path.c_str(), "wb");
             if (stream_ == nullptr) {
                 *error = "cannot open " + path + ": " + Reason(errno);
@@ -72,6 +74,14 @@ bool OutputFile::Open(const std::string &path, const std::string &input, std::st
             }
             return true;
         }
+    }
+    if (placement == kInPlace) {
+        stream_ = std::fopen(path.c_str(), "wb");
+        if (stream_ == nullptr) {
+            *error = "cannot create " + path + ": " + Reason(errno);
+            return false;
+        }
+        return true;
     }
     // The name may be a link to the file to replace; the temporary file
     // goes beside the file the link names, so that the rename replaces it.

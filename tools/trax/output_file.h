@@ -19,8 +19,12 @@ class OutputFile {
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
 
+    // kInPlace writes a regular file directly, so that it can be read while
+    // it grows; an output that fails stays as far as it got.
+    enum Placement { kReplaceWhenDone, kInPlace };
     // False with a one-line *error when the output cannot be opened.
-    bool Open(const std::string &path, const std::string &input, std::string *error);
+    bool Open(const std::string &path, const std::string &input, std::string *error,
+              Placement placement = kReplaceWhenDone);
     std::FILE *stream() const { return stream_; }
     // Closes the output; a temporary file then takes the output's name.
     bool Commit(std::string *error);

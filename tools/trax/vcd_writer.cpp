@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -96,16 +97,21 @@ Kind KindOf(const traxrVar &var) {
     return var.width == 1 ? Kind::kScalar : Kind::kVector;
 }
 
-class VcdExport {
-  public:
-    VcdExport(const Database &db, std::FILE *out) : db_(db), out_(out) {}
+}  // namespace
 
-    bool Run(VcdStats *stats, std::string *error);
+class VcdStream::Export {
+  public:
+    explicit Export(std::FILE *out) : out_(out) {}
+
+    void Begin(const Database &db);
+    bool Changes(const Database &db, traxrWalk *walk, const Filter &filter, std::string *error);
+
+    VcdStats stats;
 
   private:
-    void Header();
-    void Definitions();
-    void Definition(uint32_t var_index);
+    void Header(const Database &db);
+    void Definitions(const Database &db);
+    void Definition(traxrReader *reader, uint32_t var_index);
     enum class Appended { kWritten, kRepeated, kNoForm };
     // Appends a value line for the change, unless it repeats the line just
     // written for the variable at the same time or has no VCD form.
@@ -113,34 +119,35 @@ class VcdExport {
     void DumpOff();
     void DumpOn();
 
-    const Database &db_;
     Output out_;
     std::vector<VcdVar> vars_;  // by idcode
     std::string bits_;
+    bool have_time_ = false;  // a #TIME line was written; time_ is its time
+    uint64_t time_ = 0;
 };
 
-void VcdExport::Header() {
-    const traxrHeader &h = db_.header();
+void VcdStream::Export::Header(const Database &db) {
+    const traxrHeader &h = db.header();
     std::string &b = out_.buffer();
     b += "$date\n\t";
     b += h.simulation_date;
     b += "\n$end\n$version\n\t";
     b += h.simulator_version;
     b += " (trax from a database of version ";
-    b += traxr_Version(db_.reader());
+    b += traxr_Version(db.reader());
     b += ")\n$end\n";
     std::string timescale;
     if (!VcdTimescale(h.scale_unit, &timescale)) {
-        PrintError(db_.path() + ": warning: scale unit \"" + h.scale_unit +
+        PrintError(db.path() + ": warning: scale unit \"" + h.scale_unit +
                    "\" is not a VCD time scale; 1ns is written instead");
         timescale = "1ns";
     }
     b += "$timescale\n\t" + timescale + "\n$end\n";
 }
 
-void VcdExport::Definition(uint32_t index) {
+void VcdStream::Export::Definition(traxrReader *reader, uint32_t index) {
     traxrVar var{};
-    traxr_GetVar(db_.reader(), index, &var);
+    traxr_GetVar(reader, index, &var);
     if (var.idcode >= vars_.size() || var.idcode == 0) return;
     VcdVar &v = vars_[var.idcode];
     if (!var.is_alias) {
@@ -196,8 +203,8 @@ void VcdExport::Definition(uint32_t index) {
 // where the first of them is; a variable named again with the same idcode in
 // the same scope is declared once. Other names of an idcode stay declared,
 // with the identifier they share.
-void VcdExport::Definitions() {
-    traxrReader *reader = db_.reader();
+void VcdStream::Export::Definitions(const Database &db) {
+    traxrReader *reader = db.reader();
     vars_.assign(traxr_ChainTableSize(reader), VcdVar());
     struct Node {
         uint32_t scope = 0;  // the first scope record with this path
@@ -249,13 +256,13 @@ void VcdExport::Definitions() {
         b += ' ';
         b += Token(scope.name);
         b += " $end\n";
-        for (uint32_t index : nodes[child].vars) Definition(index);
+        for (uint32_t index : nodes[child].vars) Definition(reader, index);
         stack.emplace_back(child, 0);
     }
     b += "$enddefinitions $end\n";
 }
 
-VcdExport::Appended VcdExport::AppendValue(VcdVar &var, const traxrChange &change) {
+VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const traxrChange &change) {
     std::string &b = out_.buffer();
     const size_t start = b.size();
     switch (change.kind) {
@@ -296,7 +303,7 @@ VcdExport::Appended VcdExport::AppendValue(VcdVar &var, const traxrChange &chang
     return Appended::kWritten;
 }
 
-void VcdExport::DumpOff() {
+void VcdStream::Export::DumpOff() {
     std::string &b = out_.buffer();
     b += "$dumpoff\n";
     for (VcdVar &v : vars_) {
@@ -314,7 +321,7 @@ void VcdExport::DumpOff() {
     b += "$end\n";
 }
 
-void VcdExport::DumpOn() {
+void VcdStream::Export::DumpOn() {
     std::string &b = out_.buffer();
     b += "$dumpon\n";
     for (VcdVar &v : vars_) {
@@ -328,18 +335,13 @@ void VcdExport::DumpOn() {
     b += "$end\n";
 }
 
-bool VcdExport::Run(VcdStats *stats, std::string *error) {
-    traxrReader *reader = db_.reader();
-    Header();
-    Definitions();
+void VcdStream::Export::Begin(const Database &db) {
+    Header(db);
+    Definitions(db);
+}
 
-    traxrWalk *walk = nullptr;
-    if (traxr_OpenWalk(reader, nullptr, 0, 0, UINT64_MAX, &walk) != TRAXR_OK) {
-        *error = db_.path() + ": " + traxr_LastMessage(reader);
-        return false;
-    }
-    bool have_time = false;
-    uint64_t time = 0;
+bool VcdStream::Export::Changes(const Database &db, traxrWalk *walk, const Filter &filter,
+                                std::string *error) {
     traxrStatus status;
     bool written = true;
     for (;;) {
@@ -350,12 +352,20 @@ bool VcdExport::Run(VcdStats *stats, std::string *error) {
         // A ring file's first time repeats the marker's state: dumping that
         // was on there switched nothing on.
         if (idcode == 0 && change.redundant && !IsDumpOff(change)) continue;
+        if (filter) {
+            const Take take = filter(idcode, change);
+            if (take == Take::kSkip) continue;
+            if (take == Take::kStop) {
+                status = TRAXR_END;
+                break;
+            }
+        }
         std::string &b = out_.buffer();
-        if (!have_time || change.time != time) {
-            have_time = true;
-            time = change.time;
+        if (!have_time_ || change.time != time_) {
+            have_time_ = true;
+            time_ = change.time;
             b += '#';
-            b += std::to_string(time);
+            b += std::to_string(time_);
             b += '\n';
         }
         if (idcode == 0) {
@@ -365,17 +375,17 @@ bool VcdExport::Run(VcdStats *stats, std::string *error) {
                 DumpOn();
             }
         } else if (idcode >= vars_.size() || vars_[idcode].kind == Kind::kNone) {
-            ++stats->left_out;
+            ++stats.left_out;
         } else {
             switch (AppendValue(vars_[idcode], change)) {
                 case Appended::kWritten:
-                    ++stats->changes;
+                    ++stats.changes;
                     break;
                 case Appended::kRepeated:
-                    ++stats->repeated;
+                    ++stats.repeated;
                     break;
                 case Appended::kNoForm:
-                    ++stats->left_out;
+                    ++stats.left_out;
                     break;
             }
         }
@@ -384,21 +394,19 @@ bool VcdExport::Run(VcdStats *stats, std::string *error) {
             break;
         }
     }
-    traxr_CloseWalk(walk);
+    // Whole lines only: what was taken goes out before the walk's end counts.
     if (written) written = out_.Flush();
-    stats->bytes = out_.written();
+    stats.bytes = out_.written();
     if (!written) {
         *error = "writing the VCD failed";
         return false;
     }
     if (status != TRAXR_END) {
-        *error = db_.path() + ": " + traxr_LastMessage(reader);
+        *error = db.path() + ": " + traxr_LastMessage(db.reader());
         return false;
     }
     return true;
 }
-
-}  // namespace
 
 std::string VcdIdentifier(uint32_t idcode) {
     std::string id;
@@ -409,9 +417,31 @@ std::string VcdIdentifier(uint32_t idcode) {
     return id;
 }
 
+VcdStream::VcdStream(std::FILE *out) : export_(std::make_unique<Export>(out)) {}
+VcdStream::~VcdStream() = default;
+
+void VcdStream::Begin(const Database &db) { export_->Begin(db); }
+
+bool VcdStream::Changes(const Database &db, traxrWalk *walk, const Filter &filter,
+                        std::string *error) {
+    return export_->Changes(db, walk, filter, error);
+}
+
+const VcdStats &VcdStream::stats() const { return export_->stats; }
+
 bool WriteVcd(const Database &db, std::FILE *out, VcdStats *stats, std::string *error) {
     *stats = VcdStats();
-    return VcdExport(db, out).Run(stats, error);
+    VcdStream stream(out);
+    stream.Begin(db);
+    traxrWalk *walk = nullptr;
+    if (traxr_OpenWalk(db.reader(), nullptr, 0, 0, UINT64_MAX, &walk) != TRAXR_OK) {
+        *error = db.path() + ": " + traxr_LastMessage(db.reader());
+        return false;
+    }
+    const bool ok = stream.Changes(db, walk, nullptr, error);
+    traxr_CloseWalk(walk);
+    *stats = stream.stats();
+    return ok;
 }
 
 }  // namespace trax

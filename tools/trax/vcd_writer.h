@@ -17,12 +17,15 @@
 //   - a file written under a dump limit starts at its first time (the
 //     minimum xtag) with the value every variable had there.
 // The changes are streamed from the reader's time-ordered walk: memory does
-// not grow with the file.
+// not grow with the file. A VcdStream writes the changes of several walks
+// one after another (a file that grows, see vcd_follow.h) as one VCD.
 #ifndef TAVRI_TOOLS_TRAX_VCD_WRITER_H
 #define TAVRI_TOOLS_TRAX_VCD_WRITER_H
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "database.h"
@@ -36,8 +39,37 @@ struct VcdStats {
     uint64_t repeated = 0;  // a variable's value again at the same time, not written
 };
 
-// False with *error set (one line) when the file cannot be read to its end
-// or the output cannot be written.
+class VcdStream {
+  public:
+    explicit VcdStream(std::FILE *out);
+    ~VcdStream();
+    VcdStream(const VcdStream &) = delete;
+    VcdStream &operator=(const VcdStream &) = delete;
+
+    // The header and the definitions of the database's trees: the variables
+    // whose changes the VCD can hold from then on.
+    void Begin(const Database &db);
+
+    // What to do with a change the walk hands out: write it, pass over it,
+    // or end the walk here (before it).
+    enum class Take { kWrite, kSkip, kStop };
+    using Filter = std::function<Take(uint32_t idcode, const traxrChange &change)>;
+    // Writes the walk's changes (those the filter takes, all without one) and
+    // hands every whole line to the output. False with *error set (one line)
+    // when the walk fails or the output cannot be written. The #TIME line of
+    // the last change written stays current: a later walk's changes at that
+    // time continue under it.
+    bool Changes(const Database &db, traxrWalk *walk, const Filter &filter, std::string *error);
+
+    const VcdStats &stats() const;
+
+  private:
+    class Export;
+    std::unique_ptr<Export> export_;
+};
+
+// The whole database. False with *error set (one line) when the file cannot
+// be read to its end or the output cannot be written.
 bool WriteVcd(const Database &db, std::FILE *out, VcdStats *stats, std::string *error);
 
 // The VCD identifier of an idcode: base 94 over the printable characters.
