@@ -23,12 +23,9 @@ const char *UsageText() {
     return "usage: trax info FILE\n"
            "       trax tree FILE\n"
            "       trax dump FILE [--var PATH]... [--from TIME] [--to TIME]\n"
-           "       trax vcd FILE -o OUT.vcd [--follow]
-"
-           "       trax check FILE
-"
-           "       trax recover FILE [-o OUT]
-";
+           "       trax vcd FILE -o OUT.vcd [--follow]\n"
+           "       trax check FILE\n"
+           "       trax recover FILE [-o OUT]\n";
 }
 
 bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error) {
