@@ -446,7 +446,9 @@ typedef void (*traxrCheckReport)(void *user, const char *failure);
  * never goes backwards; in a ring file also that no retained session
  * overlaps another, that its blocks lie inside the ring, that the first
  * valid vc chain block and the minimum xtag fit the sessions, and that the
- * redundant ranges lie inside the retained chain and only repeat values.
+ * redundant ranges lie inside the retained chain and only repeat values;
+ * and that the essential-signal data and table can be read (a live file's
+ * from its side files) and the table is whole 8-byte entries.
  * Returns the number of failures. */
 uint32_t traxr_Check(traxrReader *reader, traxrCheckReport report, void *user);
 

@@ -69,7 +69,8 @@ inline void WriteTemplateScope(txwObject *obj, const TemplateScope &scope, int32
     txw_EndScope(obj);
 }
 
-// Writes the template at `path`, idcodes 1, 2, ... in tree order. A finished
+// Writes the template at `path`, idcodes 1, 2, ... in tree order (idcode 1
+// must be a scalar: a live template records one change of it). A finished
 // template is closed; a live one is flushed and its writer returned (the
 // caller closes it). `esd_var_count` goes into the header at offset 400.
 inline txwObject *WriteTemplate(const std::string &path, const std::vector<TemplateScope> &tops,
@@ -92,6 +93,9 @@ inline txwObject *WriteTemplate(const std::string &path, const std::vector<Templ
     }
     obj->header.SetU32(tavri::writer::kHdrEsdVarCount, esd_var_count);
     if (live) {
+        // One session, so that readers of the live file see a committed one.
+        const uint8_t one = 1;
+        if (idcode > 0) txw_CreateVarValueByIdcode(obj, 1, &one, 1);
         txw_Flush(obj);
         return obj;
     }
