@@ -418,6 +418,25 @@ typedef struct traxrEnvRecord {
 /* Each text is cut at its field's end and always ends in a zero byte. */
 traxrStatus traxr_GetEnvRecord(const traxrReader *reader, traxrEnvRecord *record);
 
+/* ---- Essential-signal information ---- */
+/* The expression data and the table (8-byte entries) that an
+ * essential-signal file carries: in a finished file at its esd uoff and esd
+ * table uoff, each running up to the next structure of the file; in a live
+ * one in the side files ".esd.exp" and ".esd.tbl" (read under the lock). A
+ * part the file lacks has size 0. NOT_FOUND when it lacks both. The bytes
+ * stay valid until the reader is closed or this is called again. */
+typedef struct traxrEsdInfo {
+    uint8_t in_side_files; /* read from the side files of a live file */
+    uint64_t data_offset;  /* 0 in side files or when absent */
+    uint64_t data_size;
+    uint64_t table_offset;
+    uint64_t table_size;
+    uint64_t table_entries; /* table_size / 8 */
+    const uint8_t *data;
+    const uint8_t *table;
+} traxrEsdInfo;
+traxrStatus traxr_GetEsdInfo(traxrReader *reader, traxrEsdInfo *info);
+
 /* ---- Structural checks ---- */
 /* Called once per failure with one line of text (no newline). */
 typedef void (*traxrCheckReport)(void *user, const char *failure);
@@ -427,7 +446,9 @@ typedef void (*traxrCheckReport)(void *user, const char *failure);
  * never goes backwards; in a ring file also that no retained session
  * overlaps another, that its blocks lie inside the ring, that the first
  * valid vc chain block and the minimum xtag fit the sessions, and that the
- * redundant ranges lie inside the retained chain and only repeat values.
+ * redundant ranges lie inside the retained chain and only repeat values;
+ * and that the essential-signal data and table can be read (a live file's
+ * from its side files) and the table is whole 8-byte entries.
  * Returns the number of failures. */
 uint32_t traxr_Check(traxrReader *reader, traxrCheckReport report, void *user);
 

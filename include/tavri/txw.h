@@ -299,6 +299,21 @@ txwObject *txwOpenAutoSwitchFile(const void *param);
  */
 txwObject *txw_SwitchFile(txwObject *obj, const char *new_name);
 
+/* ---- Essential-signal information ---- */
+/*
+ * Takes over the essential-signal information of a template: `var_count`
+ * table entries in `table` (table_size bytes, 8 per entry) and the expression
+ * data (data_size bytes). The writer keeps its own copy (the caller's buffers
+ * may go at once), puts it into ".esd.tbl" and ".esd.exp" beside the live
+ * file for its readers, and appends the data, then the table, to the finished
+ * file (header fields esd uoff and esd table uoff). A switched file takes the
+ * information along. A second call replaces the first one's. 0, or -1 (and a
+ * warning) when a size is not 0 but its buffer is null, or when the table is
+ * not var_count entries of 8 bytes.
+ */
+int txw_AppendForeignESDInfo(txwObject *obj, uint32_t var_count, uint32_t table_size,
+                             uint32_t data_size, const uint8_t *table, const uint8_t *data);
+
 /* ---- Messages ---- */
 void txw_SetMessageHooks(txwMessageHook warning, txwMessageHook error,
                          txwMessageHook information);

@@ -17,6 +17,7 @@
 
 #include "pli/scope_map.h"
 #include "sim/pli_acc.h"
+#include "tavri/txw.h"
 
 struct txwObject;     // a writer object, owned by its file record until closed
 struct txwVarMapRec;  // a writer variable record (handle, idcode, width, type)
@@ -204,6 +205,10 @@ struct DumperState {
 
     // Value-change hooks (entries never move: a deque only appends).
     std::deque<VclEntry> hooks;
+    // The variable records of the essential signals $traxESDump hooked:
+    // their variables are created by idcode, so the writer keeps no record
+    // of them. They live as long as their hooks.
+    std::deque<txwVarMapRec> esd_records;
     bool rosync_pending_sample = false;
     std::vector<s_acc_vecval> vector_words;  // grown to the widest vector seen
     std::vector<uint8_t> vector_bytes;

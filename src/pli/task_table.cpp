@@ -5,6 +5,7 @@
 #include "pli/dump_control.h"
 #include "pli/dump_pattern.h"
 #include "pli/dumpvars.h"
+#include "pli/esd_dump.h"
 #include "pli/file_switch.h"
 #include "pli/interactive.h"
 #include "pli/misc_dispatch.h"
@@ -55,6 +56,7 @@ s_tfcell g_taskTable[] = {
     Task("$traxDumpFinish", plicompileNoArg, plitaskDumpFinish, nullptr),
     Task("$traxSubstituteHier", plicompileSubstituteHier, plitaskSubstituteHier, nullptr),
     Task("$traxDumpPattern", plicompileDumpPattern, plitaskDumpPattern, plimiscTRAX),
+    Task("$traxESDump", plicompileESDump, plitaskESDump, plimiscTRAX),
     s_tfcell{},
 };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "reader/change_walk.h"
+#include "reader/esd_info.h"
 #include "reader/header.h"
 
 namespace tavri::reader {
@@ -46,6 +47,7 @@ class Checker {
         Sessions();
         RingLayout();
         Changes();
+        EssentialSignals();
         return failures_;
     }
 
@@ -81,6 +83,7 @@ class Checker {
     void Sessions();
     void RingLayout();
     void Changes();
+    void EssentialSignals();
     void CheckBlock(const char *what, uint32_t owner, uint32_t index, const BlockLayout &layout,
                     bool last_of_stream, uint32_t *bad);
     // The end of the ring that value-change and vc chain blocks must stay
@@ -656,6 +659,41 @@ void Checker::Changes() {
                 static_cast<unsigned long long>(max_time),
                 static_cast<unsigned long long>(h_.minimum_xtag),
                 static_cast<unsigned long long>(h_.maximum_xtag));
+    }
+}
+
+// The essential-signal data and table: where the header (or, in a live
+// file, the side files) puts them, they must be readable, the table whole
+// 8-byte entries, and a uoff of a finished file must name some bytes.
+void Checker::EssentialSignals() {
+    struct Part {
+        EsdPart part;
+        const char *name;
+        uint64_t uoff;
+    };
+    for (const Part p : {Part{EsdPart::kData, "esd data", h_.esd_uoff},
+                         Part{EsdPart::kTable, "esd table", h_.esd_table_uoff}}) {
+        EsdExtent extent;
+        const Status located = LocateEsdPart(*db_, p.part, &extent);
+        if (!located.ok()) {
+            Failure("%s: %s", p.name, located.message().c_str());
+            continue;
+        }
+        if (!db_->live() && p.uoff != 0 && extent.size == 0) {
+            Failure("%s: its uoff %llu names no bytes before the next structure of the file", p.name,
+                    static_cast<unsigned long long>(p.uoff));
+        }
+        std::vector<uint8_t> bytes;
+        const Status read = ReadEsdPart(*db_, p.part, &bytes);
+        if (!read.ok()) {
+            Failure("%s: %s", p.name, read.message().c_str());
+            continue;
+        }
+        if (p.part == EsdPart::kTable && bytes.size() % kEsdTableEntryBytes != 0) {
+            Failure("esd table: %llu bytes are not whole entries of %llu bytes",
+                    static_cast<unsigned long long>(bytes.size()),
+                    static_cast<unsigned long long>(kEsdTableEntryBytes));
+        }
     }
 }
 

@@ -37,6 +37,7 @@ class Database {
 
     Status Open(const std::string &path);
 
+    const std::string &path() const { return path_; }
     const traxrHeader &header() const { return header_; }
     ByteOrder order() const { return order_.order(); }
     bool live() const { return live_; }

@@ -13,6 +13,7 @@
 #include "reader/change_walk.h"
 #include "reader/check.h"
 #include "reader/database.h"
+#include "reader/esd_info.h"
 #include "reader/header.h"
 #include "reader/live_step.h"
 
@@ -25,6 +26,8 @@ struct traxrReader {
     Database db;
     std::string message;
     char version[16] = {};
+    std::vector<uint8_t> esd_data;
+    std::vector<uint8_t> esd_table;
 };
 
 struct traxrChangeList {
@@ -549,6 +552,32 @@ traxrStatus traxr_GetEnvRecord(const traxrReader *reader, traxrEnvRecord *record
     CopyText(env, 454, sizeof record->unused_text, record->unused_text);
     CopyText(env, 518, sizeof record->support, record->support);
     return TRAXR_OK;
+}
+
+traxrStatus traxr_GetEsdInfo(traxrReader *reader, traxrEsdInfo *info) {
+    if (reader == nullptr || info == nullptr) return TRAXR_ERR_ARGUMENT;
+    using tavri::reader::EsdExtent;
+    using tavri::reader::EsdPart;
+    return Guarded(reader, [&]() -> Status {
+        *info = traxrEsdInfo{};
+        EsdExtent data, table;
+        TAVRI_RETURN_IF_ERROR(tavri::reader::LocateEsdPart(reader->db, EsdPart::kData, &data));
+        TAVRI_RETURN_IF_ERROR(tavri::reader::LocateEsdPart(reader->db, EsdPart::kTable, &table));
+        if (data.size == 0 && table.size == 0) {
+            return tavri::reader::Fail(TRAXR_ERR_NOT_FOUND, "the file has no essential-signal information");
+        }
+        TAVRI_RETURN_IF_ERROR(tavri::reader::ReadEsdPart(reader->db, EsdPart::kData, &reader->esd_data));
+        TAVRI_RETURN_IF_ERROR(tavri::reader::ReadEsdPart(reader->db, EsdPart::kTable, &reader->esd_table));
+        info->in_side_files = reader->db.live() ? 1 : 0;
+        info->data_offset = data.offset;
+        info->data_size = reader->esd_data.size();
+        info->table_offset = table.offset;
+        info->table_size = reader->esd_table.size();
+        info->table_entries = info->table_size / tavri::reader::kEsdTableEntryBytes;
+        info->data = reader->esd_data.data();
+        info->table = reader->esd_table.data();
+        return Status();
+    });
 }
 
 uint32_t traxr_Check(traxrReader *reader, traxrCheckReport report, void *user) {

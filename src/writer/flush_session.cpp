@@ -6,6 +6,7 @@
 
 #include "writer/debug_log.h"
 #include "writer/element_array.h"
+#include "writer/esd_info.h"
 #include "writer/header_io.h"
 #include "writer/incore_var.h"
 #include "writer/session_lists.h"
@@ -166,6 +167,7 @@ int SessionFlush(txwObject *obj, bool at_stop) {
         if (obj->string_file != platform::kNoFile && obj->header.U32(kHdrStringCount) > 0) {
             CopySideFile(obj, obj->string_file, "string", kHdrStringListUoff);
         }
+        AppendEsdInfo(obj);
         obj->header.SetU64(kHdrChainUoff, obj->offsets->tell(obj->main_file));
         WriteChainTable(obj, obj->main_file);
         RaiseHighWater(obj);

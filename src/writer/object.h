@@ -94,6 +94,14 @@ struct txwObject {
     FileHandle esd_expression_file = tavri::platform::kNoFile;  // ".esd.exp"
     FileHandle esd_table_file = tavri::platform::kNoFile;     // ".esd.tbl"
 
+    // Essential-signal information taken over from a template
+    // (txw_AppendForeignESDInfo): the expression data and the table of
+    // 8-byte entries, kept until the final flush appends them.
+    bool foreign_esd = false;
+    uint32_t esd_var_count = 0;
+    std::vector<uint8_t> esd_data;
+    std::vector<uint8_t> esd_table;
+
     // State flags.
     bool progress_newline = false;     // print a final newline on close (and dots per block)
     bool flush_after_change = false;   // a change went to the overflow buffer

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "writer/compressor.h"
+#include "writer/esd_info.h"
 #include "writer/header_io.h"
 #include "writer/incore_var.h"
 #include "writer/lock.h"
@@ -63,8 +64,8 @@ void CarryHeader(const HeaderImage &old_header, HeaderImage &header, uint32_t ol
 // object to the new one; what describes the old file stays behind.
 void MoveState(txwObject *old_obj, txwObject *obj) {
     obj->independent_var_type = old_obj->independent_var_type;
-    obj->esd_expression_file = std::exchange(old_obj->esd_expression_file, platform::kNoFile);
-    obj->esd_table_file = std::exchange(old_obj->esd_table_file, platform::kNoFile);
+    // The old file's side files went with its finish; the new file gets its own.
+    CarryEsdInfo(old_obj, obj);
 
     obj->progress_newline = old_obj->progress_newline;
     obj->separator_given = old_obj->separator_given;

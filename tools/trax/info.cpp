@@ -117,6 +117,25 @@ void PrintRing(Printer &p, const traxrReader *reader) {
     }
 }
 
+// The essential-signal data and table an essential-signal file carries:
+// where they are read from, and their sizes.
+void PrintEssentialSignals(Printer &p, traxrReader *reader) {
+    traxrEsdInfo esd{};
+    const traxrStatus status = traxr_GetEsdInfo(reader, &esd);
+    if (status == TRAXR_ERR_NOT_FOUND) {
+        return;
+    }
+    if (status != TRAXR_OK) {
+        p.Line("esd information", std::string("unreadable: ") + traxr_LastMessage(reader));
+        return;
+    }
+    p.Line("esd information", esd.in_side_files != 0 ? "live, in the side files .esd.exp and .esd.tbl"
+                                                      : "in the file");
+    p.Number("esd data size", esd.data_size);
+    p.Number("esd table size", esd.table_size);
+    p.Number("esd table entries", esd.table_entries);
+}
+
 }  // namespace
 
 int RunInfo(const Args &args, std::FILE *out) {
@@ -226,6 +245,7 @@ int RunInfo(const Args &args, std::FILE *out) {
     p.Line("first time", FirstTime(db.reader()));
     p.Line("end time", EndTime(db.reader()));
     if (h.dump_limit != 0) PrintRing(p, db.reader());
+    PrintEssentialSignals(p, db.reader());
 
     traxrEnvRecord env{};
     if (traxr_GetEnvRecord(db.reader(), &env) == TRAXR_OK) {
