@@ -14,6 +14,8 @@ int RunTree(const Args &args, std::FILE *out);
 int RunDump(const Args &args, std::FILE *out);
 int RunVcd(const Args &args);
 int RunCheck(const Args &args, std::FILE *out);
+int RunDiff(const Args &args, std::FILE *out);
+int RunSvg(const Args &args);
 
 }  // namespace trax
 
