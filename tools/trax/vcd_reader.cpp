@@ -39,6 +39,7 @@ bool VcdReader::Token(std::string *token) {
             if (c == '\n') ++line_;
             if (!token->empty()) return true;
         } else {
+            if (token->empty()) token_line_ = line_;
             token->push_back(c);
         }
     }
@@ -53,7 +54,7 @@ bool VcdReader::SkipToEnd() {
 }
 
 bool VcdReader::Fail(const std::string &what, std::string *error) const {
-    *error = path_ + ":" + std::to_string(line_) + ": " + what;
+    *error = path_ + ":" + std::to_string(token_line_) + ": " + what;
     return false;
 }
 

@@ -67,6 +67,7 @@ class VcdReader {
     std::FILE *in_ = nullptr;
     std::string path_;
     uint64_t line_ = 1;
+    uint64_t token_line_ = 1;  // where the last token read starts
     std::string pending_;  // a token read past the header
     bool have_pending_ = false;
     std::vector<char> buffer_;
