@@ -59,6 +59,9 @@ int RunSvg(const Args &args) {
                 std::vector<TraceValue> &values = picture.traces[index].values;
                 // Of what came before the picture only the last value counts.
                 if (step.time <= args.from) values.clear();
+                // A value set again (dumping switched on) is no change.
+                const bool event = picture.traces[index].signal.kind == SignalKind::kEvent;
+                if (!event && !values.empty() && values.back().value == value) continue;
                 values.push_back(TraceValue{step.time, value});
             }
         }

@@ -133,7 +133,7 @@ void Drawing::Segments(const Trace &trace, Visit visit) const {
         if (trace.values[i].time > p_.to || (end < p_.from)) continue;
         // A value replaced at the start of the picture was never shown.
         if (i + 1 < trace.values.size() && trace.values[i + 1].time <= p_.from) continue;
-        if (!trace.values[i].value.empty()) visit(trace.values[i].value, start, end);
+        visit(trace.values[i].value, start, end);
     }
 }
 
@@ -216,7 +216,7 @@ void Drawing::Bus(const Trace &trace, double top) {
 void Drawing::Events(const Trace &trace, double top) {
     const double high = top + kHigh, low = top + kLow;
     for (const TraceValue &value : trace.values) {
-        if (value.time < p_.from || value.time > p_.to || value.value.empty()) continue;
+        if (value.time < p_.from || value.time > p_.to) continue;
         const std::string x = Number(X(value.time));
         s_ += "<g class=\"event\" stroke=\"" + std::string(kEvent) + "\" fill=\"" + kEvent + "\"><line x1=\"" + x +
               "\" y1=\"" + Number(low) + "\" x2=\"" + x + "\" y2=\"" + Number(high + 4) +

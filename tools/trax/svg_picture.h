@@ -25,7 +25,7 @@ namespace trax {
 
 struct TraceValue {
     uint64_t time;
-    std::string value;  // as a WaveSource gives it; "" for no value yet
+    std::string value;  // as a WaveSource gives it
 };
 
 struct Trace {
