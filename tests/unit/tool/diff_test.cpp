@@ -153,6 +153,10 @@ TEST_F(TraxDiff, ADatabaseEqualsItsExportInAnotherTimeUnitAndNotAChangedOne) {
     Outcome run = Trax({"diff", trax, vcd});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(Report(run), (std::vector<std::string>{"no differences in 9 signals"}));
+    // Chosen signals still go to x while dumping is off.
+    run = Trax({"diff", trax, vcd, "--var", "top/io", "--var", "top.clk"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(Report(run), (std::vector<std::string>{"no differences in 6 signals"}));
 
     // The same export in 1ps, its times ten times larger: the same waves.
     std::string text = ReadFile(vcd);
