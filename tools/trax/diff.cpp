@@ -324,8 +324,7 @@ int Diff::Run() {
     }
     if (going && !more_ && !window_checked && args_.from <= args_.to) Report(args_.from, all);
     if (more_) {
-        Print("more differences follow (--limit " + std::to_string(args_.limit) + " shows " +
-              std::to_string(args_.limit) + " after the first)");
+        Print("more differences follow (a larger --limit shows them)");
     }
     if (reported_ != 0) differ = true;
     if (!differ) Print("no differences in " + std::to_string(pairs_.size()) + " signals");

@@ -98,14 +98,16 @@ uint64_t TickStep(uint64_t span) {
 class Drawing {
   public:
     explicit Drawing(const Picture &picture) : p_(picture) {
-        size_t longest = 10;
+        size_t longest = AxisTitle().size();
         for (const Trace &trace : p_.traces) longest = std::max(longest, trace.signal.path.size());
-        left_ = 16 + std::min<double>(static_cast<double>(longest), 60) * kCharWidth;
+        // Room for the names, and for half the first tick's label.
+        left_ = 8 + std::min<double>(static_cast<double>(longest), 60) * kCharWidth + 48;
         right_ = left_ + kPlotWidth;
     }
     std::string Draw();
 
   private:
+    std::string AxisTitle() const { return "time (" + p_.unit + ")"; }
     double X(uint64_t time) const {
         const double span = p_.to > p_.from ? static_cast<double>(p_.to - p_.from) : 1.0;
         return left_ + static_cast<double>(time - p_.from) * kPlotWidth / span;
@@ -145,7 +147,7 @@ std::string Drawing::Title(const Trace &trace, const std::string &value, uint64_
 
 void Drawing::Axis(double height) {
     s_ += "<g class=\"axis\" font-family=\"monospace\" font-size=\"12\">\n";
-    s_ += "<text x=\"8\" y=\"22\">time (" + Escape(p_.unit) + ")</text>\n";
+    s_ += "<text x=\"8\" y=\"22\">" + Escape(AxisTitle()) + "</text>\n";
     s_ += "<line x1=\"" + Number(left_) + "\" y1=\"26\" x2=\"" + Number(right_) +
           "\" y2=\"26\" stroke=\"#000\"/>\n";
     const uint64_t span = p_.to - p_.from;
