@@ -111,20 +111,7 @@ bool TraxWave::Open(const std::string &path, std::string *error) {
         WaveSignal signal;
         signal.slot = var.idcode;
         signal.width = var.width;
-        switch (KindOfVar(var)) {
-            case VarKind::kLogic:
-                signal.kind = SignalKind::kLogic;
-                break;
-            case VarKind::kEvent:
-                signal.kind = SignalKind::kEvent;
-                break;
-            case VarKind::kReal:
-                signal.kind = SignalKind::kReal;
-                break;
-            case VarKind::kString:
-                signal.kind = SignalKind::kString;
-                break;
-        }
+        signal.kind = KindOfVar(var);
         if (signal.kind != SignalKind::kLogic) signal.width = 1;
         kinds_[var.idcode] = signal.kind;
         shapes_[var.idcode] = VarShape{var.bytes_per_bit_code, var.width};

@@ -23,9 +23,12 @@
 #include <utility>
 #include <vector>
 
+#include "values.h"
+
 namespace trax {
 
-enum class SignalKind { kLogic, kReal, kString, kEvent };
+// Logic, event, real or string, whichever file it comes from.
+using SignalKind = VarKind;
 
 struct WaveSignal {
     std::string path;
