@@ -117,7 +117,7 @@ VcdFile ReadVcd(const std::string &path) {
             continue;
         }
         auto found = by_id.find(item.id);
-        if (found == by_id.end()) {
+        if (item.type != trax::VcdItem::kValue || found == by_id.end()) {
             continue;
         }
         for (const std::string &signal_path : found->second) {

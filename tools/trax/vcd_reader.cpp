@@ -140,10 +140,11 @@ bool VcdReader::Next(VcdItem *item, std::string *error) {
     while (Token(&token)) {
         switch (token[0]) {
             case '$':
-                if (token == "$dumpvars" || token == "$dumpoff" || token == "$dumpon" ||
-                    token == "$dumpall" || token == "$end") {
-                    continue;
+                if (token == "$dumpoff" || token == "$dumpon") {
+                    item->type = token == "$dumpoff" ? VcdItem::kDumpOff : VcdItem::kDumpOn;
+                    return true;
                 }
+                if (token == "$dumpvars" || token == "$dumpall" || token == "$end") continue;
                 // A comment, or declarations after the header: not values.
                 SkipToEnd();
                 continue;

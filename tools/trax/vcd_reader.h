@@ -33,7 +33,8 @@ struct VcdHeader {
 };
 
 struct VcdItem {
-    enum Type { kTime, kValue, kEnd } type = kEnd;
+    // kDumpOff and kDumpOn: the start of a $dumpoff or $dumpon section.
+    enum Type { kTime, kValue, kDumpOff, kDumpOn, kEnd } type = kEnd;
     uint64_t time = 0;  // kTime
     // kValue: 'b' a vector, 'r' a real, 's' a string, '1' a scalar; the
     // value without its prefix (a scalar's one character) and the identifier.
@@ -53,9 +54,9 @@ class VcdReader {
     // Reads up to $enddefinitions (or the first time or value of a file
     // without one).
     bool ReadHeader(VcdHeader *header, std::string *error);
-    // The next time or value change, or kEnd. Markers ($dumpvars, $dumpoff,
-    // ... and their $end) are passed over; their values are read as any
-    // other. False with *error naming the file and line on malformed input.
+    // The next time, value change or switch of dumping, or kEnd. Other
+    // markers ($dumpvars, $dumpall and the $end of a section) are passed
+    // over; the values in sections are read as any other. False with *error naming the file and line on malformed input.
     bool Next(VcdItem *item, std::string *error);
 
   private:

@@ -66,6 +66,21 @@ class StepBuilder {
     std::vector<uint32_t> touched_;
 };
 
+// While dumping is off a file holds no reals (a simulator writes NaN, the
+// dumper 0) and no events; and what a file gives in the step where dumping
+// switches is the state at that time, not an occurrence of an event.
+void QuietStep(WaveStep *step, const std::vector<SignalKind> &kinds, bool off, bool switched) {
+    if (!off && !switched) return;
+    auto &changes = step->changes;
+    changes.erase(std::remove_if(changes.begin(), changes.end(),
+                                 [&](const auto &change) { return kinds[change.first] == SignalKind::kEvent; }),
+                  changes.end());
+    if (!off) return;
+    for (auto &[slot, value] : changes) {
+        if (kinds[slot] == SignalKind::kReal) value = "nan";
+    }
+}
+
 // ---- A database, through the reader's time-ordered walk ----
 
 class TraxWave : public WaveSource {
@@ -83,9 +98,10 @@ class TraxWave : public WaveSource {
     std::vector<bool> selected_;
     std::vector<SignalKind> kinds_;  // by slot (idcode)
     std::vector<VarShape> shapes_;
-    std::vector<std::string> last_;   // logic slots: the last value, for dump-off and dump-on
+    std::vector<std::string> last_;   // logic and real slots: the last value, for dump-off and dump-on
     std::vector<std::string> saved_;  // their values when dumping went off
     bool dumped_off_ = false;
+    bool switched_ = false;  // dumping switched in this step
     traxrWalk *walk_ = nullptr;
     bool started_ = false, have_ = false;
     uint32_t idcode_ = 0;
@@ -157,11 +173,18 @@ void TraxWave::Apply(WaveStep *step) {
         const bool off = IsDumpOff(change_);
         if (off == dumped_off_) return;
         dumped_off_ = off;
+        switched_ = true;
         for (uint32_t slot = 1; slot < slot_count_; ++slot) {
             if (last_[slot].empty()) continue;
             if (off) saved_[slot] = last_[slot];
             std::string &value = builder_->Value(step, slot);
-            value = off ? std::string(last_[slot].size(), 'x') : saved_[slot];
+            if (!off) {
+                value = saved_[slot];
+            } else if (kinds_[slot] == SignalKind::kReal) {
+                value = "nan";
+            } else {
+                value.assign(last_[slot].size(), 'x');
+            }
             last_[slot] = value;
         }
         return;
@@ -175,6 +198,7 @@ void TraxWave::Apply(WaveStep *step) {
         case SignalKind::kReal:
             if (change_.kind == TRAXR_VALUE_REAL) {
                 AppendReal(change_.real, &value);
+                last_[idcode_] = value;
                 return;
             }
             break;
@@ -220,10 +244,12 @@ bool TraxWave::NextStep(WaveStep *step, std::string *error) {
     while (have_) {
         builder_->Start(step, change_.time);
         const uint64_t time = change_.time;
+        switched_ = false;
         while (have_ && change_.time == time) {
             Apply(step);
             if (!Pull(error)) return false;
         }
+        QuietStep(step, kinds_, dumped_off_, switched_);
         if (!step->changes.empty()) return true;
     }
     return false;
@@ -248,6 +274,9 @@ class VcdWave : public WaveSource {
     std::unique_ptr<StepBuilder> builder_;
     bool have_time_ = false, ended_ = false;
     uint64_t time_ = 0;
+    bool off_ = false;       // between $dumpoff and $dumpon
+    bool switched_ = false;  // dumping switched in this step
+    std::vector<bool> real_set_;  // real slots that had a value
 };
 
 SignalKind VcdKind(const std::string &type) {
@@ -279,6 +308,7 @@ bool VcdWave::Open(const std::string &path, std::string *error) {
     slot_count_ = static_cast<uint32_t>(kinds_.size());
     SetPaths(names);
     builder_ = std::make_unique<StepBuilder>(slot_count_);
+    real_set_.assign(slot_count_, false);
     return true;
 }
 
@@ -289,6 +319,7 @@ void VcdWave::Apply(uint32_t slot, const VcdItem &item, WaveStep *step) {
             value = "1";
             return;
         case SignalKind::kReal: {
+            real_set_[slot] = true;
             char *end = nullptr;
             const double number = std::strtod(item.value.c_str(), &end);
             if (*end == '\0' && !item.value.empty()) {
@@ -333,7 +364,18 @@ bool VcdWave::NextStep(WaveStep *step, std::string *error) {
         if (!reader_.Next(&item, error)) return false;
         if (item.type == VcdItem::kEnd) {
             ended_ = true;
+            QuietStep(step, kinds_, off_, switched_);
             return !step->changes.empty();
+        }
+        if (item.type == VcdItem::kDumpOff || item.type == VcdItem::kDumpOn) {
+            off_ = item.type == VcdItem::kDumpOff;
+            switched_ = true;
+            // A simulator gives x for logic values in the section, and for
+            // reals NaN or nothing.
+            for (uint32_t slot = 0; off_ && slot < slot_count_; ++slot) {
+                if (real_set_[slot] && (selected_.empty() || selected_[slot])) builder_->Value(step, slot) = "nan";
+            }
+            continue;
         }
         if (item.type == VcdItem::kTime) {
             if (have_time_ && item.time < time_) {
@@ -347,8 +389,11 @@ bool VcdWave::NextStep(WaveStep *step, std::string *error) {
             time_ = item.time;
             if (new_step && !step->changes.empty()) {
                 step->time = previous;
+                QuietStep(step, kinds_, off_, switched_);
+                switched_ = false;
                 return true;
             }
+            if (new_step) switched_ = false;
             step->time = time_;
             continue;
         }

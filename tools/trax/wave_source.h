@@ -12,8 +12,11 @@
 // width (a VCD's shorter vector extended as VCD defines); reals as the
 // shortest decimal that reads back the same double; strings as their text
 // (a VCD's \xHH escapes undone); an event as "1" in the steps where it
-// occurs. A database's dump-off marker sets every logic signal to x, and the
-// dump-on after it gives back the values from before, as `trax vcd` writes.
+// occurs. While dumping is off, logic values are x (a database's dump-off
+// marker sets them so, as `trax vcd` writes), reals are "nan" and events do
+// not occur; in the step where dumping switches on or off no event occurs
+// (files list every value there, events too). A database's dump-on gives
+// back the values from before the dump-off, as `trax vcd` does.
 #ifndef TAVRI_TOOLS_TRAX_WAVE_SOURCE_H
 #define TAVRI_TOOLS_TRAX_WAVE_SOURCE_H
 

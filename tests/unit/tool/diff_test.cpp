@@ -89,6 +89,22 @@ TEST_F(TraxDiff, ValuesCompareAtTheEndOfTheStepAndInTheirOwnForms) {
     EXPECT_EQ(Report(run), (std::vector<std::string>{"no differences in 4 signals"}));
 }
 
+TEST_F(TraxDiff, WhileDumpingIsOffRealsHaveNoValueAndEventsDoNotOccur) {
+    // A simulator writes NaN for a real in its $dumpoff section and lists
+    // an event in its $dumpon section; the dumper writes 0 and the event
+    // when dumping goes off. Neither is a difference; an event after the
+    // switch is.
+    const std::string simulator = "#0\n0!\nb0 \"\nr0.5 #\n#10\n$dumpoff\nx!\nbx \"\nrNaN #\n$end\n"
+                                  "#20\n$dumpon\n1!\nb1 \"\nr2 #\n1$\n$end\n#30\n1$\n";
+    const std::string dumper = "#0\n0!\nb0 \"\nr0.5 #\n#10\n$dumpoff\nx!\nbx \"\n$end\nr0 #\n1$\n"
+                               "#20\n$dumpon\n1!\nb1 \"\nr2 #\n$end\n#30\n1$\n";
+    Outcome run = Diff(simulator, dumper);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    run = Diff(simulator, dumper.substr(0, dumper.size() - 3));
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(Report(run), (std::vector<std::string>{"first difference at 30:", "  top.e: A event, B (none)"}));
+}
+
 TEST_F(TraxDiff, NamesPathsFoundInOneFileOnlyAndSignalsDeclaredDifferently) {
     const std::string a = Vcd("a.vcd",
                               "$timescale 1ns $end\n$scope module top $end\n$var wire 1 ! s $end\n"

@@ -68,7 +68,7 @@ TEST_F(TraxSvg, EveryValueOfEverySignalIsInThePicture) {
     EXPECT_EQ(Paths(root), (std::vector<std::string>{"top.clk", "top.cpu.data", "top.cpu.clk", "top.cpu.blk.r",
                                                      "top.io.msg", "top.io.drive", "top.io.flag", "top.io.count",
                                                      "top.io.ev"}));
-    // Dumping is off from 30 to 40: logic values are x there.
+    // Dumping is off from 30 to 40: logic values are x there, reals NaN.
     const std::vector<std::string> clk = {"top.clk = 0 @ 0..10", "top.clk = 1 @ 10..20", "top.clk = 0 @ 20..30",
                                           "top.clk = x @ 30..40", "top.clk = 1 @ 40..50"};
     EXPECT_EQ(Titles(root, "top.clk"), clk);
@@ -78,7 +78,8 @@ TEST_F(TraxSvg, EveryValueOfEverySignalIsInThePicture) {
                                         "top.cpu.data = xxxxxxxx @ 30..40", "top.cpu.data = 1x0z0000 @ 40..50",
                                         "top.cpu.data = 11111111 @ 50..50"}));
     EXPECT_EQ(Titles(root, "top.cpu.blk.r"),
-              (std::vector<std::string>{"top.cpu.blk.r = 3.25 @ 0..40", "top.cpu.blk.r = -0.5 @ 40..50"}));
+              (std::vector<std::string>{"top.cpu.blk.r = 3.25 @ 0..30", "top.cpu.blk.r = nan @ 30..40",
+                                        "top.cpu.blk.r = -0.5 @ 40..50"}));
     EXPECT_EQ(Titles(root, "top.io.msg"),
               (std::vector<std::string>{"top.io.msg = \"hello world\" @ 0..20", "top.io.msg = \"\" @ 20..50"}));
     EXPECT_EQ(Titles(root, "top.io.flag"),
