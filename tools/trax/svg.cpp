@@ -1,6 +1,8 @@
 // trax svg: the chosen signals of a database or a VCD file as a waveform
-// picture (see svg_picture.h), from --from (0 by default) to --to (the
-// file's last change by default), in the file's time unit. --var takes a
+// picture (see svg_picture.h), from --from (0 by default) to --to (the last
+// change of a chosen signal by default, found by reading the file once
+// more), in the file's time unit. Memory and the picture's size are bounded
+// by the picture's width, not by the number of changes. --var takes a
 // signal's path (with "." or "/" between the names) or a scope's, which
 // stands for every signal below it. The picture is written through an
 // OutputFile: a failed run leaves the output as it was.
@@ -49,11 +51,30 @@ int RunSvg(const Args &args) {
     }
     source->Select(read);
 
-    uint64_t last = args.from;
     WaveStep step;
+    picture.to = args.to;
+    if (!args.to_given) {
+        // The picture ends at the last change: a first pass finds it, so
+        // that the second can fit the changes to the pixels.
+        std::unique_ptr<WaveSource> scan = OpenWave(args.file, &error);
+        if (scan == nullptr) {
+            PrintError(error);
+            return kExitError;
+        }
+        scan->Select(read);
+        picture.to = args.from;
+        while (scan->NextStep(&step, &error)) picture.to = std::max(picture.to, step.time);
+        if (!error.empty()) {
+            PrintError(error);
+            return kExitError;
+        }
+    }
+    // Per trace: the pixel column of its last value and how many of its
+    // values lie in that column.
+    std::vector<std::pair<uint32_t, uint64_t>> column(picture.traces.size(), {UINT32_MAX, 0});
     while (source->NextStep(&step, &error)) {
-        if (step.time > args.to) break;
-        last = std::max(last, step.time);
+        if (step.time > picture.to) break;
+        const uint32_t at = PlotColumn(picture, step.time);
         for (const auto &[slot, value] : step.changes) {
             for (const uint32_t index : traces_of[slot]) {
                 std::vector<TraceValue> &values = picture.traces[index].values;
@@ -62,6 +83,14 @@ int RunSvg(const Args &args) {
                 // A value set again (dumping switched on) is no change.
                 const bool event = picture.traces[index].signal.kind == SignalKind::kEvent;
                 if (!event && !values.empty() && values.back().value == value) continue;
+                auto &[last_column, in_column] = column[index];
+                if (step.time > args.from && at == last_column && in_column >= kChangesPerColumn) {
+                    values.back().value = value;
+                    ++values.back().hidden;
+                    continue;
+                }
+                in_column = at == last_column && step.time > args.from ? in_column + 1 : 1;
+                last_column = at;
                 values.push_back(TraceValue{step.time, value});
             }
         }
@@ -70,7 +99,6 @@ int RunSvg(const Args &args) {
         PrintError(error);
         return kExitError;
     }
-    picture.to = args.to_given ? args.to : last;
 
     const std::string svg = DrawSvg(picture);
     OutputFile output;

@@ -14,13 +14,14 @@ constexpr double kRowHeight = 32;
 constexpr double kHigh = 6;   // from a row's top
 constexpr double kLow = 26;
 constexpr double kMid = 16;
-constexpr double kPlotWidth = 960;
+constexpr double kPlotWidth = kPlotColumns;
 constexpr double kCharWidth = 7.5;  // of the 12px monospace font
 constexpr char kLine[] = "#1a7f37";
 constexpr char kUnknown[] = "#d1242f";
 constexpr char kFloat[] = "#bf8700";
 constexpr char kNumber[] = "#6f42c1";
 constexpr char kEvent[] = "#0550ae";
+constexpr char kHidden[] = "#808080";
 
 std::string Number(double value) {
     char text[32];
@@ -232,6 +233,17 @@ void Drawing::Row(const Trace &trace, double top) {
     s_ += "<g class=\"signal\" data-path=\"" + Escape(trace.signal.path) + "\" data-high=\"" +
           Number(top + kHigh) + "\" data-low=\"" + Number(top + kLow) + "\">\n";
     s_ += "<text x=\"8\" y=\"" + Number(top + kMid + 4) + "\">" + Escape(trace.signal.path) + "</text>\n";
+    for (size_t i = 0; i < trace.values.size(); ++i) {
+        const TraceValue &value = trace.values[i];
+        if (value.hidden == 0 || value.time > p_.to) continue;
+        const uint64_t end = i + 1 < trace.values.size() ? std::min(trace.values[i + 1].time, p_.to) : p_.to;
+        s_ += "<rect class=\"hidden\" x=\"" + Number(X(value.time) - 1) + "\" y=\"" + Number(top + kHigh - 2) +
+              "\" width=\"3\" height=\"" + Number(kLow - kHigh + 4) + "\" fill=\"" + kHidden +
+              "\" fill-opacity=\"0.6\"><title>" +
+              Escape(trace.signal.path + ": " + std::to_string(value.hidden) + " changes hidden @ " +
+                     std::to_string(value.time) + ".." + std::to_string(end)) +
+              "</title></rect>\n";
+    }
     if (trace.signal.kind == SignalKind::kEvent) {
         Events(trace, top);
     } else if (trace.signal.kind == SignalKind::kLogic && trace.signal.width == 1) {
@@ -261,6 +273,12 @@ std::string Drawing::Draw() {
 }
 
 }  // namespace
+
+uint32_t PlotColumn(const Picture &picture, uint64_t time) {
+    if (time <= picture.from || picture.to <= picture.from) return 0;
+    const unsigned __int128 offset = std::min(time, picture.to) - picture.from;
+    return static_cast<uint32_t>(offset * kPlotColumns / (picture.to - picture.from));
+}
 
 std::string DrawSvg(const Picture &picture) { return Drawing(picture).Draw(); }
 

@@ -8,6 +8,10 @@
 //   - events as arrows at the times they occur.
 // Every value drawn carries a <title> ("PATH = VALUE @ FROM..TO") that a
 // browser shows on hover, so that a value too narrow to label is not lost.
+// Where a signal changes more often than a pixel column can show, the
+// changes beyond kChangesPerColumn in that column are drawn as one grey
+// mark ("PATH: N changes hidden @ FROM..TO"), which keeps the picture's size
+// bounded by its width.
 // The geometry is given in data- attributes for programs that read the
 // picture: on the root, data-left and data-right (the x of --from and
 // --to), data-from and data-to; on each signal's group, data-path and
@@ -26,6 +30,9 @@ namespace trax {
 struct TraceValue {
     uint64_t time;
     std::string value;  // as a WaveSource gives it
+    // Changes too close together to draw that led up to this value, from
+    // `time` on (0 for none).
+    uint64_t hidden = 0;
 };
 
 struct Trace {
@@ -39,6 +46,12 @@ struct Picture {
     std::string unit;  // the time unit shown on the axis
     std::vector<Trace> traces;
 };
+
+constexpr int kPlotColumns = 960;  // the width of the plot in pixels
+constexpr uint64_t kChangesPerColumn = 8;
+
+// The pixel column of a time of the picture, 0 .. kPlotColumns.
+uint32_t PlotColumn(const Picture &picture, uint64_t time);
 
 std::string DrawSvg(const Picture &picture);
 

@@ -214,6 +214,32 @@ TEST_F(TraxDiff, VariablesThatShareANameKeepTheirRanges) {
     EXPECT_EQ(Report(run), (std::vector<std::string>{"first difference at 0:", "  top.d[1]: A 1, B 0"}));
 }
 
+TEST_F(TraxDiff, LongFilesAreReadAsStreams) {
+    // A million steps in each file, the last one different: found, with
+    // memory that does not hold the files' changes.
+    constexpr int kSteps = 1000000;
+    const std::string a = PathFor("a.vcd"), b = PathFor("b.vcd");
+    {
+        // Written in a block of its own: what the test holds counts in the
+        // child's peak until it starts trax.
+        std::string body = "#0\n0!\nb0 \"\nr0 #\n";
+        body.reserve(static_cast<size_t>(kSteps) * 20);
+        for (int t = 1; t < kSteps; ++t) {
+            body += '#';
+            body += std::to_string(t);
+            body += t % 2 != 0 ? "\n1!\nb1010 \"\n" : "\n0!\nb0101 \"\n";
+        }
+        std::ofstream(a) << kHeader << body << "#" << kSteps << "\n1!\n";
+        std::ofstream(b) << kHeader << body << "#" << kSteps << "\nx!\n";
+    }
+    const Outcome run = Trax({"diff", a, b}, TraxOptions{{}, 120});
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(Report(run), (std::vector<std::string>{"first difference at " + std::to_string(kSteps) + ":",
+                                                     "  top.s: A 1, B x"}));
+    EXPECT_GT(std::filesystem::file_size(a), 16u << 20);
+    EXPECT_LT(run.peak_rss_kb, 16 * 1024);
+}
+
 TEST_F(TraxDiff, RefusesWhatItCannotCompare) {
     const std::string good = Vcd("good.vcd", kHeader + std::string(kBase));
     struct Case {

@@ -139,6 +139,30 @@ TEST_F(TraxSvg, APulseTooNarrowToSeeIsKeptAndTextIsEscaped) {
     EXPECT_TRUE(found);
 }
 
+TEST_F(TraxSvg, ChangesTooDenseToDrawAreCountedNotLost) {
+    // 20000 changes over 960 pixel columns: eight a column are drawn, the
+    // rest counted in a mark; drawn and counted add up to all of them.
+    constexpr int kChanges = 20000;
+    std::string body = "#0\n0!\n";
+    for (int t = 1; t < kChanges; ++t) body += "#" + std::to_string(t) + "\n" + (t % 2 != 0 ? "1!\n" : "0!\n");
+    const std::string vcd = Vcd("dense.vcd", "$timescale 1ns $end\n$scope module top $end\n$var wire 1 ! s $end\n"
+                                             "$upscope $end\n$enddefinitions $end\n" + body);
+    const XmlElement root = Draw({vcd, "--var", "top.s"});
+    EXPECT_EQ(root.Attribute("data-to"), std::to_string(kChanges - 1));
+    uint64_t drawn = 0, hidden = 0;
+    for (const std::string &title : Titles(root, "top.s")) {
+        const size_t at = title.find(" changes hidden @ ");
+        if (at == std::string::npos) {
+            ++drawn;
+        } else {
+            hidden += std::stoull(title.substr(std::string("top.s: ").size()));
+        }
+    }
+    EXPECT_EQ(drawn + hidden, static_cast<uint64_t>(kChanges));
+    EXPECT_GT(hidden, 0u);
+    EXPECT_LE(drawn, 960u * 8 + 1);
+}
+
 TEST_F(TraxSvg, RefusesSignalsItCannotFindAndMissingArguments) {
     const std::string trax = PathFor("sample.trax");
     WriteSample(trax);
