@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need.
+# Installs the Debian packages the build, the tests and the demo need
+# (chromium and libpng-dev: the test that views trax svg pictures in a browser).
 set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          liblzo2-dev tcl8.6-dev iverilog clang libclang-rt-14-dev)
+          liblzo2-dev tcl8.6-dev iverilog clang libclang-rt-14-dev
+          chromium libpng-dev)
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 missing=()

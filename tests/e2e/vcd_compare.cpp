@@ -4,9 +4,10 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <unordered_map>
+
+#include "vcd_reader.h"
 
 namespace tavri::e2e {
 namespace {
@@ -84,92 +85,45 @@ bool SameDeclaration(const VcdSignal &ours, const VcdSignal &theirs) {
 
 VcdFile ReadVcd(const std::string &path) {
     VcdFile file;
-    std::ifstream in(path);
-    if (!in) {
-        file.error = "cannot open " + path;
+    trax::VcdReader reader;
+    trax::VcdHeader header;
+    if (!reader.Open(path, &file.error) || !reader.ReadHeader(&header, &file.error)) {
         return file;
     }
+    file.timescale = header.timescale;
+    for (const trax::VcdScopeDecl &scope : header.scopes) {
+        file.scopes.emplace(scope.path, scope.kind);
+    }
     std::unordered_map<std::string, std::vector<std::string>> by_id;
-    std::vector<std::string> scopes;
-    uint64_t time = 0;
-    std::string token;
-    auto skip_to_end = [&]() {
-        while (in >> token && token != "$end") {
+    for (const trax::VcdVarDecl &var : header.vars) {
+        VcdSignal declared;
+        declared.type = var.type;
+        declared.width = static_cast<int>(var.width);
+        declared.name = var.name;
+        declared.range = var.range;
+        const std::string signal_path =
+            (var.scope.empty() ? "" : var.scope + ".") + StripRange(var.reference);
+        auto [entry, added] = file.signals.try_emplace(signal_path, declared);
+        if (!added && Declaration(entry->second) != Declaration(declared)) {
+            entry->second.conflict = Declaration(declared);
         }
-    };
-    auto assign = [&](const std::string &id, const std::string &value, bool vector) {
-        auto found = by_id.find(id);
-        if (found == by_id.end()) {
-            return;
+        by_id[var.id].push_back(signal_path);
+    }
+    uint64_t time = 0;
+    trax::VcdItem item;
+    while (reader.Next(&item, &file.error) && item.type != trax::VcdItem::kEnd) {
+        if (item.type == trax::VcdItem::kTime) {
+            time = item.time;
+            continue;
+        }
+        auto found = by_id.find(item.id);
+        if (item.type != trax::VcdItem::kValue || found == by_id.end()) {
+            continue;
         }
         for (const std::string &signal_path : found->second) {
             VcdSignal &signal = file.signals[signal_path];
-            signal.values[time] = vector ? Extend(value, signal.width) : Lower(value);
-        }
-    };
-    while (in >> token) {
-        if (token == "$scope") {
-            std::string kind;
-            std::string name;
-            in >> kind >> name;
-            scopes.push_back(name);
-            std::string scope_path;
-            for (const std::string &scope : scopes) {
-                scope_path += scope_path.empty() ? scope : "." + scope;
-            }
-            file.scopes.emplace(scope_path, kind);
-            skip_to_end();
-        } else if (token == "$upscope") {
-            if (!scopes.empty()) {
-                scopes.pop_back();
-            }
-            skip_to_end();
-        } else if (token == "$var") {
-            VcdSignal declared;
-            std::string id;
-            in >> declared.type >> declared.width >> id;
-            // The reference: a name and an optional range, which may be a
-            // token of its own ("bus [7:0]") or not ("bus[7:0]").
-            std::string reference;
-            while (in >> token && token != "$end") {
-                reference += token;
-            }
-            const bool ranged = !reference.empty() && reference.back() == ']';
-            const size_t open = ranged ? reference.rfind('[') : std::string::npos;
-            declared.name = reference.substr(0, open);
-            declared.range = open != std::string::npos ? reference.substr(open) : "";
-            std::string signal_path;
-            for (const std::string &scope : scopes) {
-                signal_path += scope + ".";
-            }
-            signal_path += StripRange(reference);
-            auto [entry, added] = file.signals.try_emplace(signal_path, declared);
-            if (!added && Declaration(entry->second) != Declaration(declared)) {
-                entry->second.conflict = Declaration(declared);
-            }
-            by_id[id].push_back(signal_path);
-        } else if (token == "$timescale") {
-            std::string part;
-            while (in >> part && part != "$end") {
-                file.timescale += part;
-            }
-        } else if (token == "$dumpvars" || token == "$dumpoff" || token == "$dumpon" || token == "$dumpall" ||
-                   token == "$end") {
-            continue;
-        } else if (token[0] == '$') {
-            skip_to_end();
-        } else if (token[0] == '#') {
-            time = std::strtoull(token.c_str() + 1, nullptr, 10);
-        } else if (token[0] == 'b' || token[0] == 'B') {
-            std::string id;
-            in >> id;
-            assign(id, token.substr(1), true);
-        } else if (token[0] == 'r' || token[0] == 'R' || token[0] == 's' || token[0] == 'S') {
-            std::string id;
-            in >> id;
-            assign(id, token.substr(1), false);
-        } else if (std::string("01xzXZ").find(token[0]) != std::string::npos) {
-            assign(token.substr(1), token.substr(0, 1), true);
+            signal.values[time] =
+                item.form == 'b' || item.form == '1' ? Extend(item.value, signal.width) : Lower(item.value);
         }
     }
     return file;

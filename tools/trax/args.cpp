@@ -25,7 +25,9 @@ const char *UsageText() {
            "       trax dump FILE [--var PATH]... [--from TIME] [--to TIME]\n"
            "       trax vcd FILE -o OUT.vcd [--follow]\n"
            "       trax check FILE\n"
-           "       trax recover FILE [-o OUT]\n";
+           "       trax recover FILE [-o OUT]\n"
+           "       trax diff A B [--var PATH]... [--from TIME] [--to TIME] [--limit N]\n"
+           "       trax svg FILE --var PATH... [--from TIME] [--to TIME] -o OUT.svg\n";
 }
 
 bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error) {
@@ -51,6 +53,10 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
         args->command = Command::kCheck;
     } else if (command == "recover") {
         args->command = Command::kRecover;
+    } else if (command == "diff") {
+        args->command = Command::kDiff;
+    } else if (command == "svg") {
+        args->command = Command::kSvg;
     } else {
         *error = "unknown command '" + command + "'";
         return false;
@@ -77,7 +83,8 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
             value = argv[++i];
             return true;
         };
-        const bool dump = args->command == Command::kDump;
+        const bool dump = args->command == Command::kDump || args->command == Command::kDiff ||
+                          args->command == Command::kSvg;
         if (dump && arg == "--var") {
             if (!take_value("--var")) return false;
             if (value.empty()) {
@@ -94,7 +101,14 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
             }
             (arg == "--from" ? args->from : args->to) = time;
             (arg == "--from" ? have_from : have_to) = true;
-        } else if ((args->command == Command::kVcd || args->command == Command::kRecover) &&
+        } else if (args->command == Command::kDiff && arg == "--limit") {
+            if (!take_value("--limit")) return false;
+            if (!ParseTime(value, &args->limit)) {
+                *error = "--limit takes a whole number, not '" + value + "'";
+                return false;
+            }
+        } else if ((args->command == Command::kVcd || args->command == Command::kRecover ||
+                    args->command == Command::kSvg) &&
                    (arg == "-o" || arg == "--output")) {
             if (!take_value("-o")) return false;
             if (value.empty()) {
@@ -109,6 +123,8 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
             return false;
         } else if (args->file.empty()) {
             args->file = arg;
+        } else if (args->command == Command::kDiff && args->second_file.empty()) {
+            args->second_file = arg;
         } else {
             *error = "more than one file given ('" + args->file + "' and '" + arg + "')";
             return false;
@@ -122,6 +138,19 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
         *error = "vcd needs an output file: -o OUT.vcd";
         return false;
     }
+    if (args->command == Command::kDiff && args->second_file.empty()) {
+        *error = "diff needs two files: trax diff A B";
+        return false;
+    }
+    if (args->command == Command::kSvg && args->vars.empty()) {
+        *error = "svg needs the signals to draw: --var PATH";
+        return false;
+    }
+    if (args->command == Command::kSvg && args->output.empty()) {
+        *error = "svg needs an output file: -o OUT.svg";
+        return false;
+    }
+    args->to_given = have_to;
     if (have_from && have_to && args->from > args->to) {
         *error = "--from lies after --to";
         return false;

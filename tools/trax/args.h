@@ -9,15 +9,18 @@
 
 namespace trax {
 
-enum class Command { kHelp, kInfo, kTree, kDump, kVcd, kCheck, kRecover };
+enum class Command { kHelp, kInfo, kTree, kDump, kVcd, kCheck, kRecover, kDiff, kSvg };
 
 struct Args {
     Command command = Command::kHelp;
     std::string file;
-    std::vector<std::string> vars;  // dump --var
-    uint64_t from = 0;              // dump --from
-    uint64_t to = UINT64_MAX;       // dump --to
-    std::string output;             // vcd -o ("-" for the standard output), recover -o
+    std::string second_file;        // diff: the file compared with `file`
+    std::vector<std::string> vars;  // dump, diff, svg --var
+    uint64_t from = 0;              // dump, diff, svg --from
+    uint64_t to = UINT64_MAX;       // dump, diff, svg --to
+    bool to_given = false;
+    uint64_t limit = 10;            // diff --limit
+    std::string output;             // vcd, svg, recover -o ("-" for the standard output)
     bool follow = false;            // vcd --follow: stream a file as it grows
 };
 

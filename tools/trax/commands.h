@@ -15,6 +15,8 @@ int RunDump(const Args &args, std::FILE *out);
 int RunVcd(const Args &args);
 int RunCheck(const Args &args, std::FILE *out);
 int RunRecover(const Args &args, std::FILE *out);
+int RunDiff(const Args &args, std::FILE *out);
+int RunSvg(const Args &args);
 
 }  // namespace trax
 

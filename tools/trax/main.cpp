@@ -1,7 +1,7 @@
-// trax: inspect, dump, export to VCD, check and recover TRAX waveform
-// databases.
-// Exit status: 0 success, 1 check failures, 2 usage or input errors, 3 a
-// consistent file that its writer has not finished (check).
+// trax: inspect, dump, export to VCD, check, recover, compare and draw TRAX
+// waveform databases. Exit status: 0 success, 1 check failures (diff:
+// differences), 2 usage or input errors, 3 a consistent file that its writer
+// has not finished (check).
 #include <cstdio>
 #include <string>
 
@@ -38,6 +38,12 @@ int main(int argc, char **argv) {
             break;
         case trax::Command::kRecover:
             status = trax::RunRecover(args, stdout);
+            break;
+        case trax::Command::kDiff:
+            status = trax::RunDiff(args, stdout);
+            break;
+        case trax::Command::kSvg:
+            status = trax::RunSvg(args);
             break;
     }
     if (std::fflush(stdout) != 0 && status == trax::kExitOk) {

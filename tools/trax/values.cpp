@@ -5,6 +5,13 @@
 
 namespace trax {
 
+VarKind KindOfVar(const traxrVar &var) {
+    if (var.bytes_per_bit_code == 3 && var.width == 1) return VarKind::kReal;
+    if (var.type_code == 63 || (var.bytes_per_bit_code == 2 && var.width == 1)) return VarKind::kString;
+    if (var.type_code == 0) return VarKind::kEvent;
+    return VarKind::kLogic;
+}
+
 ValueForm ValueBits(const traxrChange &change, const VarShape &shape, std::string *bits) {
     switch (change.kind) {
         case TRAXR_VALUE_LOGIC:

@@ -19,6 +19,11 @@ struct VarShape {
 
 enum class ValueForm { kBits, kReal, kString, kOther };
 
+// What a variable holds, from its record: reals are 64-bit doubles of width
+// 1, strings type 63 or one 4-byte text id, events type 0.
+enum class VarKind { kLogic, kEvent, kReal, kString };
+VarKind KindOfVar(const traxrVar &var);
+
 // The form of a change and, for kBits, its bits appended to `bits`. A
 // scalar strength byte (logic + 4 x strength1 + 32 x strength2) gives its
 // logic value; per-bit codes above 3 of a one-byte-per-bit vector likewise.

@@ -91,9 +91,16 @@ void AppendEscaped(const char *text, std::string *out) {
 }
 
 Kind KindOf(const traxrVar &var) {
-    if (var.bytes_per_bit_code == 3 && var.width == 1) return Kind::kReal;
-    if (var.type_code == 63 || (var.bytes_per_bit_code == 2 && var.width == 1)) return Kind::kString;
-    if (var.type_code == 0) return Kind::kEvent;
+    switch (KindOfVar(var)) {
+        case VarKind::kReal:
+            return Kind::kReal;
+        case VarKind::kString:
+            return Kind::kString;
+        case VarKind::kEvent:
+            return Kind::kEvent;
+        case VarKind::kLogic:
+            break;
+    }
     return var.width == 1 ? Kind::kScalar : Kind::kVector;
 }
 
