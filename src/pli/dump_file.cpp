@@ -9,6 +9,7 @@
 
 #include "pli/dump_limit.h"
 #include "pli/file_switch.h"
+#include "pli/memory_dump.h"
 #include "pli/messages.h"
 #include "pli/notices.h"
 #include "pli/options.h"
@@ -376,6 +377,8 @@ void CloseAllDumpFile() {
     }
     state.files.clear();
     state.current_writer = nullptr;
+    // The memories' variables belonged to the writers just closed.
+    FreeMemoryRecords();
     TAVRI_TRACE("End CloseAllDumpFile()\n");
     state.in_close_all = false;
 }
@@ -383,6 +386,7 @@ void CloseAllDumpFile() {
 void DropFileRecord(DumpFileRecord &record) {
     DumperState &state = g_dumper;
     ForgetFileOfHooks(&record);
+    FreeMemoryRecords();
     for (auto it = state.files.begin(); it != state.files.end(); ++it) {
         if (&*it == &record) {
             state.files.erase(it);

@@ -7,6 +7,7 @@
 #include "pli/dump_modes.h"
 #include "pli/dump_pattern.h"
 #include "pli/dumper_state.h"
+#include "pli/memory_dump.h"
 #include "pli/misc_dispatch.h"
 #include "pli/notices.h"
 #include "pli/options.h"
@@ -41,6 +42,7 @@ void OnFinish() {
     DumperState &state = g_dumper;
     state.same_net_pass = false;
     SamplePendingVectors();
+    WritePendingMemories();
     TellTheTime();
     CloseAllDumpFile();
     NoticeCode(kNoticeFinish);

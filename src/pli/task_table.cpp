@@ -6,6 +6,7 @@
 #include "pli/dumpvars.h"
 #include "pli/file_switch.h"
 #include "pli/interactive.h"
+#include "pli/memory_dump.h"
 #include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
 #include "pli/prompt_flush.h"
@@ -47,6 +48,8 @@ s_tfcell g_taskTable[] = {
     Task("$traxDumpflush", plicompileNoArg, plitaskDumpflush, nullptr),
     Task("$traxDumplimit", plicompileDumplimit, plitaskDumplimit, nullptr),
     Task("$traxDumpStrength", plicompileDumpStrength, plitaskDumpStrength, nullptr),
+    Task("$traxDumpMem", plicompileDumpMem, plitaskDumpMem, plimiscDumpMem),
+    Task("$traxDumpMemNow", plicompileDumpMem, plitaskDumpMemNow, plimiscDumpMem),
     Task("$traxSuppress", plicompileSuppress, plitaskSuppress, nullptr),
     Task("$traxInteractive", plicompileInteractive, plitaskInteractive, plimiscInteractive),
     Task("$traxDebug", plicompileDebug, plitaskDebug, nullptr),
