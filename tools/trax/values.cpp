@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <string>
 
 namespace trax {
 
@@ -14,6 +15,8 @@ ValueForm ValueBits(const traxrChange &change, const VarShape &shape, std::strin
             return ValueForm::kReal;
         case TRAXR_VALUE_STRING:
             return ValueForm::kString;
+        case TRAXR_VALUE_WORDS:
+            return ValueForm::kWords;
         default:
             break;
     }
@@ -25,6 +28,13 @@ ValueForm ValueBits(const traxrChange &change, const VarShape &shape, std::strin
         return ValueForm::kBits;
     }
     return ValueForm::kOther;
+}
+
+void AppendWords(const traxrChange &change, std::string *out) {
+    for (uint32_t i = 0; i < change.word_count; ++i) {
+        if (i > 0) out->push_back(':');
+        out->append(std::to_string(change.words[i]));
+    }
 }
 
 void AppendReal(double value, std::string *out) {
@@ -45,6 +55,9 @@ void AppendDumpValue(const traxrChange &change, const VarShape &shape, std::stri
             return;
         case ValueForm::kReal:
             AppendReal(change.real, out);
+            return;
+        case ValueForm::kWords:
+            AppendWords(change, out);
             return;
         case ValueForm::kString: {
             out->push_back('"');

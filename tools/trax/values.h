@@ -17,7 +17,7 @@ struct VarShape {
     uint32_t width = 1;
 };
 
-enum class ValueForm { kBits, kReal, kString, kOther };
+enum class ValueForm { kBits, kReal, kString, kWords, kOther };
 
 // The form of a change and, for kBits, its bits appended to `bits`. A
 // scalar strength byte (logic + 4 x strength1 + 32 x strength2) gives its
@@ -30,11 +30,16 @@ inline bool IsDumpOff(const traxrChange &change) {
     return change.raw_length == 1 && change.raw[0] == 1;
 }
 
+// Appends 32-bit integer words as decimals joined by ':' (a memory-depth
+// variable's "first:last").
+void AppendWords(const traxrChange &change, std::string *out);
+
 // Appends the shortest text of a double that reads back to the same value.
 void AppendReal(double value, std::string *out);
 
 // The value as `trax dump` shows it: bits, a number, a quoted string with
-// C escapes, a scalar's strengths after its bit, or the raw bytes in hex.
+// C escapes, integer words, a scalar's strengths after its bit, or the raw
+// bytes in hex.
 void AppendDumpValue(const traxrChange &change, const VarShape &shape, std::string *out);
 
 }  // namespace trax

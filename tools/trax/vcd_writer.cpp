@@ -91,7 +91,8 @@ void AppendEscaped(const char *text, std::string *out) {
 
 Kind KindOf(const traxrVar &var) {
     if (var.bytes_per_bit_code == 3 && var.width == 1) return Kind::kReal;
-    if (var.type_code == 63 || (var.bytes_per_bit_code == 2 && var.width == 1)) return Kind::kString;
+    // Integer words (a memory dump's cell range) are shown as their text.
+    if (var.type_code == 63 || var.bytes_per_bit_code == 2) return Kind::kString;
     if (var.type_code == 0) return Kind::kEvent;
     return var.width == 1 ? Kind::kScalar : Kind::kVector;
 }
@@ -160,7 +161,7 @@ void VcdExport::Definition(uint32_t index) {
             break;
         default: {
             const std::string type = VarTypeName(var.type_code);
-            b += type.rfind("type", 0) == 0 ? "wire" : type;
+            b += var.type_code == 17 ? "reg" : type.rfind("type", 0) == 0 ? "wire" : type;
             b += ' ';
             b += std::to_string(var.width);
             break;
@@ -269,6 +270,14 @@ VcdExport::Appended VcdExport::AppendValue(VcdVar &var, const traxrChange &chang
             AppendEscaped(change.text != nullptr ? change.text : "", &b);
             b += ' ';
             break;
+        case TRAXR_VALUE_WORDS: {
+            std::string words;
+            AppendWords(change, &words);
+            b += 's';
+            AppendEscaped(words.c_str(), &b);
+            b += ' ';
+            break;
+        }
         default:
             bits_.clear();
             if (ValueBits(change, var.shape, &bits_) != ValueForm::kBits || bits_.empty()) {
