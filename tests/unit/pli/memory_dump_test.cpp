@@ -30,13 +30,6 @@ std::string Word(int width, int index) {
     return bits;
 }
 
-Seen At(uint64_t time, std::string bits) {
-    Seen seen;
-    seen.time = time;
-    seen.bits = std::move(bits);
-    return seen;
-}
-
 class MemoryDump : public FrontEndTest {
   protected:
     void SetUp() override {
@@ -259,6 +252,27 @@ TEST_F(MemoryDump, RefusedCallsSayWhyAndWriteNothing) {
     Reading &file = *FinishAndRead("refused.trax");
     EXPECT_EQ(AllNames(file).size(), 5u);
     EXPECT_EQ(Ranges(file, "top.mem[0:3]"), (std::vector<Range>{{0, 0, 3}}));
+}
+
+// Under a debugger each request flushes the file, so that the debugger
+// reads the recorded cells at once, and says so with the flush notice.
+TEST_F(MemoryDump, UnderADebuggerEachRequestFlushesAndTellsIt) {
+    AddMemory(7, 0, 0, 3);
+    sim_.AddPlusArg("+traxfile+" + Path("dump_i.trax"));
+    Run(top_, "$traxInteractive");
+    ASSERT_TRUE(pli::g_dumper.interactive);
+    const std::string flushed = "\nHalvern Prompt\n32\n";
+    const int before = CountPrinted(flushed);
+    Run(top_, "$traxDumpMemNow(top.mem, 1)");
+    EXPECT_EQ(CountPrinted(flushed), before + 1);
+    sim_.AdvanceTo(10);
+    Run(top_, "$traxDumpMemNow(top.mem, 2)");
+    Run(top_, "$traxDumpMem(top.mem, 3)");
+    EXPECT_EQ(CountPrinted(flushed), before + 3);
+    // Flushed: a reader sees the earlier step while the simulation goes on.
+    Reading live(Path("dump_i.trax"));
+    ASSERT_EQ(live.status, TRAXR_OK) << live.message;
+    EXPECT_EQ(ChangesOf(live, "top.mem[1]"), (std::vector<Seen>{At(0, Word(8, 1))}));
 }
 
 struct PlaceCase {
