@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "icarus_harness.h"
+#include "trax_dump_changes.h"
 
 namespace tavri::e2e {
 namespace {
@@ -59,22 +60,7 @@ module tb;
 endmodule
 )";
 
-using Changes = std::map<std::string, std::vector<std::pair<uint64_t, std::string>>>;
-
-// "TIME PATH VALUE" lines of `trax dump`, by path, in time order.
-Changes ReadDump(const std::string &text) {
-    Changes changes;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        uint64_t time = 0;
-        std::string path;
-        std::string value;
-        if (fields >> time >> path >> value) changes[path].emplace_back(time, value);
-    }
-    return changes;
-}
+using Changes = DumpChanges;
 
 // The value recorded for `path` at `time` (its last change up to then).
 std::string ValueAt(const Changes &changes, const std::string &path, uint64_t time) {
@@ -95,7 +81,7 @@ TEST_F(MemoryDump, RecordedCellsAreWhatTheDesignPrints) {
         << run.output;
     const Outcome dump = Trax("dump '" + Path("ours.trax").string() + "'");
     ASSERT_EQ(dump.status, 0) << dump.output;
-    const Changes recorded = ReadDump(dump.output);
+    const Changes recorded = ChangesByPath(dump.output);
 
     // What the design printed: (path, time) -> value.
     std::map<std::pair<std::string, uint64_t>, std::string> printed;
