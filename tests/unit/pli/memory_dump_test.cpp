@@ -275,6 +275,22 @@ TEST_F(MemoryDump, UnderADebuggerEachRequestFlushesAndTellsIt) {
     EXPECT_EQ(ChangesOf(live, "top.mem[1]"), (std::vector<Seen>{At(0, Word(8, 1))}));
 }
 
+// A file switch keeps the memory's variables: the next dump writes its cells
+// into the new file.
+TEST_F(MemoryDump, CellsGoOnInTheFileASwitchStarts) {
+    Memory *memory = AddMemory(7, 0, 0, 3);
+    DumpTo(top_, "before.trax");
+    Run(top_, "$traxDumpMemNow(top.mem)");
+    sim_.AdvanceTo(10);
+    Run(top_, "$traxSwitchDumpfile(\"" + Path("after.trax") + "\")");
+    sim_.AdvanceTo(20);
+    sim_.SetWord(memory, 2, "11001100");
+    Run(top_, "$traxDumpMem(top.mem, 2)");
+    Reading &after = *FinishAndRead("after.trax");
+    EXPECT_EQ(ChangesOf(after, "top.mem[2]"), (std::vector<Seen>{At(20, "11001100")}));
+    EXPECT_EQ(Ranges(after, "top.mem[0:3]"), (std::vector<Range>{{20, 2, 2}}));
+}
+
 struct PlaceCase {
     const char *name;
     const char *before;  // a task call run first
