@@ -264,7 +264,9 @@ enum {
     TRAXR_VALUE_LOGIC = 0,  /* bits: per-bit codes 0, 1, 2 (X), 3 (Z), most significant first */
     TRAXR_VALUE_REAL = 1,   /* real: a double (width 1, bytes-per-bit code 3) */
     TRAXR_VALUE_STRING = 2, /* text: a string variable's text (width 1, code 2) */
-    TRAXR_VALUE_RAW = 3     /* only raw: the value as stored */
+    TRAXR_VALUE_RAW = 3,    /* only raw: the value as stored */
+    TRAXR_VALUE_WORDS = 4   /* words: signed 32-bit integers (code 2, width above 1), e.g.
+                               a memory-depth variable's dumped cell range (first, last) */
 };
 
 typedef struct traxrChange {
@@ -283,6 +285,8 @@ typedef struct traxrChange {
     const uint8_t *raw; /* the value bytes as stored */
     uint32_t raw_length;
     uint8_t redundant; /* a ring file's value at its first time, repeated by the writer */
+    const int32_t *words; /* TRAXR_VALUE_WORDS: word_count integers, first word first */
+    uint32_t word_count;
 } traxrChange;
 
 /* ---- Opening ---- */

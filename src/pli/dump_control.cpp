@@ -8,6 +8,7 @@
 #include "pli/dump_modes.h"
 #include "pli/dump_times.h"
 #include "pli/dumper_state.h"
+#include "pli/memory_dump.h"
 #include "pli/messages.h"
 #include "pli/notices.h"
 #include "pli/prompt_flush.h"
@@ -277,6 +278,8 @@ int plitaskDumpFinish(int /*data*/, int /*reason*/) {
         }
     }
     SamplePendingVectors();
+    WritePendingMemories();
+    FreeMemoryRecords();
     ReleaseAllHooks();
     CloseAllDumpFile();
     PrintInfo("Close all TRAX files.\n");

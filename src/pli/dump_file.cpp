@@ -10,6 +10,7 @@
 #include "pli/display_records.h"
 #include "pli/dump_limit.h"
 #include "pli/file_switch.h"
+#include "pli/memory_dump.h"
 #include "pli/messages.h"
 #include "pli/notices.h"
 #include "pli/options.h"
@@ -380,6 +381,8 @@ void CloseAllDumpFile() {
     // The display variables were the closed files'.
     DropDisplayTexts();
     FreeDisplayTables();
+    // The memories' variables belonged to the writers just closed.
+    FreeMemoryRecords();
     TAVRI_TRACE("End CloseAllDumpFile()\n");
     state.in_close_all = false;
 }
@@ -387,6 +390,7 @@ void CloseAllDumpFile() {
 void DropFileRecord(DumpFileRecord &record) {
     DumperState &state = g_dumper;
     ForgetFileOfHooks(&record);
+    FreeMemoryRecords();
     for (auto it = state.files.begin(); it != state.files.end(); ++it) {
         if (&*it == &record) {
             state.files.erase(it);

@@ -9,6 +9,7 @@
 #include "pli/dump_modes.h"
 #include "pli/dump_pattern.h"
 #include "pli/dumper_state.h"
+#include "pli/memory_dump.h"
 #include "pli/messages.h"
 #include "pli/options.h"
 #include "pli/scope_tree.h"
@@ -186,6 +187,8 @@ void OnDumpTimer() {
         state.deferred = true;
         TAVRI_TRACE("Disable all $trax* command at time high=%u low=%u \n", static_cast<uint32_t>(high), low);
         SamplePendingVectors();
+        WritePendingMemories();
+        FreeMemoryRecords();
         state.dumping_on = false;
         ReleaseAllHooks();
         CloseAllDumpFile();

@@ -114,6 +114,35 @@ struct DisplayTables {
     std::vector<DisplayStepText> step_texts;
 };
 
+// A memory as tf_nodeinfo describes it: declared elements, word shape, name
+// and the simulator's value buffer (2 x groups bytes a cell: the A groups,
+// then the B groups, least significant group first).
+struct MemoryInfo {
+    int32_t left = 0;   // first declared element
+    int32_t right = 0;  // last declared element
+    int32_t size = 0;   // number of cells
+    int32_t width = 0;  // bits a word
+    int32_t msb = 0;
+    int32_t lsb = 0;
+    std::string name;
+    int32_t groups = 0;  // 8-bit groups a word
+    const unsigned char *buffer = nullptr;
+};
+
+// The cells of one memory that the file records ($traxDumpMem,
+// $traxDumpMemNow): one writer variable per covered cell (null for a cell
+// the writer refused), and the range a $traxDumpMem of this step asked for.
+struct MemoryRecord {
+    handle memory = nullptr;
+    MemoryInfo info;
+    int32_t first = 0;  // covered cells, first <= last
+    int32_t last = 0;
+    std::vector<txwVarMapRec *> cells;  // cell k at k - first
+    bool pending = false;
+    int32_t pending_first = 0;
+    int32_t pending_last = 0;
+};
+
 // The three dump modes exclude each other.
 enum class DumpMode { kNone, kSingleFile, kScopeFile, kEssentialSignal };
 
@@ -202,6 +231,12 @@ struct DumperState {
     uint32_t scopes_traversed = 0;       // for the progress dots
     ScopeMap scope_map;  // suppressed scopes and scopes dumped into the current file
     HierarchySubstitution substitution;
+
+    // Memory dumping: records newest first, the end-of-step request, and the
+    // one warning a run gives for indexes outside a memory.
+    std::list<MemoryRecord> memories;
+    bool memory_sync_requested = false;
+    bool memory_range_warned = false;
 
     // Value-change hooks (entries never move: a deque only appends).
     std::deque<VclEntry> hooks;

@@ -8,6 +8,7 @@
 #include "pli/dump_modes.h"
 #include "pli/dump_pattern.h"
 #include "pli/dumper_state.h"
+#include "pli/memory_dump.h"
 #include "pli/misc_dispatch.h"
 #include "pli/notices.h"
 #include "pli/options.h"
@@ -42,6 +43,7 @@ void OnFinish() {
     DumperState &state = g_dumper;
     state.same_net_pass = false;
     SamplePendingVectors();
+    WritePendingMemories();
     TellTheTime();
     CloseAllDumpFile();
     NoticeCode(kNoticeFinish);

@@ -6,6 +6,7 @@
 #include "pli/dump_pattern.h"
 #include "pli/dump_times.h"
 #include "pli/dumper_state.h"
+#include "pli/memory_dump.h"
 #include "pli/prompt_flush.h"
 #include "pli/restore.h"
 #include "pli/scope_map.h"
@@ -34,6 +35,7 @@ void OnRestart() { RestoreSavedFiles(); }
 void OnFinish() {
     sim::g_sim.acc_initialize();
     SamplePendingVectors();
+    WritePendingMemories();
     CloseAllDumpFile();
     g_dumper.suppressed_messages.clear();
     ResetSubstitution();
@@ -73,6 +75,7 @@ void OnInteractive() {
 void OnReset() {
     sim::g_sim.acc_initialize();
     SamplePendingVectors();
+    WritePendingMemories();
     ReleaseAllHooks();
     CloseAllDumpFile();
     ForgetTheRun();
@@ -86,6 +89,8 @@ void OnStartOfSave() {
 
 void OnStartOfRestart() {
     ReleaseAllHooks();
+    // The memories' variables belong to writers this restart closes.
+    FreeMemoryRecords();
     if (!g_dumper.saving) {
         CloseAllDumpFile();
         g_dumper.current_file_name.reset();

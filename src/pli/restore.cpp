@@ -9,6 +9,7 @@
 #include "pli/file_switch.h"
 #include "pli/dumper_state.h"
 #include "pli/dumpvars.h"
+#include "pli/memory_dump.h"
 #include "pli/notices.h"
 #include "pli/options.h"
 #include "pli/restore_name.h"
@@ -44,6 +45,7 @@ void RestoreSavedFiles() {
         NoticeNumber(kNoticeVersion, 4300);
     }
     DestroySuppressTables();
+    FreeMemoryRecords();
     state.write_error_prompt_registered = false;
     std::list<DumpFileRecord> saved;
     saved.swap(state.saved_files);

@@ -8,6 +8,7 @@
 #include "pli/esd_dump.h"
 #include "pli/file_switch.h"
 #include "pli/interactive.h"
+#include "pli/memory_dump.h"
 #include "pli/misc_dispatch.h"
 #include "pli/noarg_check.h"
 #include "pli/prompt_flush.h"
@@ -49,6 +50,8 @@ s_tfcell g_taskTable[] = {
     Task("$traxDumpflush", plicompileNoArg, plitaskDumpflush, nullptr),
     Task("$traxDumplimit", plicompileDumplimit, plitaskDumplimit, nullptr),
     Task("$traxDumpStrength", plicompileDumpStrength, plitaskDumpStrength, nullptr),
+    Task("$traxDumpMem", plicompileDumpMem, plitaskDumpMem, plimiscDumpMem),
+    Task("$traxDumpMemNow", plicompileDumpMem, plitaskDumpMemNow, plimiscDumpMem),
     Task("$traxDisplay", plicompileDisplay, plitaskDisplay, plimiscTRAX),
     Task("$traxSuppress", plicompileSuppress, plitaskSuppress, nullptr),
     Task("$traxInteractive", plicompileInteractive, plitaskInteractive, plimiscInteractive),

@@ -481,6 +481,8 @@ void FillChange(const Change &c, const tavri::reader::StringList &strings, traxr
     change->raw = c.raw.data();
     change->raw_length = static_cast<uint32_t>(c.raw.size());
     change->redundant = c.redundant ? 1 : 0;
+    change->words = c.words.empty() ? nullptr : c.words.data();
+    change->word_count = static_cast<uint32_t>(c.words.size());
 }
 
 void CopyText(const std::vector<uint8_t> &record, size_t offset, size_t width, char *out) {

@@ -142,6 +142,13 @@ Status DecodeValue(const Group &group, const ArrayContext &context, Change *chan
             } else if (group.bytes_per_bit == 3 && group.value_size == 8) {
                 change->real = context.order.F64(raw.data());
                 change->kind = TRAXR_VALUE_REAL;
+            } else if (group.bytes_per_bit == 2 && group.value_size > 4 && group.value_size % 4 == 0 &&
+                       raw.size() == group.value_size) {
+                change->words.resize(raw.size() / 4);
+                for (size_t i = 0; i < change->words.size(); ++i) {
+                    change->words[i] = static_cast<int32_t>(context.order.U32(raw.data() + 4 * i));
+                }
+                change->kind = TRAXR_VALUE_WORDS;
             }
             return Status();
         case kABBus:

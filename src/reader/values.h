@@ -50,6 +50,7 @@ struct Change {
     std::vector<uint8_t> bits;
     double real = 0.0;
     uint32_t string_id = 0;
+    std::vector<int32_t> words;
     std::vector<uint8_t> raw;
     // A ring file's value at the start of its retained stretch, repeated by
     // the writer rather than changed by the design (see ring.h).

@@ -53,7 +53,11 @@
 //   refused.
 // - tf_typep gives tf_readonly for scope references and named events.
 // - tf_nodeinfo on a bit-, part- or memory word-select describes the whole
-//   object selected from. For a scalar net, strengthval_p holds the strength
+//   object selected from. A memory's value buffer is its live storage: each
+//   cell 2 x node_ngroups bytes, its A groups then its B groups, least
+//   significant group first; cells lie from the lowest index on, except that
+//   a product version below 5.6 lays a descending memory out from its left
+//   element on. For a scalar net, strengthval_p holds the strength
 //   levels of the 0 and the 1 component: {s, 0} for a driven 0, {0, s} for a
 //   driven 1, both for x, {0, 0} for z. Its value buffers are snapshots taken at the call,
 //   valid until the next tf_nodeinfo or tf_exprinfo of the same argument.
@@ -140,7 +144,6 @@ public:
     struct Slot {
         Constant *constant = nullptr;  // constant arguments
         std::vector<s_vecval> groups;
-        std::vector<unsigned char> memory;
         double real = 0.0;
         s_strengthval strength{0, 0};
         std::string cstring;  // tf_getcstringp of an expression
@@ -418,6 +421,9 @@ private:
     s_vc_record RecordFor(const Link &link) const;
     BitState StateOf(const Signal *signal, int position) const;
     bool FormatValue(const Object *object, const char *format, p_acc_value value, std::string *text);
+    // Fills a memory's PLI value buffer from its cells (its address stays
+    // the same once made).
+    void LayOutMemory(Memory *memory) const;
 
     // ---- Tasks ----
     class CallContext;

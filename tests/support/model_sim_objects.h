@@ -200,6 +200,9 @@ public:
     const int msb, lsb;      // word range
     const int first, last;   // declared element range
     std::vector<FourState> cells;
+    // The value buffer tf_nodeinfo hands out: the simulator's own storage
+    // as PLI sees it, so once handed out it follows every SetWord.
+    std::vector<unsigned char> pli_buffer;
 };
 
 // A constant task argument as an ACC object (type and fulltype accConstant).

@@ -2,6 +2,7 @@
 // tf_typep, tf_exprinfo, tf_nodeinfo, tf_getcstringp...), and the ACC routines
 // that read task arguments.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "support/model_sim.h"
@@ -192,6 +193,30 @@ p_tfexprinfo ModelSim::tf_exprinfo(int n, p_tfexprinfo info) {
     return info;
 }
 
+void ModelSim::LayOutMemory(Memory *memory) const {
+    const int ngroups = (memory->WordWidth() + 7) / 8;
+    const std::size_t cell_bytes = 2 * static_cast<std::size_t>(ngroups);
+    const std::size_t count = memory->cells.size();
+    memory->pli_buffer.resize(cell_bytes * count);
+    // "Version M.m": versions before 5.6 start a descending memory at its
+    // left element.
+    bool left_first = false;
+    if (memory->first > memory->last) {
+        const std::size_t at = product_version_.find("Version ");
+        int major = 0;
+        int minor = 0;
+        if (at != std::string::npos &&
+            std::sscanf(product_version_.c_str() + at + 8, "%d.%d", &major, &minor) >= 1) {
+            left_first = major < 5 || (major == 5 && minor < 6);
+        }
+    }
+    for (std::size_t cell = 0; cell < count; ++cell) {
+        const std::size_t position = left_first ? count - 1 - cell : cell;
+        unsigned char *a = memory->pli_buffer.data() + position * cell_bytes;
+        memory->cells[cell].ToByteGroups(a, a + ngroups);
+    }
+}
+
 p_tfnodeinfo ModelSim::tf_nodeinfo(int n, p_tfnodeinfo info) {
     TaskCall::Slot *slot = SlotOf(n, "tf_nodeinfo");
     const Arg *arg = ArgOf(n);
@@ -209,16 +234,11 @@ p_tfnodeinfo ModelSim::tf_nodeinfo(int n, p_tfnodeinfo info) {
     info->node_handle = reinterpret_cast<int *>(static_cast<void *>(object));
 
     if (object->kind == ObjectKind::kMemory) {
-        const auto *memory = static_cast<const Memory *>(object);
+        auto *memory = static_cast<Memory *>(object);
         const int ngroups = (memory->WordWidth() + 7) / 8;
-        const std::size_t cell_bytes = 2 * static_cast<std::size_t>(ngroups);
-        slot->memory.assign(cell_bytes * memory->cells.size(), 0);
-        for (std::size_t cell = 0; cell < memory->cells.size(); ++cell) {
-            unsigned char *a = slot->memory.data() + cell * cell_bytes;
-            memory->cells[cell].ToByteGroups(a, a + ngroups);
-        }
+        LayOutMemory(memory);
         info->node_type = tf_memory_node;
-        info->node_value.memoryval_p = reinterpret_cast<char *>(slot->memory.data());
+        info->node_value.memoryval_p = reinterpret_cast<char *>(memory->pli_buffer.data());
         info->node_ngroups = ngroups;
         info->node_vec_size = memory->WordWidth();
         info->node_ms_index = memory->msb;

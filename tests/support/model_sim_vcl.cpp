@@ -146,6 +146,9 @@ void ModelSim::SetWord(Memory *memory, int index, std::string_view binary) {
         throw std::invalid_argument("SetWord: no element " + std::to_string(index));
     }
     memory->cells[static_cast<std::size_t>(cell)] = FourState::FromBinary(binary, memory->WordWidth());
+    if (!memory->pli_buffer.empty()) {
+        LayOutMemory(memory);
+    }
 }
 
 FourState ModelSim::ValueOf(const Object *object) const {

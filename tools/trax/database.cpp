@@ -87,6 +87,8 @@ std::string VarTypeName(unsigned type_code) {
                                          "trior",   "trireg",  "tri0",      "tri1",  "wand",
                                          "wire",    "wor"};
     if (type_code < 17) return kNames[type_code];
+    if (type_code == 17) return "memcell";   // one cell of a dumped memory
+    if (type_code == 18) return "memrange";  // the cell range a memory dump covered
     if (type_code == 63) return "string";
     return "type" + std::to_string(type_code);
 }

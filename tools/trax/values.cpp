@@ -2,12 +2,14 @@
 
 #include <charconv>
 #include <cstdio>
+#include <string>
 
 namespace trax {
 
 VarKind KindOfVar(const traxrVar &var) {
     if (var.bytes_per_bit_code == 3 && var.width == 1) return VarKind::kReal;
-    if (var.type_code == 63 || (var.bytes_per_bit_code == 2 && var.width == 1)) return VarKind::kString;
+    // Integer words (a memory dump's cell range) are shown as their text.
+    if (var.type_code == 63 || var.bytes_per_bit_code == 2) return VarKind::kString;
     if (var.type_code == 0) return VarKind::kEvent;
     return VarKind::kLogic;
 }
@@ -21,6 +23,8 @@ ValueForm ValueBits(const traxrChange &change, const VarShape &shape, std::strin
             return ValueForm::kReal;
         case TRAXR_VALUE_STRING:
             return ValueForm::kString;
+        case TRAXR_VALUE_WORDS:
+            return ValueForm::kWords;
         default:
             break;
     }
@@ -32,6 +36,13 @@ ValueForm ValueBits(const traxrChange &change, const VarShape &shape, std::strin
         return ValueForm::kBits;
     }
     return ValueForm::kOther;
+}
+
+void AppendWords(const traxrChange &change, std::string *out) {
+    for (uint32_t i = 0; i < change.word_count; ++i) {
+        if (i > 0) out->push_back(':');
+        out->append(std::to_string(change.words[i]));
+    }
 }
 
 void AppendReal(double value, std::string *out) {
@@ -52,6 +63,9 @@ void AppendDumpValue(const traxrChange &change, const VarShape &shape, std::stri
             return;
         case ValueForm::kReal:
             AppendReal(change.real, out);
+            return;
+        case ValueForm::kWords:
+            AppendWords(change, out);
             return;
         case ValueForm::kString: {
             out->push_back('"');

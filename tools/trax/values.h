@@ -17,7 +17,7 @@ struct VarShape {
     uint32_t width = 1;
 };
 
-enum class ValueForm { kBits, kReal, kString, kOther };
+enum class ValueForm { kBits, kReal, kString, kWords, kOther };
 
 // What a variable holds, from its record: reals are 64-bit doubles of width
 // 1, strings type 63 or one 4-byte text id, events type 0.
@@ -35,11 +35,16 @@ inline bool IsDumpOff(const traxrChange &change) {
     return change.raw_length == 1 && change.raw[0] == 1;
 }
 
+// Appends 32-bit integer words as decimals joined by ':' (a memory-depth
+// variable's "first:last").
+void AppendWords(const traxrChange &change, std::string *out);
+
 // Appends the shortest text of a double that reads back to the same value.
 void AppendReal(double value, std::string *out);
 
 // The value as `trax dump` shows it: bits, a number, a quoted string with
-// C escapes, a scalar's strengths after its bit, or the raw bytes in hex.
+// C escapes, integer words, a scalar's strengths after its bit, or the raw
+// bytes in hex.
 void AppendDumpValue(const traxrChange &change, const VarShape &shape, std::string *out);
 
 }  // namespace trax

@@ -174,7 +174,7 @@ void VcdStream::Export::Definition(traxrReader *reader, uint32_t index) {
             break;
         default: {
             const std::string type = VarTypeName(var.type_code);
-            b += type.rfind("type", 0) == 0 ? "wire" : type;
+            b += var.type_code == 17 ? "reg" : type.rfind("type", 0) == 0 ? "wire" : type;
             b += ' ';
             b += std::to_string(var.width);
             break;
@@ -283,6 +283,14 @@ VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const tr
             AppendEscaped(change.text != nullptr ? change.text : "", &b);
             b += ' ';
             break;
+        case TRAXR_VALUE_WORDS: {
+            std::string words;
+            AppendWords(change, &words);
+            b += 's';
+            AppendEscaped(words.c_str(), &b);
+            b += ' ';
+            break;
+        }
         default:
             bits_.clear();
             if (ValueBits(change, var.shape, &bits_) != ValueForm::kBits || bits_.empty()) {

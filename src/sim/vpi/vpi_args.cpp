@@ -152,9 +152,18 @@ p_tfexprinfo TfExprinfo(int n, p_tfexprinfo info) {
     return info;
 }
 
-// Node information (memory contents and the like) is not offered through
-// this binding.
-p_tfnodeinfo TfNodeinfo(int /*n*/, p_tfnodeinfo /*info*/) { return nullptr; }
+// Node information is offered for memories (and their words) only.
+p_tfnodeinfo TfNodeinfo(int n, p_tfnodeinfo info) {
+    vpiHandle argument = Argument(n);
+    if (argument == nullptr || info == nullptr || IsEmpty(argument)) {
+        return nullptr;
+    }
+    p_tfnodeinfo result = MemoryNodeinfo(argument, info);
+    if (result != nullptr) {
+        Current()->reads_memory = true;
+    }
+    return result;
+}
 
 char *TfGetCStringP(int n) {
     vpiHandle argument = Argument(n);

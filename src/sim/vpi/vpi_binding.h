@@ -24,6 +24,7 @@ struct TaskInstance {
     bool check_failed = false;
     bool rosync_requested = false;
     bool synch_requested = false;
+    bool reads_memory = false;  // tf_nodeinfo handed it a memory buffer
 };
 
 // The instance whose routine runs now, or null.
@@ -77,6 +78,11 @@ char *TfGetCStringP(int n);
 handle AccHandleTfarg(int n);
 int AccFetchTfargInt(int n);
 char *AccFetchTfargStr(int n);
+
+// Memories: node information with a value buffer of the memory's own
+// (null for any other object), and the refill of every such buffer.
+p_tfnodeinfo MemoryNodeinfo(vpiHandle argument, p_tfnodeinfo info);
+void RefreshMemoryBuffers();
 
 // Objects.
 int AccFetchType(handle object);

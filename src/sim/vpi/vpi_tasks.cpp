@@ -56,6 +56,9 @@ PLI_INT32 ScheduledCallback(p_cb_data data) {
         instance->synch_requested = false;
     }
     if (instance->row->misctf != nullptr) {
+        if (instance->reads_memory && scheduled->reason == reason_rosynch) {
+            RefreshMemoryBuffers();
+        }
         RunRoutine(instance, instance->row->misctf, scheduled->reason);
     }
     return 0;
@@ -124,6 +127,8 @@ int ReadWriteSynch(TaskInstance *instance) {
 }
 
 PLI_INT32 EndOfSimulation(p_cb_data /*data*/) {
+    // Requests still waiting for their step's end are written at the finish.
+    RefreshMemoryBuffers();
     for (TaskInstance *instance : TheState().with_misc) {
         RunRoutine(instance, instance->row->misctf, reason_finish);
     }
