@@ -40,14 +40,10 @@ else
   echo "== trax vcd --follow: demo-live.vcd differs from the export demo.vcd (see build/demo/follow.log)"
   exit 1
 fi
-wave=""
-if ../trax help | grep -q "trax svg"; then
-  ../trax svg demo.trax --var top/clk --var top/rst --var top/request --var 'top/light[1:0]' \
-    --var top/walk --var top/crossing --var 'top/sum[15:0]' --var top/duty -o wave.svg
-  wave="build/demo/wave.svg"
-fi
+../trax svg demo.trax --var top/clk --var top/rst --var top/request --var top/light \
+  --var top/walk --var top/crossing --var top/sum --var top/duty -o wave.svg
 echo
-echo "Wrote build/demo/demo.trax and build/demo/demo.vcd${wave:+, and the picture $wave} in $((SECONDS - started)) s."
+echo "Wrote build/demo/demo.trax, build/demo/demo.vcd and the picture build/demo/wave.svg in $((SECONDS - started)) s."
 echo
 echo "Open the VCD in GTKWave:"
 echo "    gtkwave build/demo/demo.vcd"
