@@ -80,6 +80,13 @@ TEST_F(KillRecover, EveryFlushedSessionSurvivesASigkill) {
 
         Reading got(file);
         ASSERT_EQ(got.status, TRAXR_OK) << got.message;
+        if (got.Header().tree_count == 0) {
+            // Killed before the design's tree was committed: an empty but
+            // finished file is all there is to keep.
+            EXPECT_TRUE(flushed.empty()) << "the tree was flushed before the kill but is lost";
+            EXPECT_EQ(got.Header().session_count, 0u);
+            continue;
+        }
         const uint32_t sessions = got.Header().session_count;
         const uint64_t last_flush = flushed.empty() ? 0 : flushed.back();
         for (size_t s = 0; s < reference.size(); ++s) {
