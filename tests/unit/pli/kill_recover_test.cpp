@@ -40,18 +40,32 @@ TEST_F(KillRecover, EveryFlushedSessionSurvivesASigkill) {
     std::vector<std::vector<Seen>> reference;
     for (const std::string &signal : Signals()) reference.push_back(ChangesOf(whole_file, signal));
 
+    // Each kill comes a random time after a random number of the child's
+    // flushes, so the moments spread over the whole run however fast or
+    // slowly the machine runs it: anywhere from before the first flush to
+    // inside the last ones, often in the middle of a flush.
     std::mt19937 random(seed);
-    std::uniform_int_distribution<long> moment(0, run_time.count());
+    std::uniform_int_distribution<int> flushes_before(0, static_cast<int>(all_flushes.size()) - 1);
+    const long flush_interval = run_time.count() / static_cast<long>(all_flushes.size());
+    std::uniform_int_distribution<long> moment(0, 2 * flush_interval);
     int recovered_runs = 0;
     for (int kill = 0; kill < kKills; ++kill) {
+        const int after = flushes_before(random);
         const long delay = moment(random);
-        SCOPED_TRACE("kill " + std::to_string(kill) + " after " + std::to_string(delay) + " us");
+        SCOPED_TRACE("kill " + std::to_string(kill) + " " + std::to_string(delay) + " us after flush " +
+                     std::to_string(after));
         const std::string name = Path("killed" + std::to_string(kill) + ".trax");
         Child child = Start(name, kShape);
+        std::vector<uint64_t> flushed;
+        uint64_t time = 0;
+        while (static_cast<int>(flushed.size()) < after &&
+               ::read(child.reports, &time, sizeof time) == static_cast<ssize_t>(sizeof time)) {
+            flushed.push_back(time);
+        }
         std::this_thread::sleep_for(std::chrono::microseconds(delay));
         ::kill(child.pid, SIGKILL);
         const bool ran_to_end = Finished(child);
-        const std::vector<uint64_t> flushed = Reports(child);
+        for (const uint64_t later : Reports(child)) flushed.push_back(later);
 
         std::string output;
         std::string file = name;
