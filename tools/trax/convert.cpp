@@ -25,27 +25,11 @@ namespace {
 
 using tavri::reader::BlockLayout;
 using tavri::reader::FieldOrder;
+using tavri::reader::FieldWriter;
 
 // Header offsets of the uoffs that name structures behind the blocks.
 constexpr uint32_t kTailUoffs[] = {192, 200, 208, 216, 224, 232, 288, 296};
 constexpr uint32_t kHeaderCompression = 65;
-
-// The bytes a field of the file's order holds for `value`: every byte order
-// the reader knows turns bytes into a value by an exchange of bytes that
-// undoes itself, so the same exchange turns the value back into bytes.
-void PutU32(const FieldOrder &order, uint32_t value, uint8_t *to) {
-    uint8_t native[4];
-    std::memcpy(native, &value, 4);
-    const uint32_t stored = order.U32(native);
-    std::memcpy(to, &stored, 4);
-}
-
-void PutU64(const FieldOrder &order, uint64_t value, uint8_t *to) {
-    uint8_t native[8];
-    std::memcpy(native, &value, 8);
-    const uint64_t stored = order.U64(native);
-    std::memcpy(to, &stored, 8);
-}
 
 // Where the block layouts lie in the tail (the bytes from the first
 // structure behind the blocks to the end of the file).
@@ -276,11 +260,12 @@ int RunConvert(const Args &args, std::FILE *out) {
         converter.error = "the converted file would exceed the 4 GB its offsets can address";
         ok = false;
     }
+    const FieldWriter put(db.order());
     if (ok) {
         for (const uint64_t at : walk.positions()) {
             const BlockLayout &layout = moved.at(reader::ReadLayout(order, tail.data() + at).offset);
-            PutU64(order, layout.offset, tail.data() + at);
-            PutU32(order, layout.stored_length, tail.data() + at + 8);
+            put.U64(tail.data() + at, layout.offset);
+            put.U32(tail.data() + at + 8, layout.stored_length);
         }
         ok = converter.Write(tail.data(), tail.size());
     }
@@ -289,7 +274,7 @@ int RunConvert(const Args &args, std::FILE *out) {
         header[kHeaderCompression] = static_cast<uint8_t>(choice.method);
         for (const uint32_t at : kTailUoffs) {
             const uint64_t uoff = order.U64(header.data() + at);
-            if (uoff != 0) PutU64(order, uoff - tail_start + new_tail_start, header.data() + at);
+            if (uoff != 0) put.U64(header.data() + at, uoff - tail_start + new_tail_start);
         }
         ok = std::fseek(output.stream(), 0, SEEK_SET) == 0 &&
              converter.Write(header.data(), header.size());
