@@ -136,6 +136,42 @@ TEST_F(TraxBlockCompression, ADamagedZstdBlockIsReportedByCheck) {
     EXPECT_NE(check.out.find("(zstd: Unknown frame descriptor)"), std::string::npos) << check.out;
 }
 
+TEST_F(TraxBlockCompression, ASwitchedFileKeepsTheMethodOfTheOneBefore) {
+    const std::string first = PathFor("first.trax");
+    const std::string second = PathFor("second.trax");
+    txwObject *obj = OpenLiveScalar(first, {10, 20});
+    ASSERT_NE(obj, nullptr);
+    // The tree blocks are stored: the method is fixed by now.
+    EXPECT_NE(txw_SetCompression(obj, 1, 3), 0);
+    txw_CloseFile(obj);
+
+    obj = txw_OpenFile(first.c_str(), TXW_FILE_VERILOG);
+    ASSERT_NE(obj, nullptr);
+    ASSERT_EQ(txw_SetCompression(obj, 1, 3), 0);
+    txw_BeginTree(obj);
+    Scope(obj, "top");
+    txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "s", 0);
+    txw_EndScope(obj);
+    ASSERT_EQ(txw_EndTree(obj), 0);
+    const uint8_t one = 1, zero = 0;
+    txw_CreateXCoor(obj, 0, 10);
+    txw_CreateVarValueByIdcode(obj, 1, &one, 1);
+    obj = txw_SwitchFile(obj, second.c_str());
+    ASSERT_NE(obj, nullptr);
+    txw_CreateXCoor(obj, 0, 20);
+    txw_CreateVarValueByIdcode(obj, 1, &zero, 1);
+    ASSERT_EQ(txw_CloseFile(obj), 0);
+    for (const std::string &file : {first, second}) {
+        SCOPED_TRACE(file);
+        const Outcome info = Trax({"info", file});
+        EXPECT_TRUE(Contains(info.OutLines(), "compression method: 1 (zstd)")) << info.out;
+        const Outcome check = Trax({"check", file});
+        EXPECT_EQ(check.status, 0) << check.out << check.err;
+    }
+    const Outcome dump = Trax({"dump", second});
+    EXPECT_NE(dump.out.find("20 top/s 0"), std::string::npos) << dump.out;
+}
+
 TEST_F(TraxBlockCompression, ConvertBothWaysKeepsTheValuesAndComesBackByteForByte) {
     struct Case {
         const char *name;
