@@ -3,7 +3,7 @@
 # (chromium and libpng-dev: the test that views trax svg pictures in a browser).
 set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          liblzo2-dev tcl8.6-dev iverilog clang libclang-rt-14-dev
+          liblzo2-dev libzstd-dev tcl8.6-dev iverilog clang libclang-rt-14-dev
           chromium libpng-dev)
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi

@@ -324,6 +324,8 @@ int traxr_VisibleEndTime(const traxrReader *reader, uint64_t *time);
 int traxr_FirstTime(const traxrReader *reader, uint64_t *time);
 const char *traxr_Version(const traxrReader *reader);    /* "%u.%u" */
 const char *traxr_FileTypeName(unsigned file_type);      /* null beyond 7 */
+/* "LZO1B" for 0, "zstd" for 1, null for a method this reader cannot read. */
+const char *traxr_CompressionMethodName(unsigned method);
 const char *traxr_FileStatusName(unsigned file_status);  /* null beyond 2 */
 const char *traxr_EndianName(unsigned endian_type);      /* null unless 1 or 2 */
 const char *traxr_TimeUnitName(unsigned time_unit_code); /* null for 0 and beyond 18 */

@@ -271,6 +271,14 @@ int txw_EnableStrengthDumping(txwObject *obj);
 int txw_SetSyncControl(txwObject *obj);
 void txw_SetDesignType(txwObject *obj, uint8_t design_type);
 int txw_SetIndependentVarType(txwObject *obj, uint32_t type);
+/* Block compression of the file: method 0 LZO1B (the default, level 1 to 9
+   or 99) or 1 zstd (level 1 to 19). Only before the first block is stored;
+   otherwise, and for an unknown method or level, a warning and TXW_ERROR. */
+int txw_SetCompression(txwObject *obj, uint32_t method, int level);
+/* Reads "lzo1b", "lzo1b:N", "zstd" or "zstd:N" into a method and level (a
+   name alone takes its default level: LZO1B 1, zstd 3); 0 on success,
+   TXW_ERROR for any other text. */
+int txw_ParseCompression(const char *text, uint32_t *method, int *level);
 int txw_SetAnnotation(txwObject *obj, const char *text);
 int txw_AppendSupportInfo(txwObject *obj, const char *text);
 int txw_DumpOff(txwObject *obj);

@@ -195,6 +195,9 @@ void ApplyRunSettings(DumpFileRecord &current) {
         g_txw.EnableStrengthDumping(writer);
         PrintInfo("Enable dumping strength values.\n");
     }
+    if (options.compression_set) {
+        txw_SetCompression(writer, options.compression_method, options.compression_level);
+    }
     g_txw.CreateTreeByHandleScheme(writer);
     if (state.interactive) {
         g_txw.SetSyncControl(writer);

@@ -166,6 +166,11 @@ struct DumperOptions {
     bool check_pid = false;
     bool no_functions = false;
     bool expanded_vectors = true;
+    // Block compression of new files (TRAX_COMPRESSION, +trax+compression+):
+    // method 0 LZO1B level 1 unless the user chose otherwise.
+    bool compression_set = false;
+    uint32_t compression_method = 0;
+    int compression_level = 1;
     uint32_t simulator_version = 0;
     // Message switches.
     bool no_error = false;

@@ -65,11 +65,32 @@ void ReadMessageSwitches() {
 
 void ExitHandler() { CloseAllDumpFile(); }
 
+// The block compression named by `text` from `source`; a text that names
+// none is reported and leaves the choice as it was.
+void ChooseCompression(const char *source, const char *text) {
+    DumperOptions &options = g_dumper.options;
+    uint32_t method = 0;
+    int level = 0;
+    if (txw_ParseCompression(text, &method, &level) != 0) {
+        PrintWarning("%s%s is not a block compression (lzo1b[:1-9|99] or zstd[:1-19]); %s is used.\n",
+                     source, text, CompressionText(options).c_str());
+        return;
+    }
+    options.compression_set = true;
+    options.compression_method = method;
+    options.compression_level = level;
+}
+
 }  // namespace
 
 const char *PlusArg(const char *prefix) { return sim::g_sim.mc_scan_plusargs(prefix); }
 
 bool EnvPresent(const char *name) { return std::getenv(name) != nullptr; }
+
+std::string CompressionText(const DumperOptions &options) {
+    return std::string(options.compression_method == 1 ? "zstd" : "lzo1b") + ":" +
+           std::to_string(options.compression_level);
+}
 
 bool EnvNonZero(const char *name) {
     const char *value = std::getenv(name);
@@ -184,6 +205,13 @@ int OptionsStartup() {
     options.simulator_version = SimulatorVersionNumber(sim::g_sim.acc_product_version());
     TAVRI_TRACE("Detect simulator version=%x\n", options.simulator_version);
 
+    if (const char *text = std::getenv("TRAX_COMPRESSION")) {
+        ChooseCompression("TRAX_COMPRESSION=", text);
+    }
+    if (const char *text = PlusArg("trax+compression+")) {
+        ChooseCompression("+trax+compression+", text);
+    }
+
     if (EnvPresent("TRAX_UNEXPEND_VECTOR") || PlusArg("trax_unexpend_vector") != nullptr) {
         options.expanded_vectors = false;
     }
@@ -219,6 +247,7 @@ void StatusReport(bool arm) {
     PrintInfo("Dump sequential num: %s\n", on_off(options.sequence_numbers));
     PrintInfo("Dump glitch signal : User max=%d    TRAX set=%s\n",
               options.user_glitch_limit_set ? options.user_glitch_limit : 0, g_dumper.glitch_off ? "off" : "on");
+    PrintInfo("Block compression  : %s\n", CompressionText(options).c_str());
     PrintInfo("Trace mode         : %d\n", g_trace.mode);
     PrintInfo("==============================================\n");
     g_dumper.in_status_report = false;

@@ -5,8 +5,11 @@
 #define TAVRI_PLI_OPTIONS_H
 
 #include <cstdint>
+#include <string>
 
 namespace tavri::pli {
+
+struct DumperOptions;
 
 // Reads every option once per process (again at each file creation while
 // the scope-file mode is in force), hands the writer its message hooks and
@@ -29,6 +32,9 @@ const char *PlusArg(const char *prefix);
 // Environment helpers: present at all, and non-zero by atoi.
 bool EnvPresent(const char *name);
 bool EnvNonZero(const char *name);
+
+// The block compression chosen for new files: "lzo1b:1", "zstd:3".
+std::string CompressionText(const DumperOptions &options);
 
 }  // namespace tavri::pli
 

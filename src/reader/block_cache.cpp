@@ -1,20 +1,8 @@
 #include "reader/block_cache.h"
 
-#include <lzo/lzo1b.h>
-#include <lzo/lzoconf.h>
-
 #include "reader/header.h"
 
 namespace tavri::reader {
-namespace {
-
-bool LzoReady() {
-    static const bool ready = lzo_init() == LZO_E_OK;
-    return ready;
-}
-
-}  // namespace
-
 BlockLayout ReadLayout(const FieldOrder &order, const uint8_t *bytes) {
     BlockLayout layout;
     layout.offset = order.U64(bytes);
@@ -22,8 +10,8 @@ BlockLayout ReadLayout(const FieldOrder &order, const uint8_t *bytes) {
     return layout;
 }
 
-BlockCache::BlockCache(const FileSource *file, size_t capacity)
-    : file_(file), capacity_(capacity < 2 ? 2 : capacity) {}
+BlockCache::BlockCache(const FileSource *file, size_t capacity, uint8_t method)
+    : file_(file), capacity_(capacity < 2 ? 2 : capacity), decoder_(method) {}
 
 Status BlockCache::CheckLayout(const BlockLayout &layout) const {
     if (layout.stored_length == 0 || layout.stored_length > kMaxStoredLength) {
@@ -67,22 +55,20 @@ Status BlockCache::Get(const BlockLayout &layout, BlockData *out) {
         }
     }
     TAVRI_RETURN_IF_ERROR(CheckLayout(layout));
-    if (!LzoReady()) {
-        return Fail(TRAXR_ERR_UNSUPPORTED, "the LZO library failed to initialise");
-    }
     TAVRI_RETURN_IF_ERROR(file_->Read(layout.offset, layout.stored_length, &stored_));
     if (read_check_) TAVRI_RETURN_IF_ERROR(read_check_(layout));
 
     // Decompressed into a buffer kept for every block, then copied to a
     // block of its own size.
     if (scratch_.size() != kBlockSize) scratch_.resize(kBlockSize);
-    lzo_uint length = kBlockSize;
-    const int result =
-        lzo1b_decompress_safe(stored_.data(), stored_.size(), scratch_.data(), &length, nullptr);
-    if (result != LZO_E_OK || length == 0) {
-        return Fail(TRAXR_ERR_CORRUPT,
-                    "Failed to decompress a block, blk_layout = (%llu, %u) (LZO status %d)",
-                    static_cast<unsigned long long>(layout.offset), layout.stored_length, result);
+    size_t length = 0;
+    std::string why;
+    if (!decoder_.Decode(stored_.data(), stored_.size(), scratch_.data(), kBlockSize, &length,
+                         &why) ||
+        length == 0) {
+        return Fail(TRAXR_ERR_CORRUPT, "Failed to decompress a block, blk_layout = (%llu, %u) (%s)",
+                    static_cast<unsigned long long>(layout.offset), layout.stored_length,
+                    why.empty() ? "no bytes out" : why.c_str());
     }
     auto block = std::make_shared<std::vector<uint8_t>>(scratch_.begin(),
                                                         scratch_.begin() + static_cast<long>(length));

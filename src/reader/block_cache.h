@@ -1,7 +1,8 @@
 // Stored blocks and the cache of their decompressed contents.
 //
 // Every bulk stream of a database is cut into blocks of at most 0x100000
-// bytes, each compressed on its own with LZO1B and appended to the main file.
+// bytes, each compressed on its own with the file's method (LZO1B or zstd)
+// and appended to the main file.
 // A block is found through its layout (`blk_layout`, 12 bytes on disk): the
 // file offset of the stored bytes (an 8-byte uoff) and their stored length
 // (4 bytes).
@@ -14,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "reader/block_decoder.h"
 #include "reader/byte_order.h"
 #include "reader/file_source.h"
 #include "reader/status.h"
@@ -22,7 +24,7 @@ namespace tavri::reader {
 
 constexpr uint32_t kBlockSize = 0x100000;
 constexpr unsigned kBlockShift = 20;
-// LZO's bound for incompressible input of one full block.
+// LZO's bound for incompressible input of one full block (zstd's is lower).
 constexpr uint32_t kMaxStoredLength = kBlockSize + kBlockSize / 16 + 64 + 3;
 constexpr size_t kLayoutBytes = 12;
 
@@ -42,7 +44,7 @@ using BlockData = std::shared_ptr<const std::vector<uint8_t>>;
 // the blocks they stand in.
 class BlockCache {
   public:
-    BlockCache(const FileSource *file, size_t capacity);
+    BlockCache(const FileSource *file, size_t capacity, uint8_t method = kMethodLzo1b);
 
     // Checks that the layout names stored bytes inside the data area.
     Status CheckLayout(const BlockLayout &layout) const;
@@ -73,6 +75,7 @@ class BlockCache {
 
     const FileSource *file_;
     size_t capacity_;
+    BlockDecoder decoder_;
     std::function<Status(const BlockLayout &)> read_check_;
     std::vector<Slot> slots_;
     std::unordered_map<uint64_t, Held> held_;  // by block offset

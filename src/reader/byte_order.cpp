@@ -1,6 +1,8 @@
 #include "reader/byte_order.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace tavri::reader {
 
@@ -60,6 +62,21 @@ double FieldOrder::F64(const uint8_t *bytes) const {
 
 uint64_t FieldOrder::HighLow(const uint8_t *bytes) const {
     return (static_cast<uint64_t>(U32(bytes)) << 32) | U32(bytes + 4);
+}
+
+void FieldWriter::U32(uint8_t *at, uint32_t value) const {
+    std::memcpy(at, &value, 4);
+    if (order_ == ByteOrder::kReversed) {
+        std::reverse(at, at + 4);
+    } else if (order_ == ByteOrder::kHalves) {
+        std::swap(at[0], at[1]);
+        std::swap(at[2], at[3]);
+    }
+}
+
+void FieldWriter::U64(uint8_t *at, uint64_t value) const {
+    std::memcpy(at, &value, 8);
+    if (order_ != ByteOrder::kSame) std::reverse(at, at + 8);
 }
 
 }  // namespace tavri::reader

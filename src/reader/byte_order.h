@@ -37,6 +37,19 @@ class FieldOrder {
     ByteOrder order_ = ByteOrder::kSame;
 };
 
+// Writes fields in the file's byte order: the host's bytes turned the way a
+// reader of that order turns them back (each turn undoes itself).
+class FieldWriter {
+  public:
+    explicit FieldWriter(ByteOrder order) : order_(order) {}
+
+    void U32(uint8_t *at, uint32_t value) const;
+    void U64(uint8_t *at, uint64_t value) const;
+
+  private:
+    ByteOrder order_;
+};
+
 }  // namespace tavri::reader
 
 #endif

@@ -1,14 +1,12 @@
 #include "reader/check.h"
 
-#include <lzo/lzo1b.h>
-#include <lzo/lzoconf.h>
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "reader/block_decoder.h"
 #include "reader/change_walk.h"
 #include "reader/esd_info.h"
 #include "reader/header.h"
@@ -96,6 +94,7 @@ class Checker {
     uint32_t failures_ = 0;
     std::vector<uint8_t> stored_;
     std::vector<uint8_t> block_ = std::vector<uint8_t>(kBlockSize);
+    BlockDecoder decoder_{h_.compression_method};
 };
 
 void Checker::HeaderFields() {
@@ -262,15 +261,17 @@ void Checker::CheckBlock(const char *what, uint32_t owner, uint32_t index,
         if (Counted(bad)) Failure("block: %s", held.message().c_str());
         return;
     }
-    lzo_uint length = kBlockSize;
-    const int result = lzo1b_decompress_safe(stored_.data(), stored_.size(), block_.data(),
-                                             &length, nullptr);
-    if (result != LZO_E_OK || length == 0) {
+    size_t length = 0;
+    std::string why;
+    if (!decoder_.Decode(stored_.data(), stored_.size(), block_.data(), kBlockSize, &length,
+                         &why) ||
+        length == 0) {
         if (Counted(bad)) {
-            Failure("block: %s block %u of %u at (%llu, %u) does not decompress exactly (LZO "
-                    "status %d, %lu bytes out)",
+            Failure("block: %s block %u of %u at (%llu, %u) does not decompress exactly (%s, "
+                    "%lu bytes out)",
                     what, index, owner, static_cast<unsigned long long>(layout.offset),
-                    layout.stored_length, result, static_cast<unsigned long>(length));
+                    layout.stored_length, why.empty() ? "no error" : why.c_str(),
+                    static_cast<unsigned long>(length));
         }
         return;
     }
@@ -295,10 +296,6 @@ uint64_t Checker::WrapLimitBound() const {
 }
 
 void Checker::Blocks() {
-    if (lzo_init() != LZO_E_OK) {
-        Failure("block: the LZO library failed to initialise");
-        return;
-    }
     struct Placed {
         uint64_t offset;
         uint32_t length;

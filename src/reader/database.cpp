@@ -68,7 +68,7 @@ Status Database::Open(const std::string &path) {
 Status Database::Load() {
     TAVRI_RETURN_IF_ERROR(file_.Open(path_, "database file"));
     TAVRI_RETURN_IF_ERROR(ReadHeader());
-    cache_ = std::make_unique<BlockCache>(&file_, kCachedBlocks);
+    cache_ = std::make_unique<BlockCache>(&file_, kCachedBlocks, header_.compression_method);
 
     std::vector<TreeRecord> trees;
     if (header_.file_status == kStatusFinished) {

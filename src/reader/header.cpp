@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "reader/block_decoder.h"
+
 namespace tavri::reader {
 namespace {
 
@@ -121,7 +123,7 @@ Status ParseHeader(const uint8_t *bytes, uint64_t available, uint64_t file_size,
         return Fail(TRAXR_ERR_CORRUPT, "endian type %u contradicts the byte-order word",
                     h.endian_type);
     }
-    if (h.compression_method != 0) {
+    if (CompressionMethodName(h.compression_method) == nullptr) {
         return Fail(TRAXR_ERR_UNSUPPORTED, "compression method %u is not known",
                     h.compression_method);
     }

@@ -37,30 +37,6 @@ constexpr size_t kFileStatus = 504;
 constexpr uint8_t kNoTimeTagYet = 1;
 constexpr uint64_t kCopyChunk = 1 << 20;
 
-// Writes fields in the file's byte order: the host's bytes turned the way a
-// reader of that order turns them back (each turn undoes itself).
-class FieldWriter {
-  public:
-    explicit FieldWriter(ByteOrder order) : order_(order) {}
-
-    void U32(uint8_t *at, uint32_t value) const {
-        std::memcpy(at, &value, 4);
-        if (order_ == ByteOrder::kReversed) {
-            std::reverse(at, at + 4);
-        } else if (order_ == ByteOrder::kHalves) {
-            std::swap(at[0], at[1]);
-            std::swap(at[2], at[3]);
-        }
-    }
-    void U64(uint8_t *at, uint64_t value) const {
-        std::memcpy(at, &value, 8);
-        if (order_ != ByteOrder::kSame) std::reverse(at, at + 8);
-    }
-
-  private:
-    ByteOrder order_;
-};
-
 // The first `length` bytes of a side file.
 Status ReadSide(const std::string &path, const char *what, uint64_t length,
                 std::vector<uint8_t> *out) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "reader/block_decoder.h"
 #include "reader/change_walk.h"
 #include "reader/check.h"
 #include "reader/database.h"
@@ -199,6 +200,10 @@ const char *traxr_Version(const traxrReader *reader) {
 
 const char *traxr_FileTypeName(unsigned file_type) {
     return tavri::reader::FileTypeName(file_type);
+}
+
+const char *traxr_CompressionMethodName(unsigned method) {
+    return method > 0xFF ? nullptr : tavri::reader::CompressionMethodName(static_cast<uint8_t>(method));
 }
 
 const char *traxr_FileStatusName(unsigned file_status) {

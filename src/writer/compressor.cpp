@@ -2,37 +2,99 @@
 
 #include <lzo/lzo1b.h>
 #include <lzo/lzoconf.h>
+#include <zstd.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace tavri::writer {
 namespace {
 
-using CodecFunction = int (*)(const lzo_bytep src, lzo_uint src_len, lzo_bytep dst,
-                              lzo_uintp dst_len, lzo_voidp work);
+// Every method is called through one form: the compressor supplies the
+// work memory, contexts and level; `*dst_len` is the capacity on entry and
+// the bytes produced on return.
+using CodecFunction = bool (*)(Compressor &c, const uint8_t *src, uint32_t src_len, uint8_t *dst,
+                               size_t *dst_len);
 
 struct MethodRow {
+    const char *name;
     CodecFunction compress;
     CodecFunction decompress;
 };
 
-int Lzo1bCompress(const lzo_bytep src, lzo_uint src_len, lzo_bytep dst, lzo_uintp dst_len,
-                  lzo_voidp work) {
-    return lzo1b_1_compress(src, src_len, dst, dst_len, work);
+using LzoCompressFunction = int (*)(const lzo_bytep, lzo_uint, lzo_bytep, lzo_uintp, lzo_voidp);
+
+// LZO1B's levels 1 to 9, then 99; all produce the same stream format.
+LzoCompressFunction Lzo1bLevel(int level) {
+    static constexpr LzoCompressFunction kLevels[] = {
+        lzo1b_1_compress, lzo1b_2_compress, lzo1b_3_compress, lzo1b_4_compress, lzo1b_5_compress,
+        lzo1b_6_compress, lzo1b_7_compress, lzo1b_8_compress, lzo1b_9_compress};
+    return level == 99 ? lzo1b_99_compress : kLevels[level - 1];
 }
 
-int Lzo1bDecompress(const lzo_bytep src, lzo_uint src_len, lzo_bytep dst, lzo_uintp dst_len,
-                    lzo_voidp work) {
-    return lzo1b_decompress_safe(src, src_len, dst, dst_len, work);
+bool Lzo1bCompress(Compressor &c, const uint8_t *src, uint32_t src_len, uint8_t *dst,
+                   size_t *dst_len) {
+    lzo_uint produced = *dst_len;
+    const int status = Lzo1bLevel(c.lzo1b_level)(src, src_len, dst, &produced, c.work);
+    *dst_len = produced;
+    return status == LZO_E_OK;
 }
 
-// One row per method number; only LZO1B has an implementation.
-constexpr MethodRow kMethods[] = {{Lzo1bCompress, Lzo1bDecompress}};
+bool Lzo1bDecompress(Compressor &, const uint8_t *src, uint32_t src_len, uint8_t *dst,
+                     size_t *dst_len) {
+    lzo_uint produced = *dst_len;
+    const int status = lzo1b_decompress_safe(src, src_len, dst, &produced, nullptr);
+    *dst_len = produced;
+    return status == LZO_E_OK;
+}
+
+bool ZstdCompress(Compressor &c, const uint8_t *src, uint32_t src_len, uint8_t *dst,
+                  size_t *dst_len) {
+    if (c.zstd_compress == nullptr) {
+        c.zstd_compress = ZSTD_createCCtx();
+        if (c.zstd_compress == nullptr) {
+            return false;
+        }
+    }
+    auto *context = static_cast<ZSTD_CCtx *>(c.zstd_compress);
+    const size_t produced = ZSTD_compressCCtx(context, dst, *dst_len, src, src_len, c.zstd_level);
+    if (ZSTD_isError(produced) != 0) {
+        return false;
+    }
+    *dst_len = produced;
+    return true;
+}
+
+bool ZstdDecompress(Compressor &c, const uint8_t *src, uint32_t src_len, uint8_t *dst,
+                    size_t *dst_len) {
+    if (c.zstd_decompress == nullptr) {
+        c.zstd_decompress = ZSTD_createDCtx();
+        if (c.zstd_decompress == nullptr) {
+            return false;
+        }
+    }
+    // Fails on trailing bytes that are no frame and on output beyond capacity.
+    const size_t produced = ZSTD_decompressDCtx(static_cast<ZSTD_DCtx *>(c.zstd_decompress), dst,
+                                                *dst_len, src, src_len);
+    if (ZSTD_isError(produced) != 0) {
+        return false;
+    }
+    *dst_len = produced;
+    return true;
+}
+
+// One row per method number, in method order.
+constexpr MethodRow kMethods[] = {{"LZO1B", Lzo1bCompress, Lzo1bDecompress},
+                                  {"zstd", ZstdCompress, ZstdDecompress}};
 constexpr uint32_t kMethodCount = sizeof kMethods / sizeof kMethods[0];
 constexpr uint32_t kHighestMethodNumber = 13;
+constexpr int kHighestZstdLevel = 19;
 
 static_assert(LZO1B_MEM_COMPRESS <= kCompressWorkSize, "work memory too small for LZO1B");
+static_assert(LZO1B_99_MEM_COMPRESS <= kCompressWorkSize, "work memory too small for LZO1B 99");
+static_assert(ZSTD_COMPRESSBOUND(0x100000) <= kCompressOutputSize, "output area too small for zstd");
 
 Compressor *g_compressors = nullptr;
 Compressor *g_default = nullptr;
@@ -65,11 +127,10 @@ bool Run(Compressor *compressor, bool compress, const uint8_t **output, uint32_t
         return true;
     }
     const MethodRow &row = kMethods[compressor->method];
-    lzo_uint produced = kCompressOutputSize;
-    const int status = (compress ? row.compress : row.decompress)(
-        compressor->input, compressor->input_length, compressor->output, &produced,
-        compressor->work);
-    if (status != LZO_E_OK) {
+    size_t produced = kCompressOutputSize;
+    if (!(compress ? row.compress : row.decompress)(*compressor, compressor->input,
+                                                    compressor->input_length, compressor->output,
+                                                    &produced)) {
         return false;
     }
     *output = compressor->output;
@@ -77,7 +138,72 @@ bool Run(Compressor *compressor, bool compress, const uint8_t **output, uint32_t
     return true;
 }
 
+bool SameWord(const char *text, size_t length, const char *word) {
+    if (std::strlen(word) != length) {
+        return false;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != word[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+bool ValidCompressionLevel(uint32_t method, int level) {
+    switch (method) {
+        case kCompressionMethodLzo1b:
+            return (level >= 1 && level <= 9) || level == 99;
+        case kCompressionMethodZstd:
+            return level >= 1 && level <= kHighestZstdLevel;
+        default:
+            return false;
+    }
+}
+
+bool ParseCompressionChoice(const char *text, CompressionChoice *out) {
+    if (text == nullptr) {
+        return false;
+    }
+    const char *colon = std::strchr(text, ':');
+    const size_t name_length = colon != nullptr ? static_cast<size_t>(colon - text) : std::strlen(text);
+    CompressionChoice choice;
+    if (SameWord(text, name_length, "lzo1b")) {
+        choice = {kCompressionMethodLzo1b, kDefaultLzo1bLevel};
+    } else if (SameWord(text, name_length, "zstd")) {
+        choice = {kCompressionMethodZstd, kDefaultZstdLevel};
+    } else {
+        return false;
+    }
+    if (colon != nullptr) {
+        const char *digits = colon + 1;
+        if (*digits == '\0' || std::strlen(digits) > 3) {
+            return false;
+        }
+        for (const char *c = digits; *c != '\0'; ++c) {
+            if (std::isdigit(static_cast<unsigned char>(*c)) == 0) {
+                return false;
+            }
+        }
+        choice.level = std::atoi(digits);
+    }
+    if (!ValidCompressionLevel(choice.method, choice.level)) {
+        return false;
+    }
+    *out = choice;
+    return true;
+}
+
+std::string CompressionChoiceText(const CompressionChoice &choice) {
+    const char *name = choice.method == kCompressionMethodZstd ? "zstd" : "lzo1b";
+    return std::string(name) + ":" + std::to_string(choice.level);
+}
+
+const char *CompressionMethodName(uint32_t method) {
+    return method < kMethodCount ? kMethods[method].name : nullptr;
+}
 
 Compressor *CompressorCreate() {
     if (!LzoReady()) {
@@ -112,6 +238,8 @@ void CompressorFree(Compressor *compressor) {
     if (g_default == compressor) {
         g_default = nullptr;
     }
+    ZSTD_freeCCtx(static_cast<ZSTD_CCtx *>(compressor->zstd_compress));
+    ZSTD_freeDCtx(static_cast<ZSTD_DCtx *>(compressor->zstd_decompress));
     std::free(compressor->work);
     delete compressor;
 }
@@ -127,6 +255,14 @@ void CompressorSetMethod(Compressor *compressor, uint32_t method) {
     if (compressor != nullptr && method <= kHighestMethodNumber) {
         compressor->method = method;
     }
+}
+
+void CompressorSetLevel(Compressor *compressor, uint32_t method, int level) {
+    compressor = OrDefault(compressor);
+    if (compressor == nullptr || !ValidCompressionLevel(method, level)) {
+        return;
+    }
+    (method == kCompressionMethodZstd ? compressor->zstd_level : compressor->lzo1b_level) = level;
 }
 
 void CompressorSetInput(Compressor *compressor, const void *input, uint32_t length) {

@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "writer/compressor.h"
 #include "writer/env_registry.h"
 #include "writer/header_io.h"
 #include "writer/lock.h"
@@ -256,5 +257,35 @@ void txw_SetWarningSwitch(int suppress) { SetWarningSwitch(suppress != 0); }
 void txw_SetInformationSwitch(int suppress) { SetInformationSwitch(suppress != 0); }
 
 int txw_Noop(void) { return 0; }
+
+int txw_SetCompression(txwObject *obj, uint32_t method, int level) {
+    if (!ValidCompressionLevel(method, level)) {
+        Warn("txw_SetCompression(): method %u with level %d is not supported.\n", method, level);
+        return TXW_ERROR;
+    }
+    const HeaderImage &header = obj->header;
+    const uint64_t blocks = static_cast<uint64_t>(header.U32(kHdrScopeBlkCnt)) +
+                            header.U32(kHdrVarBlkCnt) + header.U32(kHdrDataTypeBlkCnt) +
+                            header.U32(kHdrVcBlkCnt) + header.U32(kHdrVcChainBlkCnt);
+    if (blocks != 0 && method != header.U8(kHdrCompression)) {
+        Warn("txw_SetCompression(): blocks are already stored with method %u.\n",
+             static_cast<unsigned>(header.U8(kHdrCompression)));
+        return TXW_ERROR;
+    }
+    CompressorSetLevel(obj->compressor, method, level);
+    obj->header.SetU8(kHdrCompression, static_cast<uint8_t>(method));
+    WriteHeaderField(obj, kHdrCompression, 1);
+    return 0;
+}
+
+int txw_ParseCompression(const char *text, uint32_t *method, int *level) {
+    CompressionChoice choice;
+    if (!ParseCompressionChoice(text, &choice)) {
+        return TXW_ERROR;
+    }
+    *method = choice.method;
+    *level = choice.level;
+    return 0;
+}
 
 }  // extern "C"

@@ -43,6 +43,7 @@ void CarryHeader(const HeaderImage &old_header, HeaderImage &header, uint32_t ol
         std::memcpy(header.bytes + first, old_header.bytes + first, last - first + 1);
     };
     copy(kHdrFlag61, kHdrTimeUnit);
+    copy(kHdrCompression, kHdrCompression);
     copy(kHdrWriterMemLimit, kHdrWriterMemLimit + 3);
     // Both ends of the new file's time range are the old file's last time.
     std::memcpy(header.bytes + kHdrMinXtag, old_header.bytes + kHdrMaxXtag, 8);

@@ -1,7 +1,7 @@
 // Writes small valid database files with the writer, as the seeds of the
 // reader's fuzz target: scalars, vectors, A/B values, reals, strings,
-// aliases, several trees and sessions, dump off and on, sequence numbers and
-// times past 32 bits; and a ring-layout file.
+// aliases, several trees and sessions, both block compressions, dump off
+// and on, sequence numbers and times past 32 bits; and a ring-layout file.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -17,9 +17,11 @@ void Scope(txwObject *obj, const char *name, uint8_t type) {
     txw_CreateScope(obj, &scope);
 }
 
-bool Mixed(const std::string &path) {
+// `method`: the block compression (0 LZO1B, 1 zstd).
+bool Mixed(const std::string &path, uint32_t method) {
     txwObject *obj = txw_OpenFile(path.c_str(), TXW_FILE_VERILOG);
     if (obj == nullptr) return false;
+    if (method != 0 && txw_SetCompression(obj, method, 3) != 0) return false;
     txw_SetAnnotation(obj, "seed");
     txw_BeginTree(obj);
     Scope(obj, "top", 0);
@@ -104,7 +106,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    const bool ok = Mixed(dir + "/mixed.trax") && WideTimes(dir + "/wide.trax") &&
+    const bool ok = Mixed(dir + "/mixed.trax", 0) && Mixed(dir + "/mixed_zstd.trax", 1) && WideTimes(dir + "/wide.trax") &&
                     Empty(dir + "/empty.trax") && Ring(dir + "/ring.trax");
     tavri::writer::FreeParkedObject();
     return ok ? 0 : 1;

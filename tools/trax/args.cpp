@@ -27,7 +27,8 @@ const char *UsageText() {
            "       trax check FILE\n"
            "       trax recover FILE [-o OUT]\n"
            "       trax diff A B [--var PATH]... [--from TIME] [--to TIME] [--limit N]\n"
-           "       trax svg FILE --var PATH... [--from TIME] [--to TIME] -o OUT.svg\n";
+           "       trax svg FILE --var PATH... [--from TIME] [--to TIME] -o OUT.svg\n"
+           "       trax convert FILE OUT --method lzo1b[:LEVEL]|zstd[:LEVEL]\n";
 }
 
 bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error) {
@@ -57,6 +58,8 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
         args->command = Command::kDiff;
     } else if (command == "svg") {
         args->command = Command::kSvg;
+    } else if (command == "convert") {
+        args->command = Command::kConvert;
     } else {
         *error = "unknown command '" + command + "'";
         return false;
@@ -116,6 +119,9 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
                 return false;
             }
             args->output = value;
+        } else if (args->command == Command::kConvert && arg == "--method") {
+            if (!take_value("--method")) return false;
+            args->method = value;
         } else if (args->command == Command::kVcd && arg == "--follow" && !inline_value) {
             args->follow = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -123,7 +129,8 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
             return false;
         } else if (args->file.empty()) {
             args->file = arg;
-        } else if (args->command == Command::kDiff && args->second_file.empty()) {
+        } else if ((args->command == Command::kDiff || args->command == Command::kConvert) &&
+                   args->second_file.empty()) {
             args->second_file = arg;
         } else {
             *error = "more than one file given ('" + args->file + "' and '" + arg + "')";
@@ -140,6 +147,14 @@ bool ParseArgs(int argc, const char *const *argv, Args *args, std::string *error
     }
     if (args->command == Command::kDiff && args->second_file.empty()) {
         *error = "diff needs two files: trax diff A B";
+        return false;
+    }
+    if (args->command == Command::kConvert && args->second_file.empty()) {
+        *error = "convert needs an output file: trax convert FILE OUT --method METHOD";
+        return false;
+    }
+    if (args->command == Command::kConvert && args->method.empty()) {
+        *error = "convert needs --method lzo1b[:LEVEL] or zstd[:LEVEL]";
         return false;
     }
     if (args->command == Command::kSvg && args->vars.empty()) {

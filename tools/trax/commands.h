@@ -17,6 +17,7 @@ int RunCheck(const Args &args, std::FILE *out);
 int RunRecover(const Args &args, std::FILE *out);
 int RunDiff(const Args &args, std::FILE *out);
 int RunSvg(const Args &args);
+int RunConvert(const Args &args, std::FILE *out);
 
 }  // namespace trax
 

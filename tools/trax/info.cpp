@@ -172,7 +172,8 @@ int RunInfo(const Args &args, std::FILE *out) {
     p.Named("time unit code", h.time_unit_code,
             h.time_unit_code == 0 ? "not set" : traxr_TimeUnitName(h.time_unit_code));
     p.Named("file type", h.file_type, traxr_FileTypeName(h.file_type));
-    p.Number("compression method", h.compression_method);
+    p.Named("compression method", h.compression_method,
+            traxr_CompressionMethodName(h.compression_method));
     p.Line("version", traxr_Version(db.reader()));
     p.Number("pointer length", h.pointer_length);
     p.Named("endian type", h.endian_type, traxr_EndianName(h.endian_type));

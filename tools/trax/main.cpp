@@ -1,7 +1,7 @@
-// trax: inspect, dump, export to VCD, check, recover, compare and draw TRAX
-// waveform databases. Exit status: 0 success, 1 check failures (diff:
-// differences), 2 usage or input errors, 3 a consistent file that its writer
-// has not finished (check).
+// trax: inspect, dump, export to VCD, check, recover, compare, draw and
+// recompress TRAX waveform databases. Exit status: 0 success, 1 check
+// failures (diff: differences), 2 usage or input errors, 3 a consistent file
+// that its writer has not finished (check).
 #include <cstdio>
 #include <string>
 
@@ -44,6 +44,9 @@ int main(int argc, char **argv) {
             break;
         case trax::Command::kSvg:
             status = trax::RunSvg(args);
+            break;
+        case trax::Command::kConvert:
+            status = trax::RunConvert(args, stdout);
             break;
     }
     if (std::fflush(stdout) != 0 && status == trax::kExitOk) {

@@ -243,6 +243,7 @@ TEST_F(Options, StatusReportOnceArmedAfterEveryFileCreation) {
     sim_.AddPlusArg("+dump+parameter+strength");
     sim_.AddPlusArg("+trax_max_glitch+4");
     sim_.AddPlusArg("+trax_no_functions");
+    sim_.AddPlusArg("+trax+compression+zstd:4");
     BuildDesign();
     DumpTo(top_, "report.trax");
     EXPECT_FALSE(Printed("Internal Status Report")) << "not armed yet";
@@ -262,6 +263,7 @@ TEST_F(Options, StatusReportOnceArmedAfterEveryFileCreation) {
               "*Tavri* Reserve TRAX file  : off\n"
               "*Tavri* Dump sequential num: off\n"
               "*Tavri* Dump glitch signal : User max=4    TRAX set=on\n"
+              "*Tavri* Block compression  : zstd:4\n"
               "*Tavri* Trace mode         : 0\n"
               "*Tavri* ==============================================\n");
     Run(top_, "$traxDumpvars(1, top)");

@@ -249,7 +249,8 @@ TEST(readerHeader, ForeignTruncatedAndInconsistentHeaders) {
         {"pointer length 8 with the 4-byte magic", 2816, 68, 8, TRAXR_ERR_CORRUPT},
         {"endian type 3", 2816, 69, 3, TRAXR_ERR_CORRUPT},
         {"endian type against the word", 2816, 69, 2, TRAXR_ERR_CORRUPT},
-        {"compression method 1", 2816, 65, 1, TRAXR_ERR_UNSUPPORTED},
+        {"compression method 2", 2816, 65, 2, TRAXR_ERR_UNSUPPORTED},
+        {"compression method 255", 2816, 65, 255, TRAXR_ERR_UNSUPPORTED},
         {"version 3", 2816, 66, 3, TRAXR_ERR_UNSUPPORTED},
         {"file status 3", 2816, 504, 3, TRAXR_ERR_CORRUPT},
     };

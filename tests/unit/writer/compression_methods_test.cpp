@@ -1,0 +1,155 @@
+// The two block compressions and their levels: exact round trips of every
+// row of the method table, LZO1B's higher levels writing the stream its one
+// decompressor reads, the user's settings, and a method fixed once blocks
+// are stored.
+#include <lzo/lzo1b.h>
+
+#include <random>
+
+#include "writer/compressor.h"
+#include "writer/header_layout.h"
+#include "writer_fixture.h"
+
+namespace tavri::test {
+namespace {
+
+using namespace tavri::writer;
+
+// A megabyte like a value-change stream: runs, small counters and noise.
+std::vector<uint8_t> BlockLikeData() {
+    std::vector<uint8_t> data(0x100000);
+    std::mt19937 random(7);
+    for (size_t i = 0; i < data.size(); ++i) {
+        data[i] = (i / 64) % 3 == 0 ? static_cast<uint8_t>(i / 640) : static_cast<uint8_t>(random() & 0x0F);
+    }
+    return data;
+}
+
+TEST(CompressionMethods, EveryMethodAndLevelComesBackExactly) {
+    struct Case {
+        uint32_t method;
+        int level;
+    };
+    const Case cases[] = {{0, 1}, {0, 5}, {0, 9}, {0, 99}, {1, 1}, {1, 3}, {1, 19}};
+    const std::vector<uint8_t> input = BlockLikeData();
+    const std::vector<uint8_t> five = {1, 2, 3, 4, 5};
+    Compressor *compressor = CompressorCreate();
+    ASSERT_NE(compressor, nullptr);
+    std::vector<uint8_t> decoder_input;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(CompressionChoiceText({c.method, c.level}));
+        CompressorSetMethod(compressor, c.method);
+        CompressorSetLevel(compressor, c.method, c.level);
+        for (const std::vector<uint8_t> *data : {&input, &five}) {
+            CompressorSetInput(compressor, data->data(), static_cast<uint32_t>(data->size()));
+            const uint8_t *stored = nullptr;
+            uint32_t length = 0;
+            ASSERT_TRUE(Compress(compressor, &stored, &length));
+            ASSERT_GT(length, 0u);
+            if (data == &input) {
+                EXPECT_LT(length, input.size());
+            }
+            decoder_input.assign(stored, stored + length);
+            if (c.method == kCompressionMethodLzo1b) {
+                // Every level writes what the one LZO1B decompressor reads.
+                std::vector<uint8_t> out(data->size());
+                lzo_uint produced = out.size();
+                ASSERT_EQ(lzo1b_decompress_safe(decoder_input.data(), length, out.data(), &produced,
+                                                nullptr),
+                          LZO_E_OK);
+                out.resize(produced);
+                EXPECT_EQ(out, *data);
+            }
+            CompressorSetInput(compressor, decoder_input.data(), length);
+            const uint8_t *out = nullptr;
+            uint32_t out_length = 0;
+            ASSERT_TRUE(Decompress(compressor, &out, &out_length));
+            EXPECT_EQ(std::vector<uint8_t>(out, out + out_length), *data);
+        }
+    }
+    CompressorFree(compressor);
+}
+
+TEST(CompressionMethods, ZstdRefusesTrailingAndMissingBytes) {
+    Compressor *compressor = CompressorCreate();
+    ASSERT_NE(compressor, nullptr);
+    CompressorSetMethod(compressor, kCompressionMethodZstd);
+    const std::vector<uint8_t> input = BlockLikeData();
+    CompressorSetInput(compressor, input.data(), static_cast<uint32_t>(input.size()));
+    const uint8_t *stored = nullptr;
+    uint32_t length = 0;
+    ASSERT_TRUE(Compress(compressor, &stored, &length));
+    const std::vector<uint8_t> frame(stored, stored + length);
+    const std::vector<uint8_t> longer = [&] {
+        std::vector<uint8_t> bytes = frame;
+        bytes.push_back(0);
+        return bytes;
+    }();
+    const std::vector<uint8_t> shorter(frame.begin(), frame.end() - 1);
+    for (const std::vector<uint8_t> *bad : {&longer, &shorter}) {
+        CompressorSetInput(compressor, bad->data(), static_cast<uint32_t>(bad->size()));
+        const uint8_t *out = nullptr;
+        uint32_t out_length = 0;
+        EXPECT_FALSE(Decompress(compressor, &out, &out_length));
+        EXPECT_EQ(out, nullptr);
+    }
+    CompressorFree(compressor);
+}
+
+TEST(CompressionMethods, SettingsOfTheUser) {
+    struct Case {
+        const char *text;
+        bool valid;
+        uint32_t method;
+        int level;
+    };
+    const Case cases[] = {
+        {"lzo1b", true, 0, 1},   {"LZO1B:9", true, 0, 9},  {"lzo1b:99", true, 0, 99},
+        {"zstd", true, 1, 3},    {"zstd:1", true, 1, 1},   {"Zstd:19", true, 1, 19},
+        {"zstd:0", false, 0, 0}, {"zstd:20", false, 0, 0}, {"lzo1b:10", false, 0, 0},
+        {"lzo1b:999", false, 0, 0}, {"zstd:", false, 0, 0}, {"zstd:3x", false, 0, 0},
+        {"zstd:-1", false, 0, 0}, {"zstd3", false, 0, 0}, {"", false, 0, 0},
+        {"gzip", false, 0, 0},   {"zstd:00003", false, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        uint32_t method = 77;
+        int level = 77;
+        const int status = txw_ParseCompression(c.text, &method, &level);
+        EXPECT_EQ(status == 0, c.valid);
+        if (c.valid) {
+            EXPECT_EQ(method, c.method);
+            EXPECT_EQ(level, c.level);
+        } else {
+            EXPECT_EQ(method, 77u);
+        }
+    }
+    EXPECT_NE(txw_ParseCompression(nullptr, nullptr, nullptr), 0);
+}
+
+class SetCompression : public WriterTest {};
+
+TEST_F(SetCompression, RecordedInTheHeaderAndFixedOnceBlocksAreStored) {
+    txwObject *obj = txw_OpenFile(Path("z.trax").c_str(), TXW_FILE_VERILOG);
+    ASSERT_NE(obj, nullptr);
+    EXPECT_NE(txw_SetCompression(obj, 2, 1), 0);
+    EXPECT_NE(txw_SetCompression(obj, 1, 25), 0);
+    EXPECT_EQ(obj->header.U8(kHdrCompression), 0);
+    ASSERT_EQ(txw_SetCompression(obj, 1, 5), 0);
+    EXPECT_EQ(ReadFileBytes(Path("z.trax"))[kHdrCompression], 1) << "written in place at once";
+    EXPECT_TRUE(txw_BeginTree(obj));
+    txwScopeDesc scope{"top", nullptr, nullptr, 0, 0};
+    txw_CreateScope(obj, &scope);
+    txw_CreateVarByVarIdcode(obj, 15, 0, 0, 0, 0, 1, "s", 0);
+    EXPECT_EQ(txw_EndTree(obj), 0);
+    CapturedWarnings().clear();
+    EXPECT_NE(txw_SetCompression(obj, 0, 1), 0);
+    ASSERT_EQ(CapturedWarnings().size(), 1u);
+    EXPECT_EQ(CapturedWarnings()[0], "txw_SetCompression(): blocks are already stored with method 1.\n");
+    EXPECT_EQ(txw_SetCompression(obj, 1, 9), 0) << "another level of the same method";
+    EXPECT_EQ(txw_CloseFile(obj), 0);
+    EXPECT_EQ(ReadFileBytes(Path("z.trax"))[kHdrCompression], 1);
+}
+
+}  // namespace
+}  // namespace tavri::test
