@@ -16,7 +16,7 @@ traxrStatus Database::Open(const std::string &path, std::string *error) {
         return status;
     }
     separator_ = header().scope_separator;
-    if (separator_.empty()) separator_ = "/";
+    if (separator_.empty()) separator_.push_back('/');
     const uint32_t scopes = traxr_ScopeCount(reader_);
     scope_paths_.resize(scopes);
     for (uint32_t i = 0; i < scopes; ++i) {
