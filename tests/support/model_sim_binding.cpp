@@ -13,7 +13,7 @@ namespace {
 
 ModelSim *g_active = nullptr;
 
-std::string FormatV(const char *format, va_list args) {
+__attribute__((format(printf, 1, 0))) std::string FormatV(const char *format, va_list args) {
     if (format == nullptr) {
         return "";
     }
@@ -56,7 +56,7 @@ int TfIrosynchronize(char *instance) { TAVRI_FORWARD(0, tf_irosynchronize(instan
 int TfSynchronize() { TAVRI_FORWARD(0, tf_synchronize()); }
 int TfIsynchronize(char *instance) { TAVRI_FORWARD(0, tf_isynchronize(instance)); }
 
-void TfError(const char *format, ...) {
+__attribute__((format(printf, 1, 2))) void TfError(const char *format, ...) {
     va_list args;
     va_start(args, format);
     std::string text = FormatV(format, args);
@@ -66,7 +66,7 @@ void TfError(const char *format, ...) {
     }
 }
 
-void TfWarning(const char *format, ...) {
+__attribute__((format(printf, 1, 2))) void TfWarning(const char *format, ...) {
     va_list args;
     va_start(args, format);
     std::string text = FormatV(format, args);
@@ -76,7 +76,7 @@ void TfWarning(const char *format, ...) {
     }
 }
 
-void IoPrintf(const char *format, ...) {
+__attribute__((format(printf, 1, 2))) void IoPrintf(const char *format, ...) {
     va_list args;
     va_start(args, format);
     std::string text = FormatV(format, args);

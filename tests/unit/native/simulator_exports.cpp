@@ -11,7 +11,7 @@ using tavri::test::ModelSim;
 
 namespace {
 
-std::string Format(const char *format, va_list args) {
+__attribute__((format(printf, 1, 0))) std::string Format(const char *format, va_list args) {
     va_list copy;
     va_copy(copy, args);
     const int length = std::vsnprintf(nullptr, 0, format, copy);
@@ -45,19 +45,19 @@ TAVRI_EXPORT int tf_rosynchronize(void) { return Sim().tf_rosynchronize(); }
 TAVRI_EXPORT int tf_irosynchronize(char *instance) { return Sim().tf_irosynchronize(instance); }
 TAVRI_EXPORT int tf_synchronize(void) { return Sim().tf_synchronize(); }
 TAVRI_EXPORT int tf_isynchronize(char *instance) { return Sim().tf_isynchronize(instance); }
-TAVRI_EXPORT void tf_error(const char *format, ...) {
+TAVRI_EXPORT __attribute__((format(printf, 1, 2))) void tf_error(const char *format, ...) {
     va_list args;
     va_start(args, format);
     Sim().ReportError(Format(format, args));
     va_end(args);
 }
-TAVRI_EXPORT void tf_warning(const char *format, ...) {
+TAVRI_EXPORT __attribute__((format(printf, 1, 2))) void tf_warning(const char *format, ...) {
     va_list args;
     va_start(args, format);
     Sim().ReportWarning(Format(format, args));
     va_end(args);
 }
-TAVRI_EXPORT void io_printf(const char *format, ...) {
+TAVRI_EXPORT __attribute__((format(printf, 1, 2))) void io_printf(const char *format, ...) {
     va_list args;
     va_start(args, format);
     Sim().Print(Format(format, args));

@@ -12,6 +12,7 @@
 #include <functional>
 #include <random>
 #include <sstream>
+#include <string_view>
 
 #include "platform/file_io.h"
 #include "platform/file_lock.h"
@@ -445,7 +446,8 @@ TEST_F(SizeLimitWithMessages, TimeStepsBiggerThanTheRingEnlargeItAndAreKeptWhole
     ASSERT_TRUE(file.Block(file.trees[1].scope_blocks[0], &scopes)) << file.error;
     ASSERT_GE(scopes.size(), 6u);
     EXPECT_EQ(scopes[0], 0xFE);
-    EXPECT_NE(std::search(scopes.begin(), scopes.end(), "late", "late" + 4), scopes.end());
+    const std::string_view late = "late";
+    EXPECT_NE(std::search(scopes.begin(), scopes.end(), late.begin(), late.end()), scopes.end());
 
     ExpectTheLastStretch(file);
 }
