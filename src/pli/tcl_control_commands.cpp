@@ -131,8 +131,11 @@ int TclSubstituteHier(void * /*client_data*/, void * /*interp*/, int argc, const
         return 0;
     }
     sim::g_sim.acc_initialize();
-    const std::optional<int> level = argc == 3 ? ExactNumber(argv[2]) : std::nullopt;
-    if (!level.has_value() || *level < 0) {
+    // A plain int rather than the optional: GCC's -Os inlining otherwise
+    // warns that the optional's value may be read uninitialized.
+    int level = -1;
+    if (argc == 3) level = ExactNumber(argv[2]).value_or(-1);
+    if (level < 0) {
         sim::g_sim.tf_error("Syntax error -$traxSubstituteHier(\"module\",replace level);\n");
         return 0;
     }
@@ -140,7 +143,7 @@ int TclSubstituteHier(void * /*client_data*/, void * /*interp*/, int argc, const
     // one it cannot set leaves the one before in force.
     HierarchySubstitution before = state.substitution;
     ResetSubstitution();
-    if (!SetSubstitution(argv[1], *level)) {
+    if (!SetSubstitution(argv[1], level)) {
         state.substitution = std::move(before);
     }
     return 0;
