@@ -83,9 +83,12 @@ bool PassesFilter(handle object, int direction) {
 }
 
 // Creates one variable (or, in the same-net pass, one more name of a net
-// already dumped) and hooks a new one.
-void TraverseVar(handle object, int left, int right, const std::string &name, uint8_t bytes_per_bit,
-                 int direction) {
+// already dumped) and hooks a new one. `object` is the handle whose changes
+// the variable follows (a collapsed net's simulated net); `declared` is the
+// object it is named after, whose type it keeps: a cell's input wire stays
+// a wire when the net it is simulated on is its parent's reg.
+void TraverseVar(handle object, handle declared, int left, int right, const std::string &name,
+                 uint8_t bytes_per_bit, int direction) {
     DumperState &state = g_dumper;
     if (state.traverse_mode != 0) {
         sim::g_sim.tf_error("Error in TraverseVar\n");
@@ -95,7 +98,7 @@ void TraverseVar(handle object, int left, int right, const std::string &name, ui
     if (writer == nullptr) {
         return;
     }
-    const uint8_t type = WriterVarType(sim::g_sim.acc_fetch_fulltype(object));
+    const uint8_t type = WriterVarType(sim::g_sim.acc_fetch_fulltype(declared));
     if (state.same_net_pass) {
         if (g_txw.GetVarMapRecByHdl(writer, object) != nullptr) {
             uint8_t existed = 0;
@@ -175,11 +178,11 @@ void DumpVector(handle object, handle hook, const std::string &name, int directi
             }
             char bit_name[32];
             std::snprintf(bit_name, sizeof bit_name, "[%d]", index);
-            TraverseVar(bit_hook, index, index, base + bit_name, 0, direction);
+            TraverseVar(bit_hook, bit, index, index, base + bit_name, 0, direction);
         }
         return;
     }
-    TraverseVar(hook, left, right, WithRange(name, left, right), 0, direction);
+    TraverseVar(hook, object, left, right, WithRange(name, left, right), 0, direction);
 }
 
 }  // namespace
@@ -389,18 +392,18 @@ void TraverseVarsOnUnexpandVars(handle object, int direction) {
     if (sim::g_sim.acc_object_of_type(object, accVector) != 0) {
         DumpVector(object, hook, name, direction);
     } else if (fulltype == accNamedEvent) {
-        TraverseVar(hook, 0, 0, name, 0, direction);
+        TraverseVar(hook, object, 0, 0, name, 0, direction);
     } else if (fulltype == accRealParam || fulltype == accRealVar) {
-        TraverseVar(hook, 0, 0, name, 3, direction);
+        TraverseVar(hook, object, 0, 0, name, 3, direction);
     } else if (sim::g_sim.acc_object_of_type(object, accScalar) != 0) {
         if (sim::g_sim.acc_fetch_size(object) < 2) {
-            TraverseVar(hook, 0, 0, name, 0, direction);
+            TraverseVar(hook, object, 0, 0, name, 0, direction);
         }
     } else {
         const char *bits = sim::g_sim.acc_fetch_value(object, "%b", nullptr);
         const size_t length = bits != nullptr ? std::char_traits<char>::length(bits) : 0;
         if (length > 0) {
-            TraverseVar(hook, static_cast<int>(length) - 1, 0, name, 0, direction);
+            TraverseVar(hook, object, static_cast<int>(length) - 1, 0, name, 0, direction);
         }
     }
 }

@@ -65,8 +65,9 @@ struct OpenReader {
     std::string text;
 };
 
-// The scopes and variables of a database file as a template tree (the
-// aliases a second name of one variable makes are left out).
+// The scopes and variables of a database file as a template tree. A second
+// name of one variable (a port the simulator merged into its parent's net)
+// becomes a variable of its own: the template lists names, not nets.
 std::vector<TemplateScope> TreeOf(traxrReader *reader) {
     std::vector<TemplateScope> tops;
     std::vector<TemplateScope *> open;
@@ -79,10 +80,8 @@ std::vector<TemplateScope> TreeOf(traxrReader *reader) {
         for (uint32_t v = scope.first_var; v < scope.first_var + scope.var_count; ++v) {
             traxrVar var{};
             traxr_GetVar(reader, v, &var);
-            if (var.is_alias == 0) {
-                siblings.back().vars.push_back(
-                    TemplateVar{var.name, var.left, var.right, var.var_type, var.direction, var.bytes_per_bit_code});
-            }
+            siblings.back().vars.push_back(
+                TemplateVar{var.name, var.left, var.right, var.var_type, var.direction, var.bytes_per_bit_code});
         }
         open.push_back(&siblings.back());
     }

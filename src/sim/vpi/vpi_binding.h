@@ -84,6 +84,21 @@ char *AccFetchTfargStr(int n);
 p_tfnodeinfo MemoryNodeinfo(vpiHandle argument, p_tfnodeinfo info);
 void RefreshMemoryBuffers();
 
+// What a design object is (vpi_object_facts.cpp), asked of the simulator
+// once for the objects it keeps for the whole run. A name is valid until
+// the next of these calls.
+int ObjectKind(vpiHandle object);  // its VPI type
+int ObjectType(vpiHandle object);  // its ACC type
+int ObjectFulltype(vpiHandle object);
+int ObjectSize(vpiHandle object);
+void ObjectRange(vpiHandle object, int *left, int *right);
+bool ObjectIsVector(vpiHandle object);  // a net or reg declared with a range
+const char *ObjectName(vpiHandle object);
+// The first net or reg the dumper looked at of those the simulator
+// simulates as one net with `signal` (itself when it is the first, or when
+// the simulator does not say: vectors and other objects).
+vpiHandle SimulatedNet(vpiHandle signal);
+
 // Objects.
 int AccFetchType(handle object);
 int AccFetchFulltype(handle object);

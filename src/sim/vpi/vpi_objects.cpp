@@ -1,6 +1,8 @@
 // Design objects as the ACC routines describe them: types and fulltypes,
 // names, ranges, and iteration over top modules, scopes, the objects of a
-// scope, ports and bits. Iterations are built once per scope and kept.
+// scope, ports and bits. Iterations are built once per scope and kept; what
+// each object is comes from its facts (vpi_object_facts.cpp), asked once.
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -15,29 +17,72 @@ namespace {
 vpiHandle Vpi(handle object) { return static_cast<vpiHandle>(object); }
 
 // Objects in declaration order with positions for the "next after" lookups.
+// Walks ask for the item after the one handed out last, which the cursor
+// answers; the positions of all items are indexed on the first other
+// question.
 struct Listing {
     std::vector<vpiHandle> items;
-    std::unordered_map<vpiHandle, size_t> position;
+    mutable size_t cursor = 0;  // the position of the item handed out last
+    mutable std::unordered_map<vpiHandle, size_t> position;
 
-    void Add(vpiHandle item) {
-        if (position.emplace(item, items.size()).second) {
-            items.push_back(item);
-        }
-    }
     // Index after `previous` (0 for none); items.size() when unknown.
     size_t After(handle previous) const {
         if (previous == nullptr) {
             return 0;
         }
+        if (cursor < items.size() && items[cursor] == Vpi(previous)) {
+            return cursor + 1;
+        }
+        if (position.empty()) {
+            for (size_t i = 0; i < items.size(); ++i) {
+                position.emplace(items[i], i);
+            }
+        }
         auto found = position.find(Vpi(previous));
         return found == position.end() ? items.size() : found->second + 1;
     }
+    // The item at `index`, or null past the end.
+    vpiHandle HandOut(size_t index) const {
+        if (index >= items.size()) {
+            return nullptr;
+        }
+        cursor = index;
+        return items[index];
+    }
+    // Drops the repeats of items listed before (an object that two kinds
+    // of iteration both return), keeping the first.
+    void DropRepeats() {
+        std::vector<std::pair<vpiHandle, size_t>> sorted;
+        sorted.reserve(items.size());
+        for (size_t i = 0; i < items.size(); ++i) {
+            sorted.emplace_back(items[i], i);
+        }
+        std::sort(sorted.begin(), sorted.end());
+        std::vector<bool> repeat(items.size(), false);
+        for (size_t i = 1; i < sorted.size(); ++i) {
+            repeat[sorted[i].second] = sorted[i].first == sorted[i - 1].first;
+        }
+        size_t kept = 0;
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (!repeat[i]) {
+                items[kept++] = items[i];
+            }
+        }
+        items.resize(kept);
+    }
+};
+
+// The objects of a scope with the ACC type and fulltype of each, so that
+// the walks over one kind after another do not classify them again.
+struct ObjectListing {
+    Listing listing;
+    std::vector<std::pair<int, int>> kinds;  // (type, fulltype) by position
 };
 
 struct Caches {
     std::unique_ptr<Listing> top_modules;
     std::unordered_map<vpiHandle, std::unique_ptr<Listing>> bits;
-    std::unordered_map<vpiHandle, std::unique_ptr<Listing>> objects;
+    std::unordered_map<vpiHandle, std::unique_ptr<ObjectListing>> objects;
     std::unordered_map<vpiHandle, std::unique_ptr<Listing>> scopes;
     std::unordered_map<vpiHandle, std::unique_ptr<Listing>> ports;
 };
@@ -50,21 +95,28 @@ Caches &TheCaches() {
 void AddAll(Listing &listing, int kind, vpiHandle scope) {
     if (vpiHandle iterator = vpi_iterate(kind, scope)) {
         while (vpiHandle item = vpi_scan(iterator)) {
-            listing.Add(item);
+            listing.items.push_back(item);
         }
     }
 }
 
-const Listing &ObjectsOf(vpiHandle scope) {
+const ObjectListing &ClassifiedObjectsOf(vpiHandle scope) {
     auto &slot = TheCaches().objects[scope];
     if (slot == nullptr) {
-        slot = std::make_unique<Listing>();
+        slot = std::make_unique<ObjectListing>();
         for (int kind : {vpiNet, vpiReg, vpiVariables, vpiNamedEvent, vpiParameter, vpiMemory}) {
-            AddAll(*slot, kind, scope);
+            AddAll(slot->listing, kind, scope);
+        }
+        slot->listing.DropRepeats();
+        slot->kinds.reserve(slot->listing.items.size());
+        for (vpiHandle item : slot->listing.items) {
+            slot->kinds.emplace_back(ObjectType(item), ObjectFulltype(item));
         }
     }
     return *slot;
 }
+
+const Listing &ObjectsOf(vpiHandle scope) { return ClassifiedObjectsOf(scope).listing; }
 
 const Listing &ScopesOf(vpiHandle scope) {
     auto &slot = TheCaches().scopes[scope];
@@ -91,46 +143,6 @@ const Listing &PortsOf(vpiHandle module) {
         AddAll(*slot, vpiPort, module);
     }
     return *slot;
-}
-
-int NetFulltype(vpiHandle net) {
-    switch (vpi_get(vpiNetType, net)) {
-        case vpiWand:
-            return accWand;
-        case vpiWor:
-            return accWor;
-        case vpiTri:
-            return accTri;
-        case vpiTri0:
-            return accTri0;
-        case vpiTri1:
-            return accTri1;
-        case vpiTriReg:
-            return accTrireg;
-        case vpiTriAnd:
-            return accTriand;
-        case vpiTriOr:
-            return accTrior;
-        case vpiSupply1:
-            return accSupply1;
-        case vpiSupply0:
-            return accSupply0;
-        default:
-            return accWire;
-    }
-}
-
-// Whether a net or reg is declared with a range. The simulator reports a
-// one-bit range [0:0] exactly like no range, so only other one-bit ranges
-// ([3:3]) make a one-bit vector.
-bool IsVector(vpiHandle signal) {
-    if (vpi_get(vpiSize, signal) > 1) {
-        return true;
-    }
-    int left = 0;
-    int right = 0;
-    AccFetchRange(signal, &left, &right);
-    return left != 0 || right != 0;
 }
 
 bool IsScopeKind(int vpi_type) {
@@ -171,7 +183,7 @@ std::vector<std::string> Components(const char *name) {
 
 vpiHandle Named(const Listing &listing, const std::string &name) {
     for (vpiHandle item : listing.items) {
-        const char *item_name = vpi_get_str(vpiName, item);
+        const char *item_name = ObjectName(item);
         if (item_name != nullptr && name == item_name) {
             return item;
         }
@@ -185,7 +197,7 @@ vpiHandle Named(const Listing &listing, const std::string &name) {
 vpiHandle Resolve(vpiHandle scope, const std::vector<std::string> &components) {
     vpiHandle at = scope;
     for (const std::string &component : components) {
-        if (at == nullptr || !IsScopeKind(vpi_get(vpiType, at))) {
+        if (at == nullptr || !IsScopeKind(ObjectKind(at))) {
             return nullptr;
         }
         vpiHandle child = Named(ScopesOf(at), component);
@@ -194,96 +206,11 @@ vpiHandle Resolve(vpiHandle scope, const std::vector<std::string> &components) {
     return at;
 }
 
-int ParameterFulltype(vpiHandle parameter) {
-    switch (vpi_get(vpiConstType, parameter)) {
-        case vpiRealConst:
-            return accRealParam;
-        case vpiStringConst:
-            return accStringParam;
-        default:
-            return accIntegerParam;
-    }
-}
-
-int ValueOfExpression(vpiHandle expression) {
-    s_vpi_value value{};
-    value.format = vpiIntVal;
-    vpi_get_value(expression, &value);
-    return value.value.integer;
-}
-
 }  // namespace
 
-int AccFetchType(handle object) {
-    if (object == nullptr) {
-        return 0;
-    }
-    switch (vpi_get(vpiType, Vpi(object))) {
-        case vpiModule:
-            return accModule;
-        case vpiTask:
-            return accTask;
-        case vpiFunction:
-            return accFunction;
-        case vpiNamedBegin:
-        case vpiNamedFork:
-        case vpiGenScope:
-            return accScope;
-        case vpiNet:
-            return accNet;
-        case vpiReg:
-            return accReg;
-        case vpiIntegerVar:
-            return accIntegerVar;
-        case vpiTimeVar:
-            return accTimeVar;
-        case vpiRealVar:
-            return accRealVar;
-        case vpiNamedEvent:
-            return accNamedEvent;
-        case vpiParameter:
-            return accParameter;
-        case vpiPort:
-            return accPort;
-        case vpiConstant:
-            return accConstant;
-        case vpiNetBit:
-            return accNetBit;
-        case vpiRegBit:
-            return accRegBit;
-        default:
-            return 0;
-    }
-}
+int AccFetchType(handle object) { return ObjectType(Vpi(object)); }
 
-int AccFetchFulltype(handle object) {
-    if (object == nullptr) {
-        return 0;
-    }
-    vpiHandle item = Vpi(object);
-    switch (vpi_get(vpiType, item)) {
-        case vpiModule:
-            if (vpi_handle(vpiScope, item) == nullptr) {
-                return accTopModule;
-            }
-            return vpi_get(vpiCellInstance, item) > 0 ? accCellInstance : accModuleInstance;
-        case vpiNamedBegin:
-        // A generate block is a named block of the elaborated design, not
-        // an instance: it has no definition and no ports.
-        case vpiGenScope:
-            return accNamedBeginStat;
-        case vpiNamedFork:
-            return accNamedForkStat;
-        case vpiNet:
-            return NetFulltype(item);
-        case vpiParameter:
-            return ParameterFulltype(item);
-        case vpiPort:
-            return vpi_get(vpiSize, item) > 1 ? accVectorPort : accScalarPort;
-        default:
-            return AccFetchType(object);
-    }
-}
+int AccFetchFulltype(handle object) { return ObjectFulltype(Vpi(object)); }
 
 char *AccFetchTypeStr(int type) {
     static const std::unordered_map<int, const char *> kNames = {
@@ -309,27 +236,30 @@ int AccObjectOfType(handle object, int type) {
     if (object == nullptr) {
         return 0;
     }
-    if (type == AccFetchType(object) || type == AccFetchFulltype(object)) {
+    vpiHandle item = Vpi(object);
+    if (type == ObjectType(item) || type == ObjectFulltype(item)) {
         return 1;
     }
-    vpiHandle item = Vpi(object);
-    const int vpi_type = vpi_get(vpiType, item);
-    const bool bit = vpi_type == vpiNetBit || vpi_type == vpiRegBit;
-    const bool vector = (vpi_type == vpiNet || vpi_type == vpiReg) && IsVector(item);
+    const int vpi_type = ObjectKind(item);
+    const bool signal = vpi_type == vpiNet || vpi_type == vpiReg;
     switch (type) {
         case accScalar:
-            return bit || ((vpi_type == vpiNet || vpi_type == vpiReg) && !vector) ? 1 : 0;
+            return vpi_type == vpiNetBit || vpi_type == vpiRegBit || (signal && !ObjectIsVector(item)) ? 1 : 0;
         case accVector:
-            return vector ? 1 : 0;
+            return signal && ObjectIsVector(item) ? 1 : 0;
         case accScope:
             return IsScopeKind(vpi_type) ? 1 : 0;
+        // A signal that shares its simulated net with one looked at before
+        // it (a port connection the simulator merged into one net).
+        case accCollapsedNet:
+            return signal && SimulatedNet(item) != item ? 1 : 0;
         default:
             return 0;
     }
 }
 
 char *AccFetchName(handle object) {
-    return object != nullptr ? AccString(vpi_get_str(vpiName, Vpi(object))) : nullptr;
+    return object != nullptr ? AccString(ObjectName(Vpi(object))) : nullptr;
 }
 
 char *AccFetchFullname(handle object) {
@@ -337,14 +267,14 @@ char *AccFetchFullname(handle object) {
 }
 
 char *AccFetchDefname(handle object) {
-    if (object == nullptr || vpi_get(vpiType, Vpi(object)) != vpiModule) {
+    if (object == nullptr || ObjectKind(Vpi(object)) != vpiModule) {
         return nullptr;
     }
     return AccString(vpi_get_str(vpiDefName, Vpi(object)));
 }
 
 int AccFetchDirection(handle object) {
-    if (object == nullptr || vpi_get(vpiType, Vpi(object)) != vpiPort) {
+    if (object == nullptr || ObjectKind(Vpi(object)) != vpiPort) {
         return 0;
     }
     switch (vpi_get(vpiDirection, Vpi(object))) {
@@ -365,15 +295,7 @@ int AccFetchRange(handle object, int *msb, int *lsb) {
     if (object == nullptr) {
         return 0;
     }
-    vpiHandle left = vpi_handle(vpiLeftRange, Vpi(object));
-    vpiHandle right = vpi_handle(vpiRightRange, Vpi(object));
-    if (left == nullptr || right == nullptr) {
-        const int size = vpi_get(vpiSize, Vpi(object));
-        *msb = size > 1 ? size - 1 : 0;
-        return 1;
-    }
-    *msb = ValueOfExpression(left);
-    *lsb = ValueOfExpression(right);
+    ObjectRange(Vpi(object), msb, lsb);
     return 1;
 }
 
@@ -381,7 +303,7 @@ int AccFetchSize(handle object) {
     if (object == nullptr) {
         return 0;
     }
-    const int size = vpi_get(vpiSize, Vpi(object));
+    const int size = ObjectSize(Vpi(object));
     return size > 0 ? size : 1;
 }
 
@@ -424,13 +346,13 @@ handle AccHandleScope(handle object) {
     if (object == nullptr) {
         return nullptr;
     }
-    if (vpi_get(vpiType, Vpi(object)) == vpiPort) {
+    if (ObjectKind(Vpi(object)) == vpiPort) {
         return vpi_handle(vpiModule, Vpi(object));
     }
     return vpi_handle(vpiScope, Vpi(object));
 }
 
-handle AccHandleSimulatedNet(handle net) { return net; }
+handle AccHandleSimulatedNet(handle net) { return SimulatedNet(Vpi(net)); }
 
 // Ports' outside connections are not reported by this simulator.
 handle AccHandleHiconn(handle /*port*/) { return nullptr; }
@@ -439,14 +361,13 @@ handle AccNext(int *types, handle scope, handle previous) {
     if (scope == nullptr || types == nullptr) {
         return nullptr;
     }
-    const Listing &objects = ObjectsOf(Vpi(scope));
-    for (size_t i = objects.After(previous); i < objects.items.size(); ++i) {
-        vpiHandle item = objects.items[i];
-        const int type = AccFetchType(item);
-        const int fulltype = AccFetchFulltype(item);
+    const ObjectListing &objects = ClassifiedObjectsOf(Vpi(scope));
+    const std::vector<vpiHandle> &items = objects.listing.items;
+    for (size_t i = objects.listing.After(previous); i < items.size(); ++i) {
+        const auto [type, fulltype] = objects.kinds[i];
         for (const int *wanted = types; *wanted != 0; ++wanted) {
             if (*wanted == type || *wanted == fulltype) {
-                return item;
+                return objects.listing.HandOut(i);
             }
         }
     }
@@ -466,15 +387,15 @@ handle AccNextBit(handle vector, handle previous) {
         const int step = left >= right ? -1 : 1;
         for (int index = left;; index += step) {
             if (vpiHandle bit = vpi_handle_by_index(Vpi(vector), index)) {
-                slot->Add(bit);
+                slot->items.push_back(bit);
             }
             if (index == right) {
                 break;
             }
         }
+        slot->DropRepeats();
     }
-    const size_t next = slot->After(previous);
-    return next < slot->items.size() ? slot->items[next] : nullptr;
+    return slot->HandOut(slot->After(previous));
 }
 
 handle AccNextPort(handle module, handle previous) {
@@ -482,8 +403,7 @@ handle AccNextPort(handle module, handle previous) {
         return nullptr;
     }
     const Listing &ports = PortsOf(Vpi(module));
-    const size_t next = ports.After(previous);
-    return next < ports.items.size() ? ports.items[next] : nullptr;
+    return ports.HandOut(ports.After(previous));
 }
 
 handle AccNextScope(handle scope, handle previous) {
@@ -491,14 +411,12 @@ handle AccNextScope(handle scope, handle previous) {
         return nullptr;
     }
     const Listing &scopes = ScopesOf(Vpi(scope));
-    const size_t next = scopes.After(previous);
-    return next < scopes.items.size() ? scopes.items[next] : nullptr;
+    return scopes.HandOut(scopes.After(previous));
 }
 
 handle AccNextTopmod(handle previous) {
     const Listing &modules = TopModules();
-    const size_t next = modules.After(previous);
-    return next < modules.items.size() ? modules.items[next] : nullptr;
+    return modules.HandOut(modules.After(previous));
 }
 
 }  // namespace tavri::vpi

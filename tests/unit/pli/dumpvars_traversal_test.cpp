@@ -453,6 +453,23 @@ TEST_F(DumpvarsTraversal, CollapsedNetIsRecordedThroughItsSimulatedNet) {
     EXPECT_EQ(a->direction, kInput);
 }
 
+TEST_F(DumpvarsTraversal, CollapsedNetKeepsItsOwnTypeAndDirection) {
+    BuildDesign();
+    Signal *bus = sim_.AddNet(top_, "bus", accTri);
+    sim_.Collapse(static_cast<Signal *>(sim_.Lookup("top.u1.a")), bus);
+    DumpTo(top_, "collapsed_tri.trax");
+    Run(top_, "$traxDumpvars(0, top)");
+    Reading &file = *FinishAndRead("collapsed_tri.trax");
+    const std::optional<traxrVar> simulated = VarOf(file, "top.bus");
+    const std::optional<traxrVar> a = VarOf(file, "top.u1.a");
+    ASSERT_TRUE(simulated.has_value() && a.has_value());
+    EXPECT_EQ(a->idcode, simulated->idcode) << "one variable under both names";
+    EXPECT_EQ(simulated->type_code, kTriType);
+    EXPECT_EQ(simulated->direction, kNoDirection);
+    EXPECT_EQ(a->type_code, kWireType) << "the input wire is not recorded as the net it is simulated on";
+    EXPECT_EQ(a->direction, kInput);
+}
+
 class SameNetPass : public DumpvarsTraversal {
   protected:
     // top.u1.a is collapsed into top.n; only top.u1 is dumped.

@@ -1,0 +1,326 @@
+// What a design object is, asked of the simulator once per object: its
+// kind, ACC type and fulltype, size, range and name, and the simulated net
+// a scalar shares with others.
+//
+// The answers are kept by handle for the objects the simulator builds with
+// the design and keeps for the whole run (signals, variables, scopes, ports,
+// parameters, named events, memories): such a handle is never freed, so its
+// address can never name another object. Any other handle (a bit, an
+// expression, a task argument that is not a signal) may be a temporary that
+// the simulator frees and reuses; it is asked afresh every time.
+#include <string>
+#include <unordered_map>
+
+#include "sim/vpi/vpi_binding.h"
+
+namespace tavri::vpi {
+namespace {
+
+struct Facts {
+    int vpi_type = 0;
+    int fulltype = -1;  // -1 until asked, as for the fields below
+    int size = -1;
+    int vector = -1;
+    bool range_known = false;
+    int left = 0;
+    int right = 0;
+    bool name_known = false;
+    bool has_name = false;
+    std::string name;
+    bool nexus_known = false;
+    PLI_INT32 nexus = 0;
+};
+
+bool Lasting(int vpi_type) {
+    switch (vpi_type) {
+        case vpiNet:
+        case vpiReg:
+        case vpiIntegerVar:
+        case vpiTimeVar:
+        case vpiRealVar:
+        case vpiNamedEvent:
+        case vpiParameter:
+        case vpiMemory:
+        case vpiPort:
+        case vpiModule:
+        case vpiTask:
+        case vpiFunction:
+        case vpiNamedBegin:
+        case vpiNamedFork:
+        case vpiGenScope:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::unordered_map<vpiHandle, Facts> g_kept;
+
+// The dumper asks several questions in a row about one object: the last
+// kept object answers them without a lookup.
+vpiHandle g_last = nullptr;
+Facts *g_last_facts = nullptr;
+
+// The facts of `object`: kept ones, or a fresh record for a handle that may
+// not last (valid until the next call).
+Facts &FactsOf(vpiHandle object) {
+    if (object == g_last) {
+        return *g_last_facts;
+    }
+    auto found = g_kept.find(object);
+    if (found != g_kept.end()) {
+        g_last = object;
+        g_last_facts = &found->second;
+        return found->second;
+    }
+    const int vpi_type = vpi_get(vpiType, object);
+    if (Lasting(vpi_type)) {
+        Facts &facts = g_kept[object];
+        facts.vpi_type = vpi_type;
+        g_last = object;
+        g_last_facts = &facts;
+        return facts;
+    }
+    static Facts transient;
+    transient = Facts{};
+    transient.vpi_type = vpi_type;
+    return transient;
+}
+
+int TypeOf(int vpi_type) {
+    switch (vpi_type) {
+        case vpiModule:
+            return accModule;
+        case vpiTask:
+            return accTask;
+        case vpiFunction:
+            return accFunction;
+        case vpiNamedBegin:
+        case vpiNamedFork:
+        case vpiGenScope:
+            return accScope;
+        case vpiNet:
+            return accNet;
+        case vpiReg:
+            return accReg;
+        case vpiIntegerVar:
+            return accIntegerVar;
+        case vpiTimeVar:
+            return accTimeVar;
+        case vpiRealVar:
+            return accRealVar;
+        case vpiNamedEvent:
+            return accNamedEvent;
+        case vpiParameter:
+            return accParameter;
+        case vpiPort:
+            return accPort;
+        case vpiConstant:
+            return accConstant;
+        case vpiNetBit:
+            return accNetBit;
+        case vpiRegBit:
+            return accRegBit;
+        default:
+            return 0;
+    }
+}
+
+int NetFulltype(vpiHandle net) {
+    switch (vpi_get(vpiNetType, net)) {
+        case vpiWand:
+            return accWand;
+        case vpiWor:
+            return accWor;
+        case vpiTri:
+            return accTri;
+        case vpiTri0:
+            return accTri0;
+        case vpiTri1:
+            return accTri1;
+        case vpiTriReg:
+            return accTrireg;
+        case vpiTriAnd:
+            return accTriand;
+        case vpiTriOr:
+            return accTrior;
+        case vpiSupply1:
+            return accSupply1;
+        case vpiSupply0:
+            return accSupply0;
+        default:
+            return accWire;
+    }
+}
+
+int ParameterFulltype(vpiHandle parameter) {
+    switch (vpi_get(vpiConstType, parameter)) {
+        case vpiRealConst:
+            return accRealParam;
+        case vpiStringConst:
+            return accStringParam;
+        default:
+            return accIntegerParam;
+    }
+}
+
+int Size(vpiHandle object, Facts &facts) {
+    if (facts.size < 0) {
+        facts.size = vpi_get(vpiSize, object);
+        facts.size = facts.size < 0 ? 0 : facts.size;
+    }
+    return facts.size;
+}
+
+int Fulltype(vpiHandle object, Facts &facts) {
+    if (facts.fulltype >= 0) {
+        return facts.fulltype;
+    }
+    switch (facts.vpi_type) {
+        case vpiModule:
+            if (vpi_handle(vpiScope, object) == nullptr) {
+                facts.fulltype = accTopModule;
+            } else {
+                facts.fulltype = vpi_get(vpiCellInstance, object) > 0 ? accCellInstance : accModuleInstance;
+            }
+            break;
+        case vpiNamedBegin:
+        // A generate block is a named block of the elaborated design, not
+        // an instance: it has no definition and no ports.
+        case vpiGenScope:
+            facts.fulltype = accNamedBeginStat;
+            break;
+        case vpiNamedFork:
+            facts.fulltype = accNamedForkStat;
+            break;
+        case vpiNet:
+            facts.fulltype = NetFulltype(object);
+            break;
+        case vpiParameter:
+            facts.fulltype = ParameterFulltype(object);
+            break;
+        case vpiPort:
+            facts.fulltype = Size(object, facts) > 1 ? accVectorPort : accScalarPort;
+            break;
+        default:
+            facts.fulltype = TypeOf(facts.vpi_type);
+            break;
+    }
+    return facts.fulltype;
+}
+
+int ValueOfExpression(vpiHandle expression) {
+    s_vpi_value value{};
+    value.format = vpiIntVal;
+    vpi_get_value(expression, &value);
+    return value.value.integer;
+}
+
+void Range(vpiHandle object, Facts &facts) {
+    if (facts.range_known) {
+        return;
+    }
+    facts.range_known = true;
+    vpiHandle left = vpi_handle(vpiLeftRange, object);
+    vpiHandle right = vpi_handle(vpiRightRange, object);
+    if (left == nullptr || right == nullptr) {
+        const int size = Size(object, facts);
+        facts.left = size > 1 ? size - 1 : 0;
+        facts.right = 0;
+        return;
+    }
+    facts.left = ValueOfExpression(left);
+    facts.right = ValueOfExpression(right);
+}
+
+// Whether a net or reg is declared with a range. The simulator reports a
+// one-bit range [0:0] exactly like no range, so only other one-bit ranges
+// ([3:3]) make a one-bit vector.
+bool IsVector(vpiHandle object, Facts &facts) {
+    if (facts.vector < 0) {
+        if (Size(object, facts) > 1) {
+            facts.vector = 1;
+        } else {
+            Range(object, facts);
+            facts.vector = facts.left != 0 || facts.right != 0 ? 1 : 0;
+        }
+    }
+    return facts.vector != 0;
+}
+
+// The simulator's number for the net a one-bit signal is simulated on,
+// shared by every signal that ports collapse into it; 0 for anything else
+// (vectors get none from this simulator).
+PLI_INT32 Nexus(vpiHandle object, Facts &facts) {
+    if (!facts.nexus_known) {
+        facts.nexus_known = true;
+        if (facts.vpi_type == vpiNet || facts.vpi_type == vpiReg) {
+            facts.nexus = vpi_get(_vpiNexusId, object);
+            facts.nexus = facts.nexus == vpiUndefined ? 0 : facts.nexus;
+        }
+    }
+    return facts.nexus;
+}
+
+// The first signal of each simulated net that the dumper looked at.
+std::unordered_map<PLI_INT32, vpiHandle> g_first_of_nexus;
+
+}  // namespace
+
+int ObjectKind(vpiHandle object) { return object != nullptr ? FactsOf(object).vpi_type : 0; }
+
+int ObjectType(vpiHandle object) { return object != nullptr ? TypeOf(FactsOf(object).vpi_type) : 0; }
+
+int ObjectFulltype(vpiHandle object) {
+    if (object == nullptr) {
+        return 0;
+    }
+    return Fulltype(object, FactsOf(object));
+}
+
+int ObjectSize(vpiHandle object) {
+    if (object == nullptr) {
+        return 0;
+    }
+    return Size(object, FactsOf(object));
+}
+
+void ObjectRange(vpiHandle object, int *left, int *right) {
+    Facts &facts = FactsOf(object);
+    Range(object, facts);
+    *left = facts.left;
+    *right = facts.right;
+}
+
+bool ObjectIsVector(vpiHandle object) {
+    Facts &facts = FactsOf(object);
+    return (facts.vpi_type == vpiNet || facts.vpi_type == vpiReg) && IsVector(object, facts);
+}
+
+const char *ObjectName(vpiHandle object) {
+    if (object == nullptr) {
+        return nullptr;
+    }
+    Facts &facts = FactsOf(object);
+    if (!facts.name_known) {
+        const char *name = vpi_get_str(vpiName, object);
+        facts.name_known = true;
+        facts.has_name = name != nullptr;
+        facts.name = name != nullptr ? name : "";
+    }
+    return facts.has_name ? facts.name.c_str() : nullptr;
+}
+
+vpiHandle SimulatedNet(vpiHandle signal) {
+    if (signal == nullptr) {
+        return nullptr;
+    }
+    // Only nets and regs have a nexus, and their facts are kept.
+    const PLI_INT32 nexus = Nexus(signal, FactsOf(signal));
+    if (nexus == 0) {
+        return signal;
+    }
+    return g_first_of_nexus.emplace(nexus, signal).first->second;
+}
+
+}  // namespace tavri::vpi
