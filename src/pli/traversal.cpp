@@ -1,5 +1,6 @@
 #include "pli/traversal.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -141,13 +142,19 @@ std::string WithRange(const std::string &name, int left, int right) {
     if (!name.empty() && name.back() == ']') {
         return name;
     }
+    // Formatted by hand: this runs for every vector of the design.
     char range[32];
-    if (left == right) {
-        std::snprintf(range, sizeof range, "[%d]", left);
-    } else {
-        std::snprintf(range, sizeof range, "[%d:%d]", left, right);
+    char *end = range;
+    *end++ = '[';
+    end = std::to_chars(end, range + sizeof range, left).ptr;
+    if (left != right) {
+        *end++ = ':';
+        end = std::to_chars(end, range + sizeof range, right).ptr;
     }
-    return name + range;
+    *end++ = ']';
+    std::string named;
+    named.reserve(name.size() + static_cast<size_t>(end - range));
+    return named.append(name).append(range, end);
 }
 
 void DumpVector(handle object, handle hook, const std::string &name, int direction) {

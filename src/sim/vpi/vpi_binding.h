@@ -85,8 +85,8 @@ p_tfnodeinfo MemoryNodeinfo(vpiHandle argument, p_tfnodeinfo info);
 void RefreshMemoryBuffers();
 
 // What a design object is (vpi_object_facts.cpp), asked of the simulator
-// once for the objects it keeps for the whole run. A name is valid until
-// the next of these calls.
+// once for the objects it keeps for the whole run. The name of such an
+// object stays valid; any other name is an AccString.
 int ObjectKind(vpiHandle object);  // its VPI type
 int ObjectType(vpiHandle object);  // its ACC type
 int ObjectFulltype(vpiHandle object);

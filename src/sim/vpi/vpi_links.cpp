@@ -4,9 +4,7 @@
 // values the dumper reads once at the end of the time step. Strengths cannot
 // come with the callback (the simulator does not deliver that format), so a
 // strength link is called without a value and reads the strengths then.
-#include <memory>
 #include <unordered_map>
-#include <vector>
 
 #include "sim/vpi/vpi_binding.h"
 
@@ -27,11 +25,9 @@ struct Link {
     s_vpi_value value{};
 };
 
-// Links by their user data (a hook entry per link in the dumper).
-std::unordered_map<char *, std::vector<std::unique_ptr<Link>>> &Links() {
-    static std::unordered_map<char *, std::vector<std::unique_ptr<Link>>> links;
-    return links;
-}
+// Links by their user data (a hook entry per link in the dumper). A link
+// stays where it was made: the simulator's callback points at it.
+std::unordered_multimap<char *, Link> g_links;
 
 constexpr uint8_t kLogic[4] = {vcl0, vcl1, vclZ, vclX};
 
@@ -114,8 +110,8 @@ PLI_INT32 ValueChanged(p_cb_data data) {
 // The reason and the value format of a link on `object`; false for objects
 // whose changes cannot be followed.
 bool Describe(vpiHandle object, int flags, int *reason, int *value_format) {
-    const int type = vpi_get(vpiType, object);
-    const int size = vpi_get(vpiSize, object);
+    const int type = ObjectKind(object);
+    const int size = ObjectSize(object);
     *value_format = vpiSuppressVal;
     switch (type) {
         case vpiNet:
@@ -164,45 +160,43 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
     if (object == nullptr || consumer == nullptr) {
         return;
     }
-    auto link = std::make_unique<Link>();
-    link->object = Vpi(object);
-    link->consumer = consumer;
-    link->user_data = user_data;
-    link->flags = flags;
-    if (!Describe(link->object, flags, &link->reason, &link->value_format)) {
+    int reason = 0;
+    int value_format = 0;
+    if (!Describe(Vpi(object), flags, &reason, &value_format)) {
         return;
     }
-    link->time.type = vpiSimTime;
-    link->value.format = link->value_format;
+    auto made = g_links.emplace(user_data, Link{});
+    Link &link = made->second;
+    link.object = Vpi(object);
+    link.consumer = consumer;
+    link.user_data = user_data;
+    link.flags = flags;
+    link.reason = reason;
+    link.value_format = value_format;
+    link.time.type = vpiSimTime;
+    link.value.format = link.value_format;
     s_cb_data data{};
     data.reason = cbValueChange;
     data.cb_rtn = ValueChanged;
-    data.obj = link->object;
-    data.time = &link->time;
-    data.value = &link->value;
-    data.user_data = reinterpret_cast<PLI_BYTE8 *>(link.get());
-    link->callback = vpi_register_cb(&data);
-    if (link->callback != nullptr) {
-        Links()[user_data].push_back(std::move(link));
+    data.obj = link.object;
+    data.time = &link.time;
+    data.value = &link.value;
+    data.user_data = reinterpret_cast<PLI_BYTE8 *>(&link);
+    link.callback = vpi_register_cb(&data);
+    if (link.callback == nullptr) {
+        g_links.erase(made);
     }
 }
 
 void AccVclDelete(handle object, p_vc_consumer consumer, char *user_data, int flags) {
-    auto found = Links().find(user_data);
-    if (found == Links().end()) {
-        return;
-    }
-    auto &list = found->second;
-    for (auto it = list.begin(); it != list.end(); ++it) {
-        Link &link = **it;
+    auto [first, last] = g_links.equal_range(user_data);
+    for (auto it = first; it != last; ++it) {
+        const Link &link = it->second;
         if (link.object == Vpi(object) && link.consumer == consumer && link.flags == flags) {
             vpi_remove_cb(link.callback);
-            list.erase(it);
-            break;
+            g_links.erase(it);
+            return;
         }
-    }
-    if (list.empty()) {
-        Links().erase(found);
     }
 }
 

@@ -221,6 +221,17 @@ void Range(vpiHandle object, Facts &facts) {
         return;
     }
     facts.range_known = true;
+    // This simulator answers the bounds of a signal's range as integer
+    // properties, far more cheaply than through the range expressions.
+    if (facts.vpi_type == vpiNet || facts.vpi_type == vpiReg) {
+        const int left_bound = vpi_get(vpiLeftRange, object);
+        const int right_bound = vpi_get(vpiRightRange, object);
+        if (left_bound != vpiUndefined && right_bound != vpiUndefined) {
+            facts.left = left_bound;
+            facts.right = right_bound;
+            return;
+        }
+    }
     vpiHandle left = vpi_handle(vpiLeftRange, object);
     vpiHandle right = vpi_handle(vpiRightRange, object);
     if (left == nullptr || right == nullptr) {
@@ -254,7 +265,8 @@ bool IsVector(vpiHandle object, Facts &facts) {
 PLI_INT32 Nexus(vpiHandle object, Facts &facts) {
     if (!facts.nexus_known) {
         facts.nexus_known = true;
-        if (facts.vpi_type == vpiNet || facts.vpi_type == vpiReg) {
+        // Vectors have none from this simulator: not worth asking.
+        if ((facts.vpi_type == vpiNet || facts.vpi_type == vpiReg) && Size(object, facts) == 1) {
             facts.nexus = vpi_get(_vpiNexusId, object);
             facts.nexus = facts.nexus == vpiUndefined ? 0 : facts.nexus;
         }
@@ -302,6 +314,10 @@ const char *ObjectName(vpiHandle object) {
         return nullptr;
     }
     Facts &facts = FactsOf(object);
+    if (!Lasting(facts.vpi_type)) {
+        const char *name = vpi_get_str(vpiName, object);
+        return name != nullptr ? AccString(name) : nullptr;
+    }
     if (!facts.name_known) {
         const char *name = vpi_get_str(vpiName, object);
         facts.name_known = true;

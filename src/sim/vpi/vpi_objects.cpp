@@ -259,7 +259,13 @@ int AccObjectOfType(handle object, int type) {
 }
 
 char *AccFetchName(handle object) {
-    return object != nullptr ? AccString(ObjectName(Vpi(object))) : nullptr;
+    if (object == nullptr) {
+        return nullptr;
+    }
+    // Callers copy what they keep, as with any ACC string; a kept name
+    // needs no copy of its own.
+    const char *name = ObjectName(Vpi(object));
+    return name != nullptr ? const_cast<char *>(name) : AccString("");
 }
 
 char *AccFetchFullname(handle object) {
