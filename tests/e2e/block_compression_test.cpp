@@ -57,6 +57,15 @@ endmodule
         EXPECT_EQ(run.status, 0) << run.output;
         return Slurp(vcd);
     }
+    // The export without its $date section: files simulated in different
+    // seconds carry different creation dates but must agree on everything else.
+    std::string VcdWithoutDate(const std::string &file) {
+        std::string vcd = Vcd(file);
+        const size_t date = vcd.find("$date");
+        const size_t end = date == std::string::npos ? date : vcd.find("$end", date);
+        if (end != std::string::npos) vcd.erase(date, end + 4 - date);
+        return vcd;
+    }
 };
 
 TEST_F(BlockCompression, ChosenByEnvironmentOrPlusArgumentAndShown) {
@@ -83,7 +92,7 @@ TEST_F(BlockCompression, ChosenByEnvironmentOrPlusArgumentAndShown) {
         EXPECT_NE(Info(c.file).find(c.info), std::string::npos);
         const Outcome check = Trax("check '" + Path(c.file).string() + "'");
         EXPECT_EQ(check.status, 0) << check.output;
-        const std::string vcd = Vcd(c.file);
+        const std::string vcd = VcdWithoutDate(c.file);
         if (reference.empty()) reference = vcd;
         EXPECT_EQ(vcd, reference);
     }
