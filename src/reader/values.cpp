@@ -1,6 +1,7 @@
 #include "reader/values.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tavri::reader {
 namespace {
@@ -15,9 +16,6 @@ constexpr uint8_t kCDBus = 10;
 constexpr uint8_t kABMemory = 11;
 constexpr uint8_t kCompactBit = 0x08;
 constexpr uint32_t kValueSizeLimit = 0x8000000;
-
-uint8_t ABCode(unsigned a, unsigned b) { return a != 0 ? (b != 0 ? 2 : 1) : (b != 0 ? 3 : 0); }
-uint8_t CDCode(unsigned c, unsigned d) { return c != 0 ? (d != 0 ? 2 : 3) : (d != 0 ? 1 : 0); }
 
 bool AllLogic(const std::vector<uint8_t> &codes) {
     return std::all_of(codes.begin(), codes.end(), [](uint8_t code) { return code <= 3; });
@@ -89,19 +87,64 @@ Status ReadGroupHeader(Cursor *cursor, uint8_t format, const ArrayContext &conte
     return Status();
 }
 
+// Per byte of a word: its eight bits as 0/1 bytes, bit 7 first, so that
+// they land in a most-significant-first value with one 8-byte copy.
+struct ByteSpread {
+    uint8_t bits[256][8];
+    constexpr ByteSpread() : bits() {
+        for (unsigned value = 0; value < 256; ++value) {
+            for (unsigned k = 0; k < 8; ++k) bits[value][k] = (value >> (7 - k)) & 1;
+        }
+    }
+};
+constexpr ByteSpread kSpread;
+
+uint64_t Spread(unsigned byte) {
+    uint64_t spread;
+    std::memcpy(&spread, kSpread.bits[byte], sizeof spread);
+    return spread;
+}
+
+// The value codes of eight bits, bit 7 first, from the bit that alone gives
+// 1 and the one that turns 0 into 3 (Z) and 1 into 2 (X): A and B of an
+// A/B pair, D and C of a C/D pair. Each byte of a spread is 0 or 1, so the
+// arithmetic stays inside its byte.
+uint64_t PairCodes(unsigned one, unsigned other) {
+    const uint64_t high = Spread(other);
+    return Spread(one) ^ (high | (high << 1));
+}
+
+// Writes the codes of bits [8 * index, 8 * index + 8) of a value of `width`
+// bits, most significant first, to `codes`; bits at or above the width are
+// left out.
+void PutCodes(uint64_t eight, uint32_t index, uint32_t width, uint8_t *codes) {
+    const uint32_t low = 8 * index;
+    if (low + 8 <= width) {
+        std::memcpy(codes + (width - low - 8), &eight, sizeof eight);
+        return;
+    }
+    uint8_t spread[8];
+    std::memcpy(spread, &eight, sizeof spread);
+    for (uint32_t k = 0; low + k < width; ++k) codes[width - 1 - low - k] = spread[7 - k];
+}
+
 // Two 32-bit words per 32 bits; `compact` keeps only word `kept` (0 or 1).
 Status DecodePairs(const Group &group, const ArrayContext &context, bool compact, unsigned kept,
                    Change *change) {
     const uint32_t width = group.value_size;
     const uint32_t pairs = ((width - 1) >> 5) + 1;
-    change->bits.assign(width, 0);
+    // A/B: A gives 1 alone; C/D: D does.
+    const unsigned one = group.format == kABBus ? 0 : 1;
+    change->bits.resize(width);
+    uint8_t *codes = change->bits.data();
+    const uint8_t *raw = change->raw.data();
     for (uint32_t p = 0; p < pairs; ++p) {
         uint32_t words[2] = {0, 0};
         if (compact) {
-            words[kept] = context.order.U32(change->raw.data() + 4 * p);
+            words[kept] = context.order.U32(raw + 4 * p);
         } else {
-            words[0] = context.order.U32(change->raw.data() + 8 * p);
-            words[1] = context.order.U32(change->raw.data() + 8 * p + 4);
+            words[0] = context.order.U32(raw + 8 * p);
+            words[1] = context.order.U32(raw + 8 * p + 4);
         }
         const uint32_t used = p + 1 < pairs ? 32 : width - 32 * p;
         if (used < 32 && ((words[0] | words[1]) >> used) != 0) {
@@ -109,12 +152,10 @@ Status DecodePairs(const Group &group, const ArrayContext &context, bool compact
                         "a value of width %u has bits set above its width (0x%08x 0x%08x)", width,
                         words[0], words[1]);
         }
-        for (uint32_t k = 0; k < used; ++k) {
-            const unsigned first = (words[0] >> k) & 1;
-            const unsigned second = (words[1] >> k) & 1;
-            const uint32_t bit = 32 * p + k;
-            change->bits[width - 1 - bit] =
-                group.format == kABBus ? ABCode(first, second) : CDCode(first, second);
+        for (uint32_t k = 0; 8 * k < used; ++k) {
+            const unsigned shift = 8 * k;
+            PutCodes(PairCodes((words[one] >> shift) & 0xFF, (words[1 - one] >> shift) & 0xFF),
+                     4 * p + k, width, codes);
         }
     }
     change->kind = TRAXR_VALUE_LOGIC;
@@ -162,13 +203,11 @@ Status DecodeValue(const Group &group, const ArrayContext &context, Change *chan
         case kABMemory:
             if (group.bytes_per_bit == 0) {
                 const uint32_t width = group.value_size;
-                const size_t half = (static_cast<size_t>(width) + 7) >> 3;
-                change->bits.assign(width, 0);
-                for (uint32_t bit = 0; bit < width; ++bit) {
-                    const unsigned a = (raw[bit >> 3] >> (bit & 7)) & 1;
-                    const unsigned b =
-                        change->compact ? 0 : (raw[half + (bit >> 3)] >> (bit & 7)) & 1;
-                    change->bits[width - 1 - bit] = ABCode(a, b);
+                const uint32_t half = (width + 7) >> 3;
+                change->bits.resize(width);
+                for (uint32_t i = 0; i < half; ++i) {
+                    PutCodes(PairCodes(raw[i], change->compact ? 0 : raw[half + i]), i, width,
+                             change->bits.data());
                 }
                 change->kind = TRAXR_VALUE_LOGIC;
             }
