@@ -128,7 +128,6 @@ class VcdStream::Export {
 
     Output out_;
     std::vector<VcdVar> vars_;  // by idcode
-    std::string bits_;
     bool have_time_ = false;  // a #TIME line was written; time_ is its time
     uint64_t time_ = 0;
 };
@@ -292,16 +291,18 @@ VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const tr
             break;
         }
         default:
-            bits_.clear();
-            if (ValueBits(change, var.shape, &bits_) != ValueForm::kBits || bits_.empty()) {
+            // The bits go straight after a 'b'; a scalar's one bit then
+            // takes the 'b''s place.
+            b += 'b';
+            if (ValueBits(change, var.shape, &b) != ValueForm::kBits || b.size() == start + 1) {
+                b.resize(start);
                 return Appended::kNoForm;
             }
-            if (var.kind == Kind::kVector || bits_.size() > 1) {
-                b += 'b';
-                b += bits_;
-                b += ' ';
+            if (var.kind != Kind::kVector && b.size() == start + 2) {
+                b[start] = b[start + 1];
+                b.resize(start + 1);
             } else {
-                b += bits_[0];
+                b += ' ';
             }
             break;
     }
