@@ -80,9 +80,7 @@ struct Group {
 // goes, and the count and the first and last time tags at the end.
 class ElementDecoder {
   public:
-    ElementDecoder(const Stream *stream, const FieldOrder &order) : cursor_(stream, order) {
-        cursor_.EnableReadAhead();
-    }
+    ElementDecoder(const Stream *stream, const FieldOrder &order) : cursor_(stream, order) {}
 
     Status Start(const ChainEntry &entry, const ArrayContext &context);
     // Decodes the next change into `change` (its buffers are reused); sets
