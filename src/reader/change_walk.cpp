@@ -1,6 +1,8 @@
 #include "reader/change_walk.h"
 
 #include <algorithm>
+#include <iterator>
+#include <queue>
 
 namespace tavri::reader {
 
@@ -9,7 +11,12 @@ Status ChangeWalk::Start(const WalkOptions &options) {
     first_.clear();
     hidden_first_.clear();
     latest_.clear();
-    heap_ = {};
+    pending_.clear();
+    last_filed_ = pending_.end();
+    now_.clear();
+    now_next_ = 0;
+    have_now_ = false;
+    again_ = UINT32_MAX;
     lanes_used_ = 0;
     next_session_ = db_->first_session();
     handed_out_ = UINT32_MAX;
@@ -163,11 +170,64 @@ Status ChangeWalk::Advance(uint32_t lane) {
     Lane &l = *lanes_[lane];
     bool done = false;
     TAVRI_RETURN_IF_ERROR(l.decoder.Next(&l.current, &done));
-    if (!done) {
-        ++changes_decoded_;
-        heap_.push(HeapItem{l.current.time, l.idcode, lane});
+    if (done) {
+        return Status();
+    }
+    ++changes_decoded_;
+    const uint64_t time = l.current.time;
+    // A lane's times never go down: at the current time again, it comes
+    // before the lanes of higher idcodes still due then.
+    if (have_now_ && time == now_time_) {
+        again_ = lane;
+        return Status();
+    }
+    if (last_filed_ == pending_.end() || last_filed_->first != time) {
+        last_filed_ = pending_.try_emplace(time).first;
+    }
+    last_filed_->second.push_back(Due{l.idcode, lane});
+    return Status();
+}
+
+Status ChangeWalk::TakeEarliest() {
+    const auto earliest = pending_.begin();
+    if (last_filed_ == earliest) last_filed_ = pending_.end();
+    now_time_ = earliest->first;
+    now_.swap(earliest->second);
+    pending_.erase(earliest);
+    now_next_ = 0;
+    have_now_ = true;
+    // Lanes are filed in idcode order from each earlier time, so a time
+    // holds a few runs in order: usually one, or two (a clock that changed
+    // in between).
+    const auto by_idcode = [](const Due &a, const Due &b) { return a.idcode < b.idcode; };
+    const auto first_run_end = std::is_sorted_until(now_.begin(), now_.end(), by_idcode);
+    if (first_run_end != now_.end()) {
+        if (std::is_sorted(first_run_end, now_.end(), by_idcode)) {
+            merged_.clear();
+            std::merge(now_.begin(), first_run_end, first_run_end, now_.end(),
+                       std::back_inserter(merged_), by_idcode);
+            now_.swap(merged_);
+        } else {
+            std::sort(now_.begin(), now_.end(), by_idcode);
+        }
+    }
+    if (now_time_ < last_time_) {
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "time goes backwards: idcode %u changes at %llu after idcode %u changed "
+                    "at %llu",
+                    now_.front().idcode, static_cast<unsigned long long>(now_time_),
+                    last_idcode_, static_cast<unsigned long long>(last_time_));
     }
     return Status();
+}
+
+void ChangeWalk::DropLanes() {
+    pending_.clear();
+    last_filed_ = pending_.end();
+    now_.clear();
+    now_next_ = 0;
+    have_now_ = false;
+    again_ = UINT32_MAX;
 }
 
 // After the last session every chain must have been walked to the entry
@@ -204,7 +264,23 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
             *done = true;
             return Status();
         }
-        if (heap_.empty()) {
+        uint32_t lane;
+        if (again_ != UINT32_MAX) {
+            lane = again_;
+            again_ = UINT32_MAX;
+        } else if (now_next_ < now_.size()) {
+            lane = now_[now_next_++].lane;
+        } else if (!pending_.empty()) {
+            TAVRI_RETURN_IF_ERROR(TakeEarliest());
+            if (now_time_ > options_.to) {
+                // Nothing later can fall inside the window.
+                for (uint32_t i = 0; i < lanes_used_; ++i) lanes_[i]->decoder.Release();
+                DropLanes();
+                stopped_ = true;
+            }
+            continue;
+        } else {
+            DropLanes();
             lanes_used_ = 0;
             if (stopped_ || next_session_ == db_->sessions().size()) {
                 finished_ = true;
@@ -221,31 +297,16 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
             TAVRI_RETURN_IF_ERROR(EnterSession(s));
             continue;
         }
-        const auto [time, id, lane] = heap_.top();
-        heap_.pop();
-        if (time < last_time_) {
-            return Fail(TRAXR_ERR_CORRUPT,
-                        "time goes backwards: idcode %u changes at %llu after idcode %u changed "
-                        "at %llu",
-                        id, static_cast<unsigned long long>(time), last_idcode_,
-                        static_cast<unsigned long long>(last_time_));
-        }
-        last_time_ = time;
-        last_idcode_ = id;
-        if (time > options_.to) {
-            // Nothing later can fall inside the window.
-            while (!heap_.empty()) heap_.pop();
-            for (uint32_t i = 0; i < lanes_used_; ++i) lanes_[i]->decoder.Release();
-            stopped_ = true;
-            continue;
-        }
-        if (time < options_.from) {
+        Lane &l = *lanes_[lane];
+        last_time_ = now_time_;
+        last_idcode_ = l.idcode;
+        if (now_time_ < options_.from) {
             TAVRI_RETURN_IF_ERROR(Advance(lane));
             continue;
         }
         handed_out_ = lane;
-        *idcode = id;
-        *change = &lanes_[lane]->current;
+        *idcode = l.idcode;
+        *change = &l.current;
         return Status();
     }
 }
