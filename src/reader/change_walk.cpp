@@ -1,6 +1,7 @@
 #include "reader/change_walk.h"
 
 #include <algorithm>
+#include <bit>
 #include <iterator>
 #include <queue>
 
@@ -142,14 +143,7 @@ Status ChangeWalk::EnterSession(uint32_t s) {
         }
 
         if (decode && Selected(idcode) && shown) {
-            if (lanes_used_ == lanes_.size()) {
-                lanes_.push_back(std::make_unique<Lane>(&db_->vc_stream(), db_->field_order()));
-            }
-            const uint32_t lane = lanes_used_++;
-            Lane &l = *lanes_[lane];
-            l.idcode = idcode;
-            TAVRI_RETURN_IF_ERROR(l.decoder.Start(entry, db_->ContextFor(idcode)));
-            TAVRI_RETURN_IF_ERROR(Advance(lane));
+            starting_.push_back(Starting{idcode, entry});
         }
 
         position = cursor.position();
@@ -163,6 +157,21 @@ Status ChangeWalk::EnterSession(uint32_t s) {
             }
         }
     }
+    // Lanes in idcode order: the lanes due at one time are then handed out
+    // in the order they lie in memory.
+    std::stable_sort(starting_.begin(), starting_.end(),
+                     [](const Starting &a, const Starting &b) { return a.idcode < b.idcode; });
+    for (const Starting &start : starting_) {
+        if (lanes_used_ == lanes_.size()) {
+            lanes_.push_back(std::make_unique<Lane>(&db_->vc_stream(), db_->field_order()));
+        }
+        const uint32_t lane = lanes_used_++;
+        Lane &l = *lanes_[lane];
+        l.idcode = start.idcode;
+        TAVRI_RETURN_IF_ERROR(l.decoder.Start(start.entry, db_->ContextFor(start.idcode)));
+        TAVRI_RETURN_IF_ERROR(Advance(lane));
+    }
+    starting_.clear();
     return Status();
 }
 
@@ -184,7 +193,7 @@ Status ChangeWalk::Advance(uint32_t lane) {
     if (last_filed_ == pending_.end() || last_filed_->first != time) {
         last_filed_ = pending_.try_emplace(time).first;
     }
-    last_filed_->second.push_back(Due{l.idcode, lane});
+    last_filed_->second.push_back(lane);
     return Status();
 }
 
@@ -196,29 +205,62 @@ Status ChangeWalk::TakeEarliest() {
     pending_.erase(earliest);
     now_next_ = 0;
     have_now_ = true;
-    // Lanes are filed in idcode order from each earlier time, so a time
-    // holds a few runs in order: usually one, or two (a clock that changed
-    // in between).
-    const auto by_idcode = [](const Due &a, const Due &b) { return a.idcode < b.idcode; };
-    const auto first_run_end = std::is_sorted_until(now_.begin(), now_.end(), by_idcode);
-    if (first_run_end != now_.end()) {
-        if (std::is_sorted(first_run_end, now_.end(), by_idcode)) {
-            merged_.clear();
-            std::merge(now_.begin(), first_run_end, first_run_end, now_.end(),
-                       std::back_inserter(merged_), by_idcode);
-            now_.swap(merged_);
-        } else {
-            std::sort(now_.begin(), now_.end(), by_idcode);
-        }
-    }
+    OrderNow();
     if (now_time_ < last_time_) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "time goes backwards: idcode %u changes at %llu after idcode %u changed "
                     "at %llu",
-                    now_.front().idcode, static_cast<unsigned long long>(now_time_),
+                    lanes_[now_.front()]->idcode, static_cast<unsigned long long>(now_time_),
                     last_idcode_, static_cast<unsigned long long>(last_time_));
     }
     return Status();
+}
+
+// Lanes are numbered in idcode order and filed in that order from each
+// earlier time, so the lanes due at a time hold a few runs in order: usually
+// one, or two (a clock that changed in between). When many lanes are due,
+// marking them in a bit set and reading it back sorts them in one pass.
+void ChangeWalk::OrderNow() {
+    if (now_.size() * 16 >= lanes_used_) {
+        marks_.assign((lanes_used_ + 63) / 64, 0);
+        for (uint32_t lane : now_) marks_[lane / 64] |= uint64_t{1} << (lane % 64);
+        now_.clear();
+        for (size_t word = 0; word < marks_.size(); ++word) {
+            for (uint64_t bits = marks_[word]; bits != 0; bits &= bits - 1) {
+                now_.push_back(static_cast<uint32_t>(word * 64 + std::countr_zero(bits)));
+            }
+        }
+        return;
+    }
+    const auto first_run_end = std::is_sorted_until(now_.begin(), now_.end());
+    if (first_run_end == now_.end()) {
+        return;
+    }
+    if (std::is_sorted(first_run_end, now_.end())) {
+        merged_.clear();
+        std::merge(now_.begin(), first_run_end, first_run_end, now_.end(),
+                   std::back_inserter(merged_));
+        now_.swap(merged_);
+    } else {
+        std::sort(now_.begin(), now_.end());
+    }
+}
+
+// With many variables the lanes due at one time lie far apart in memory,
+// each read once per time: their records are fetched a few lanes ahead, then
+// (once those are in the cache) the bytes their decoders read next.
+void ChangeWalk::Prefetch() const {
+    constexpr size_t kRecordsAhead = 24;
+    constexpr size_t kBytesAhead = 8;
+    if (now_next_ + kRecordsAhead < now_.size()) {
+        const Lane *l = lanes_[now_[now_next_ + kRecordsAhead]].get();
+        const char *record = reinterpret_cast<const char *>(l);
+        for (size_t at = 0; at < sizeof(Lane); at += 64) __builtin_prefetch(record + at);
+    }
+    if (now_next_ + kBytesAhead < now_.size()) {
+        const Lane &l = *lanes_[now_[now_next_ + kBytesAhead]];
+        l.decoder.Prefetch();
+    }
 }
 
 void ChangeWalk::DropLanes() {
@@ -269,7 +311,8 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
             lane = again_;
             again_ = UINT32_MAX;
         } else if (now_next_ < now_.size()) {
-            lane = now_[now_next_++].lane;
+            Prefetch();
+            lane = now_[now_next_++];
         } else if (!pending_.empty()) {
             TAVRI_RETURN_IF_ERROR(TakeEarliest());
             if (now_time_ > options_.to) {

@@ -69,12 +69,14 @@ class ChangeWalk {
         Change current;
         uint32_t idcode = 0;
     };
-    // A lane whose next change is due at some time.
-    struct Due {
+    // A variable's chain entry whose lane starts once the session's
+    // entries are all read.
+    struct Starting {
         uint32_t idcode;
-        uint32_t lane;
+        ChainEntry entry;
     };
-    using Pending = std::map<uint64_t, std::vector<Due>>;
+    // Lanes by the time of their next change.
+    using Pending = std::map<uint64_t, std::vector<uint32_t>>;
 
     Status FindFirstEntries();
     Status EnterSession(uint32_t session);
@@ -82,6 +84,9 @@ class ChangeWalk {
     Status Advance(uint32_t lane);
     // Makes the earliest pending time the current one.
     Status TakeEarliest();
+    // Puts the lanes due now in idcode order.
+    void OrderNow();
+    void Prefetch() const;
     // Lets go of every lane: nothing more is handed out this session.
     void DropLanes();
     Status CheckEnd() const;
@@ -103,8 +108,10 @@ class ChangeWalk {
     // again straight after (again_).
     Pending pending_;
     Pending::iterator last_filed_;  // where the last lane was filed, or end
-    std::vector<Due> now_;
-    std::vector<Due> merged_;  // room for merging now_'s runs
+    std::vector<uint32_t> now_;
+    std::vector<uint32_t> merged_;  // room for ordering now_
+    std::vector<uint64_t> marks_;
+    std::vector<Starting> starting_;
     size_t now_next_ = 0;
     uint64_t now_time_ = 0;
     bool have_now_ = false;  // now_time_ is current: lanes stand at it

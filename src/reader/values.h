@@ -86,6 +86,8 @@ class ElementDecoder {
     // Decodes the next change into `change` (its buffers are reused); sets
     // *done instead when the array has ended.
     Status Next(Change *change, bool *done);
+    // Fetches the next element's first bytes into the cache.
+    void Prefetch() const { cursor_.Prefetch(); }
     // Lets go of the block the decoder was reading.
     void Release() { cursor_.Release(); }
     const ChainEntry &entry() const { return entry_; }
