@@ -12,12 +12,7 @@ Status ChangeWalk::Start(const WalkOptions &options) {
     first_.clear();
     hidden_first_.clear();
     latest_.clear();
-    pending_.clear();
-    last_filed_ = pending_.end();
-    now_.clear();
-    now_next_ = 0;
-    have_now_ = false;
-    again_ = UINT32_MAX;
+    DropLanes();
     lanes_used_ = 0;
     next_session_ = db_->first_session();
     handed_out_ = UINT32_MAX;

@@ -130,7 +130,7 @@ Status Cursor::U32(uint32_t *out) {
     return Status();
 }
 
-Status Cursor::Unsigned(unsigned width, uint64_t *out) {
+Status Cursor::UnsignedAcross(unsigned width, uint64_t *out) {
     uint8_t bytes[8];
     TAVRI_RETURN_IF_ERROR(Bytes(bytes, width));
     switch (width) {

@@ -101,7 +101,15 @@ class Cursor {
     Status U32(uint32_t *out);
     // An unsigned field of 1, 2 or 4 bytes, or an 8-byte field in the file's
     // order (uoff).
-    Status Unsigned(unsigned width, uint64_t *out);
+    Status Unsigned(unsigned width, uint64_t *out) {
+        if (width <= size_ - offset_ && (width == 2 || width == 4)) {
+            const uint8_t *at = bytes_ + offset_;
+            offset_ += width;
+            *out = width == 2 ? order_.U16(at) : order_.U32(at);
+            return Status();
+        }
+        return UnsignedAcross(width, out);
+    }
     // Two 32-bit words, high word first.
     Status HighLow(uint64_t *out);
     // A NUL-terminated text of at most `limit` bytes before the NUL.
@@ -119,6 +127,8 @@ class Cursor {
     Status NextBlockByte(uint8_t *out, bool consume);
     // Bytes that run past the end of the current block.
     Status BytesAcross(uint8_t *out, size_t count);
+    // Unsigned for other widths, or across the end of the current block.
+    Status UnsignedAcross(unsigned width, uint64_t *out);
 
     const Stream *stream_;
     FieldOrder order_;

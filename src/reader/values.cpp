@@ -166,6 +166,13 @@ Status DecodeValue(const Group &group, const ArrayContext &context, Change *chan
     const std::vector<uint8_t> &raw = change->raw;
     switch (group.format) {
         case kScalar:
+            // One code: a logic level below 4.
+            if (raw[0] <= 3) {
+                change->bits.resize(1);
+                change->bits[0] = raw[0];
+                change->kind = TRAXR_VALUE_LOGIC;
+            }
+            return Status();
         case kNormalBus:
             if (group.bytes_per_bit == 0) {
                 if (AllLogic(raw)) {
@@ -324,7 +331,8 @@ Status ElementDecoder::Next(Change *change, bool *done) {
         if ((head & 0x0F) == 0) {
             TAVRI_RETURN_IF_ERROR(cursor_.Byte(&code));
         }
-        change->raw.assign(1, code);
+        change->raw.resize(1);
+        change->raw[0] = code;
     }
     uint64_t delta;
     if (time_code == 3) {

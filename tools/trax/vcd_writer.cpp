@@ -291,6 +291,10 @@ VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const tr
             break;
         }
         default:
+            if (change.kind == TRAXR_VALUE_LOGIC && change.bit_count == 1 && var.kind != Kind::kVector) {
+                b += "01xz"[change.bits[0] & 3];
+                break;
+            }
             // The bits go straight after a 'b'; a scalar's one bit then
             // takes the 'b''s place.
             b += 'b';
