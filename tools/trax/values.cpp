@@ -15,11 +15,8 @@ VarKind KindOfVar(const traxrVar &var) {
     return VarKind::kLogic;
 }
 
-void AppendBitChars(const uint8_t *codes, size_t count, std::string *out) {
+void WriteBitChars(const uint8_t *codes, size_t count, char *chars) {
     constexpr uint64_t kOnes = 0x0101010101010101;
-    const size_t start = out->size();
-    out->resize(start + count);
-    char *chars = out->data() + start;
     size_t i = 0;
     // Eight 0/1 codes at a time: each byte plus '0' is its character.
     for (; i + 8 <= count; i += 8) {
@@ -33,6 +30,12 @@ void AppendBitChars(const uint8_t *codes, size_t count, std::string *out) {
         }
     }
     for (; i < count; ++i) chars[i] = "01xz"[codes[i] & 3];
+}
+
+void AppendBitChars(const uint8_t *codes, size_t count, std::string *out) {
+    const size_t start = out->size();
+    out->resize(start + count);
+    WriteBitChars(codes, count, out->data() + start);
 }
 
 ValueForm ValueBits(const traxrChange &change, const VarShape &shape, std::string *bits) {

@@ -25,7 +25,9 @@ enum class ValueForm { kBits, kReal, kString, kWords, kOther };
 enum class VarKind { kLogic, kEvent, kReal, kString };
 VarKind KindOfVar(const traxrVar &var);
 
-// Appends per-bit codes as 0 1 x z characters (the low two bits of each).
+// Writes per-bit codes as 0 1 x z characters (the low two bits of each),
+// or appends them.
+void WriteBitChars(const uint8_t *codes, size_t count, char *chars);
 void AppendBitChars(const uint8_t *codes, size_t count, std::string *out);
 
 // The form of a change and, for kBits, its bits appended to `bits`. A
