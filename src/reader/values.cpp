@@ -1,6 +1,8 @@
 #include "reader/values.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 
 namespace tavri::reader {
@@ -87,37 +89,33 @@ Status ReadGroupHeader(Cursor *cursor, uint8_t format, const ArrayContext &conte
     return Status();
 }
 
-// Per byte of a word: its eight bits as 0/1 bytes, bit 7 first, so that
-// they land in a most-significant-first value with one 8-byte copy.
-struct ByteSpread {
-    uint8_t bits[256][8];
-    constexpr ByteSpread() : bits() {
-        for (unsigned value = 0; value < 256; ++value) {
-            for (unsigned k = 0; k < 8; ++k) bits[value][k] = (value >> (7 - k)) & 1;
+// Per byte of a word: its eight bits as 0/1 bytes, bit 7 first in memory,
+// so that they land in a most-significant-first value with one 8-byte copy.
+constexpr std::array<uint64_t, 256> MakeSpread() {
+    std::array<uint64_t, 256> spread{};
+    for (unsigned value = 0; value < 256; ++value) {
+        for (unsigned k = 0; k < 8; ++k) {
+            const unsigned shift = std::endian::native == std::endian::little ? 8 * k : 8 * (7 - k);
+            spread[value] |= static_cast<uint64_t>((value >> (7 - k)) & 1) << shift;
         }
     }
-};
-constexpr ByteSpread kSpread;
-
-uint64_t Spread(unsigned byte) {
-    uint64_t spread;
-    std::memcpy(&spread, kSpread.bits[byte], sizeof spread);
     return spread;
 }
+constexpr std::array<uint64_t, 256> kSpread = MakeSpread();
 
 // The value codes of eight bits, bit 7 first, from the bit that alone gives
 // 1 and the one that turns 0 into 3 (Z) and 1 into 2 (X): A and B of an
 // A/B pair, D and C of a C/D pair. Each byte of a spread is 0 or 1, so the
 // arithmetic stays inside its byte.
-uint64_t PairCodes(unsigned one, unsigned other) {
-    const uint64_t high = Spread(other);
-    return Spread(one) ^ (high | (high << 1));
+inline uint64_t PairCodes(unsigned one, unsigned other) {
+    const uint64_t high = kSpread[other];
+    return kSpread[one] ^ (high | (high << 1));
 }
 
 // Writes the codes of bits [8 * index, 8 * index + 8) of a value of `width`
 // bits, most significant first, to `codes`; bits at or above the width are
 // left out.
-void PutCodes(uint64_t eight, uint32_t index, uint32_t width, uint8_t *codes) {
+inline void PutCodes(uint64_t eight, uint32_t index, uint32_t width, uint8_t *codes) {
     const uint32_t low = 8 * index;
     if (low + 8 <= width) {
         std::memcpy(codes + (width - low - 8), &eight, sizeof eight);
@@ -152,10 +150,9 @@ Status DecodePairs(const Group &group, const ArrayContext &context, bool compact
                         "a value of width %u has bits set above its width (0x%08x 0x%08x)", width,
                         words[0], words[1]);
         }
-        for (uint32_t k = 0; 8 * k < used; ++k) {
-            const unsigned shift = 8 * k;
-            PutCodes(PairCodes((words[one] >> shift) & 0xFF, (words[1 - one] >> shift) & 0xFF),
-                     4 * p + k, width, codes);
+        uint32_t ones = words[one], others = words[1 - one];
+        for (uint32_t k = 0; 8 * k < used; ++k, ones >>= 8, others >>= 8) {
+            PutCodes(PairCodes(ones & 0xFF, others & 0xFF), 4 * p + k, width, codes);
         }
     }
     change->kind = TRAXR_VALUE_LOGIC;
