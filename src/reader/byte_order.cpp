@@ -19,31 +19,6 @@ std::optional<ByteOrder> ByteOrderFromWord(uint32_t word_as_read) {
     }
 }
 
-uint16_t FieldOrder::U16(const uint8_t *bytes) const {
-    uint16_t value;
-    std::memcpy(&value, bytes, sizeof value);
-    if (order_ != ByteOrder::kSame) {
-        value = __builtin_bswap16(value);
-    }
-    return value;
-}
-
-uint32_t FieldOrder::U32(const uint8_t *bytes) const {
-    uint32_t value;
-    std::memcpy(&value, bytes, sizeof value);
-    switch (order_) {
-        case ByteOrder::kSame:
-            break;
-        case ByteOrder::kReversed:
-            value = __builtin_bswap32(value);
-            break;
-        case ByteOrder::kHalves:
-            value = ((value & 0x00FF00FFu) << 8) | ((value >> 8) & 0x00FF00FFu);
-            break;
-    }
-    return value;
-}
-
 uint64_t FieldOrder::U64(const uint8_t *bytes) const {
     uint64_t value;
     std::memcpy(&value, bytes, sizeof value);

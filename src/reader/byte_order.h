@@ -5,6 +5,7 @@
 #define TAVRI_READER_BYTE_ORDER_H
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 namespace tavri::reader {
@@ -36,6 +37,32 @@ class FieldOrder {
   private:
     ByteOrder order_ = ByteOrder::kSame;
 };
+
+// Read for every element of a walk: kept inline.
+inline uint16_t FieldOrder::U16(const uint8_t *bytes) const {
+    uint16_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    if (order_ != ByteOrder::kSame) {
+        value = __builtin_bswap16(value);
+    }
+    return value;
+}
+
+inline uint32_t FieldOrder::U32(const uint8_t *bytes) const {
+    uint32_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    switch (order_) {
+        case ByteOrder::kSame:
+            break;
+        case ByteOrder::kReversed:
+            value = __builtin_bswap32(value);
+            break;
+        case ByteOrder::kHalves:
+            value = ((value & 0x00FF00FFu) << 8) | ((value >> 8) & 0x00FF00FFu);
+            break;
+    }
+    return value;
+}
 
 // Writes fields in the file's byte order: the host's bytes turned the way a
 // reader of that order turns them back (each turn undoes itself).

@@ -1,6 +1,9 @@
 #include "reader/change_walk.h"
 
 #include <algorithm>
+#include <bit>
+#include <iterator>
+#include <queue>
 
 namespace tavri::reader {
 
@@ -9,7 +12,7 @@ Status ChangeWalk::Start(const WalkOptions &options) {
     first_.clear();
     hidden_first_.clear();
     latest_.clear();
-    heap_ = {};
+    DropLanes();
     lanes_used_ = 0;
     next_session_ = db_->first_session();
     handed_out_ = UINT32_MAX;
@@ -135,14 +138,7 @@ Status ChangeWalk::EnterSession(uint32_t s) {
         }
 
         if (decode && Selected(idcode) && shown) {
-            if (lanes_used_ == lanes_.size()) {
-                lanes_.push_back(std::make_unique<Lane>(&db_->vc_stream(), db_->field_order()));
-            }
-            const uint32_t lane = lanes_used_++;
-            Lane &l = *lanes_[lane];
-            l.idcode = idcode;
-            TAVRI_RETURN_IF_ERROR(l.decoder.Start(entry, db_->ContextFor(idcode)));
-            TAVRI_RETURN_IF_ERROR(Advance(lane));
+            starting_.push_back(Starting{idcode, entry});
         }
 
         position = cursor.position();
@@ -156,6 +152,21 @@ Status ChangeWalk::EnterSession(uint32_t s) {
             }
         }
     }
+    // Lanes in idcode order: the lanes due at one time are then handed out
+    // in the order they lie in memory.
+    std::stable_sort(starting_.begin(), starting_.end(),
+                     [](const Starting &a, const Starting &b) { return a.idcode < b.idcode; });
+    for (const Starting &start : starting_) {
+        if (lanes_used_ == lanes_.size()) {
+            lanes_.push_back(std::make_unique<Lane>(&db_->vc_stream(), db_->field_order()));
+        }
+        const uint32_t lane = lanes_used_++;
+        Lane &l = *lanes_[lane];
+        l.idcode = start.idcode;
+        TAVRI_RETURN_IF_ERROR(l.decoder.Start(start.entry, db_->ContextFor(start.idcode)));
+        TAVRI_RETURN_IF_ERROR(Advance(lane));
+    }
+    starting_.clear();
     return Status();
 }
 
@@ -163,11 +174,97 @@ Status ChangeWalk::Advance(uint32_t lane) {
     Lane &l = *lanes_[lane];
     bool done = false;
     TAVRI_RETURN_IF_ERROR(l.decoder.Next(&l.current, &done));
-    if (!done) {
-        ++changes_decoded_;
-        heap_.push(HeapItem{l.current.time, l.idcode, lane});
+    if (done) {
+        return Status();
+    }
+    ++changes_decoded_;
+    const uint64_t time = l.current.time;
+    // A lane's times never go down: at the current time again, it comes
+    // before the lanes of higher idcodes still due then.
+    if (have_now_ && time == now_time_) {
+        again_ = lane;
+        return Status();
+    }
+    if (last_filed_ == pending_.end() || last_filed_->first != time) {
+        last_filed_ = pending_.try_emplace(time).first;
+    }
+    last_filed_->second.push_back(lane);
+    return Status();
+}
+
+Status ChangeWalk::TakeEarliest() {
+    const auto earliest = pending_.begin();
+    if (last_filed_ == earliest) last_filed_ = pending_.end();
+    now_time_ = earliest->first;
+    now_.swap(earliest->second);
+    pending_.erase(earliest);
+    now_next_ = 0;
+    have_now_ = true;
+    OrderNow();
+    if (now_time_ < last_time_) {
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "time goes backwards: idcode %u changes at %llu after idcode %u changed "
+                    "at %llu",
+                    lanes_[now_.front()]->idcode, static_cast<unsigned long long>(now_time_),
+                    last_idcode_, static_cast<unsigned long long>(last_time_));
     }
     return Status();
+}
+
+// Lanes are numbered in idcode order and filed in that order from each
+// earlier time, so the lanes due at a time hold a few runs in order: usually
+// one, or two (a clock that changed in between). When many lanes are due,
+// marking them in a bit set and reading it back sorts them in one pass.
+void ChangeWalk::OrderNow() {
+    if (now_.size() * 16 >= lanes_used_) {
+        marks_.assign((lanes_used_ + 63) / 64, 0);
+        for (uint32_t lane : now_) marks_[lane / 64] |= uint64_t{1} << (lane % 64);
+        now_.clear();
+        for (size_t word = 0; word < marks_.size(); ++word) {
+            for (uint64_t bits = marks_[word]; bits != 0; bits &= bits - 1) {
+                now_.push_back(static_cast<uint32_t>(word * 64 + std::countr_zero(bits)));
+            }
+        }
+        return;
+    }
+    const auto first_run_end = std::is_sorted_until(now_.begin(), now_.end());
+    if (first_run_end == now_.end()) {
+        return;
+    }
+    if (std::is_sorted(first_run_end, now_.end())) {
+        merged_.clear();
+        std::merge(now_.begin(), first_run_end, first_run_end, now_.end(),
+                   std::back_inserter(merged_));
+        now_.swap(merged_);
+    } else {
+        std::sort(now_.begin(), now_.end());
+    }
+}
+
+// With many variables the lanes due at one time lie far apart in memory,
+// each read once per time: their records are fetched a few lanes ahead, then
+// (once those are in the cache) the bytes their decoders read next.
+void ChangeWalk::Prefetch() const {
+    constexpr size_t kRecordsAhead = 24;
+    constexpr size_t kBytesAhead = 8;
+    if (now_next_ + kRecordsAhead < now_.size()) {
+        const Lane *l = lanes_[now_[now_next_ + kRecordsAhead]].get();
+        const char *record = reinterpret_cast<const char *>(l);
+        for (size_t at = 0; at < sizeof(Lane); at += 64) __builtin_prefetch(record + at);
+    }
+    if (now_next_ + kBytesAhead < now_.size()) {
+        const Lane &l = *lanes_[now_[now_next_ + kBytesAhead]];
+        l.decoder.Prefetch();
+    }
+}
+
+void ChangeWalk::DropLanes() {
+    pending_.clear();
+    last_filed_ = pending_.end();
+    now_.clear();
+    now_next_ = 0;
+    have_now_ = false;
+    again_ = UINT32_MAX;
 }
 
 // After the last session every chain must have been walked to the entry
@@ -204,7 +301,24 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
             *done = true;
             return Status();
         }
-        if (heap_.empty()) {
+        uint32_t lane;
+        if (again_ != UINT32_MAX) {
+            lane = again_;
+            again_ = UINT32_MAX;
+        } else if (now_next_ < now_.size()) {
+            Prefetch();
+            lane = now_[now_next_++];
+        } else if (!pending_.empty()) {
+            TAVRI_RETURN_IF_ERROR(TakeEarliest());
+            if (now_time_ > options_.to) {
+                // Nothing later can fall inside the window.
+                for (uint32_t i = 0; i < lanes_used_; ++i) lanes_[i]->decoder.Release();
+                DropLanes();
+                stopped_ = true;
+            }
+            continue;
+        } else {
+            DropLanes();
             lanes_used_ = 0;
             if (stopped_ || next_session_ == db_->sessions().size()) {
                 finished_ = true;
@@ -221,31 +335,16 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
             TAVRI_RETURN_IF_ERROR(EnterSession(s));
             continue;
         }
-        const auto [time, id, lane] = heap_.top();
-        heap_.pop();
-        if (time < last_time_) {
-            return Fail(TRAXR_ERR_CORRUPT,
-                        "time goes backwards: idcode %u changes at %llu after idcode %u changed "
-                        "at %llu",
-                        id, static_cast<unsigned long long>(time), last_idcode_,
-                        static_cast<unsigned long long>(last_time_));
-        }
-        last_time_ = time;
-        last_idcode_ = id;
-        if (time > options_.to) {
-            // Nothing later can fall inside the window.
-            while (!heap_.empty()) heap_.pop();
-            for (uint32_t i = 0; i < lanes_used_; ++i) lanes_[i]->decoder.Release();
-            stopped_ = true;
-            continue;
-        }
-        if (time < options_.from) {
+        Lane &l = *lanes_[lane];
+        last_time_ = now_time_;
+        last_idcode_ = l.idcode;
+        if (now_time_ < options_.from) {
             TAVRI_RETURN_IF_ERROR(Advance(lane));
             continue;
         }
         handed_out_ = lane;
-        *idcode = id;
-        *change = &lanes_[lane]->current;
+        *idcode = l.idcode;
+        *change = &l.current;
         return Status();
     }
 }

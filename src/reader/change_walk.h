@@ -22,8 +22,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
-#include <queue>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -69,21 +69,26 @@ class ChangeWalk {
         Change current;
         uint32_t idcode = 0;
     };
-    struct HeapItem {
-        uint64_t time;
+    // A variable's chain entry whose lane starts once the session's
+    // entries are all read.
+    struct Starting {
         uint32_t idcode;
-        uint32_t lane;
+        ChainEntry entry;
     };
-    // Earliest time first, then the lower idcode.
-    struct Later {
-        bool operator()(const HeapItem &a, const HeapItem &b) const {
-            return a.time != b.time ? a.time > b.time : a.idcode > b.idcode;
-        }
-    };
+    // Lanes by the time of their next change.
+    using Pending = std::map<uint64_t, std::vector<uint32_t>>;
 
     Status FindFirstEntries();
     Status EnterSession(uint32_t session);
+    // Decodes the lane's next change and files the lane under its time.
     Status Advance(uint32_t lane);
+    // Makes the earliest pending time the current one.
+    Status TakeEarliest();
+    // Puts the lanes due now in idcode order.
+    void OrderNow();
+    void Prefetch() const;
+    // Lets go of every lane: nothing more is handed out this session.
+    void DropLanes();
     Status CheckEnd() const;
     bool Selected(uint32_t idcode) const {
         return options_.selected.empty() ||
@@ -97,7 +102,20 @@ class ChangeWalk {
     std::unordered_map<uint64_t, uint32_t> latest_;  // latest entry seen -> idcode
     std::vector<std::unique_ptr<Lane>> lanes_;
     uint32_t lanes_used_ = 0;
-    std::priority_queue<HeapItem, std::vector<HeapItem>, Later> heap_;
+    // The merge: most lanes of a design change at the same few times, so
+    // they are filed under their next change's time; at each time they are
+    // handed out by idcode (now_), a lane whose next change is at that time
+    // again straight after (again_).
+    Pending pending_;
+    Pending::iterator last_filed_;  // where the last lane was filed, or end
+    std::vector<uint32_t> now_;
+    std::vector<uint32_t> merged_;  // room for ordering now_
+    std::vector<uint64_t> marks_;
+    std::vector<Starting> starting_;
+    size_t now_next_ = 0;
+    uint64_t now_time_ = 0;
+    bool have_now_ = false;  // now_time_ is current: lanes stand at it
+    uint32_t again_ = UINT32_MAX;
     uint32_t next_session_ = 0;
     uint32_t handed_out_ = UINT32_MAX;  // lane whose change the caller holds
     uint64_t last_time_ = 0;

@@ -30,8 +30,9 @@ const StreamBlock *Stream::FindPosition(uint64_t position) const {
 Status Cursor::Load(const StreamBlock *block) {
     TAVRI_RETURN_IF_ERROR(stream_->cache()->Get(block->layout, &data_));
     block_ = block;
+    bytes_ = data_->data();
+    size_ = data_->size();
     offset_ = 0;
-    ahead_start_ = ahead_end_ = 0;
     return Status();
 }
 
@@ -58,15 +59,9 @@ Status Cursor::Seek(uint64_t position) {
 void Cursor::Release() {
     block_ = nullptr;
     data_.reset();
+    bytes_ = nullptr;
+    size_ = 0;
     offset_ = 0;
-    ahead_start_ = ahead_end_ = 0;
-}
-
-void Cursor::FillAhead() {
-    const size_t count = std::min(kReadAhead, data_->size() - offset_);
-    std::memcpy(ahead_, data_->data() + offset_, count);
-    ahead_start_ = offset_;
-    ahead_end_ = offset_ + count;
 }
 
 uint64_t Cursor::position() const {
@@ -97,43 +92,23 @@ Status Cursor::Advance() {
     return Load(next);
 }
 
-Status Cursor::Byte(uint8_t *out) {
-    TAVRI_RETURN_IF_ERROR(Peek(out));
-    ++offset_;
+Status Cursor::NextBlockByte(uint8_t *out, bool consume) {
+    TAVRI_RETURN_IF_ERROR(Advance());
+    if (size_ == 0) {
+        return Unavailable();
+    }
+    *out = bytes_[0];
+    if (consume) offset_ = 1;
     return Status();
 }
 
-Status Cursor::Peek(uint8_t *out) {
-    if (read_ahead_ && block_ != nullptr && InAhead()) {
-        *out = ahead_[offset_ - ahead_start_];
-        return Status();
-    }
-    if (block_ == nullptr || offset_ == data_->size()) {
-        TAVRI_RETURN_IF_ERROR(Advance());
-    }
-    if (read_ahead_) {
-        FillAhead();
-        *out = ahead_[0];
-        return Status();
-    }
-    *out = (*data_)[offset_];
-    return Status();
-}
-
-Status Cursor::Bytes(uint8_t *out, size_t count) {
+Status Cursor::BytesAcross(uint8_t *out, size_t count) {
     while (count > 0) {
-        if (block_ == nullptr || offset_ == data_->size()) {
+        if (offset_ == size_) {
             TAVRI_RETURN_IF_ERROR(Advance());
         }
-        size_t piece;
-        if (read_ahead_ && (InAhead() || count < kReadAhead)) {
-            if (!InAhead()) FillAhead();
-            piece = std::min(count, ahead_end_ - offset_);
-            std::memcpy(out, ahead_ + (offset_ - ahead_start_), piece);
-        } else {
-            piece = std::min(count, data_->size() - offset_);
-            std::memcpy(out, data_->data() + offset_, piece);
-        }
+        const size_t piece = std::min(count, size_ - offset_);
+        std::memcpy(out, bytes_ + offset_, piece);
         offset_ += piece;
         out += piece;
         count -= piece;
@@ -155,7 +130,7 @@ Status Cursor::U32(uint32_t *out) {
     return Status();
 }
 
-Status Cursor::Unsigned(unsigned width, uint64_t *out) {
+Status Cursor::UnsignedAcross(unsigned width, uint64_t *out) {
     uint8_t bytes[8];
     TAVRI_RETURN_IF_ERROR(Bytes(bytes, width));
     switch (width) {

@@ -10,6 +10,7 @@
 #define TAVRI_READER_STREAM_H
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -66,20 +67,49 @@ class Cursor {
     bool BlockEnded() const { return block_ != nullptr && offset_ == data_->size(); }
     // The current block holds a full 0x100000 bytes.
     bool BlockFull() const { return block_ != nullptr && data_->size() == kBlockSize; }
-    // Reads through a small copy of the bytes ahead, kept in the cursor:
-    // many cursors that each read a little at a time from far-apart places
-    // (element arrays merged by time) then touch their blocks once per copy
-    // instead of once per byte.
-    void EnableReadAhead() { read_ahead_ = true; }
+    // Bytes inside the current block are read inline; the rest (the next
+    // block, failures) out of line.
+    Status Byte(uint8_t *out) {
+        if (offset_ < size_) {
+            *out = bytes_[offset_++];
+            return Status();
+        }
+        return NextBlockByte(out, true);
+    }
+    Status Peek(uint8_t *out) {
+        if (offset_ < size_) {
+            *out = bytes_[offset_];
+            return Status();
+        }
+        return NextBlockByte(out, false);
+    }
+    Status Bytes(uint8_t *out, size_t count) {
+        if (count <= size_ - offset_ && count != 0) {
+            std::memcpy(out, bytes_ + offset_, count);
+            offset_ += count;
+            return Status();
+        }
+        return BytesAcross(out, count);
+    }
+    // Asks the processor to fetch the next bytes into its cache ahead of a
+    // read that comes later.
+    void Prefetch() const {
+        if (offset_ < size_) __builtin_prefetch(bytes_ + offset_);
+    }
 
-    Status Byte(uint8_t *out);
-    Status Peek(uint8_t *out);
-    Status Bytes(uint8_t *out, size_t count);
     Status U16(uint16_t *out);
     Status U32(uint32_t *out);
     // An unsigned field of 1, 2 or 4 bytes, or an 8-byte field in the file's
     // order (uoff).
-    Status Unsigned(unsigned width, uint64_t *out);
+    Status Unsigned(unsigned width, uint64_t *out) {
+        if (width <= size_ - offset_ && (width == 2 || width == 4)) {
+            const uint8_t *at = bytes_ + offset_;
+            offset_ += width;
+            *out = width == 2 ? order_.U16(at) : order_.U32(at);
+            return Status();
+        }
+        return UnsignedAcross(width, out);
+    }
     // Two 32-bit words, high word first.
     Status HighLow(uint64_t *out);
     // A NUL-terminated text of at most `limit` bytes before the NUL.
@@ -93,22 +123,21 @@ class Cursor {
     Status Load(const StreamBlock *block);
     Status Advance();
     Status Unavailable() const;
-
-    // Makes [offset_, ahead_end_) available in ahead_ (read-ahead only).
-    void FillAhead();
-    bool InAhead() const { return offset_ >= ahead_start_ && offset_ < ahead_end_; }
-
-    static constexpr size_t kReadAhead = 256;
+    // Byte and Peek at the end of the current block (or without one).
+    Status NextBlockByte(uint8_t *out, bool consume);
+    // Bytes that run past the end of the current block.
+    Status BytesAcross(uint8_t *out, size_t count);
+    // Unsigned for other widths, or across the end of the current block.
+    Status UnsignedAcross(unsigned width, uint64_t *out);
 
     const Stream *stream_;
     FieldOrder order_;
     const StreamBlock *block_ = nullptr;
     BlockData data_;
+    // The current block's bytes (none without a block): offset_ <= size_.
+    const uint8_t *bytes_ = nullptr;
+    size_t size_ = 0;
     size_t offset_ = 0;
-    bool read_ahead_ = false;
-    size_t ahead_start_ = 0;  // block offsets that ahead_ holds
-    size_t ahead_end_ = 0;
-    uint8_t ahead_[kReadAhead];
 };
 
 }  // namespace tavri::reader

@@ -1,6 +1,9 @@
 #include "reader/values.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
 
 namespace tavri::reader {
 namespace {
@@ -15,9 +18,6 @@ constexpr uint8_t kCDBus = 10;
 constexpr uint8_t kABMemory = 11;
 constexpr uint8_t kCompactBit = 0x08;
 constexpr uint32_t kValueSizeLimit = 0x8000000;
-
-uint8_t ABCode(unsigned a, unsigned b) { return a != 0 ? (b != 0 ? 2 : 1) : (b != 0 ? 3 : 0); }
-uint8_t CDCode(unsigned c, unsigned d) { return c != 0 ? (d != 0 ? 2 : 3) : (d != 0 ? 1 : 0); }
 
 bool AllLogic(const std::vector<uint8_t> &codes) {
     return std::all_of(codes.begin(), codes.end(), [](uint8_t code) { return code <= 3; });
@@ -89,19 +89,60 @@ Status ReadGroupHeader(Cursor *cursor, uint8_t format, const ArrayContext &conte
     return Status();
 }
 
+// Per byte of a word: its eight bits as 0/1 bytes, bit 7 first in memory,
+// so that they land in a most-significant-first value with one 8-byte copy.
+constexpr std::array<uint64_t, 256> MakeSpread() {
+    std::array<uint64_t, 256> spread{};
+    for (unsigned value = 0; value < 256; ++value) {
+        for (unsigned k = 0; k < 8; ++k) {
+            const unsigned shift = std::endian::native == std::endian::little ? 8 * k : 8 * (7 - k);
+            spread[value] |= static_cast<uint64_t>((value >> (7 - k)) & 1) << shift;
+        }
+    }
+    return spread;
+}
+constexpr std::array<uint64_t, 256> kSpread = MakeSpread();
+
+// The value codes of eight bits, bit 7 first, from the bit that alone gives
+// 1 and the one that turns 0 into 3 (Z) and 1 into 2 (X): A and B of an
+// A/B pair, D and C of a C/D pair. Each byte of a spread is 0 or 1, so the
+// arithmetic stays inside its byte.
+inline uint64_t PairCodes(unsigned one, unsigned other) {
+    const uint64_t high = kSpread[other];
+    return kSpread[one] ^ (high | (high << 1));
+}
+
+// Writes the codes of bits [8 * index, 8 * index + 8) of a value of `width`
+// bits, most significant first, to `codes`; bits at or above the width are
+// left out.
+inline void PutCodes(uint64_t eight, uint32_t index, uint32_t width, uint8_t *codes) {
+    const uint32_t low = 8 * index;
+    if (low + 8 <= width) {
+        std::memcpy(codes + (width - low - 8), &eight, sizeof eight);
+        return;
+    }
+    uint8_t spread[8];
+    std::memcpy(spread, &eight, sizeof spread);
+    for (uint32_t k = 0; low + k < width; ++k) codes[width - 1 - low - k] = spread[7 - k];
+}
+
 // Two 32-bit words per 32 bits; `compact` keeps only word `kept` (0 or 1).
 Status DecodePairs(const Group &group, const ArrayContext &context, bool compact, unsigned kept,
                    Change *change) {
     const uint32_t width = group.value_size;
     const uint32_t pairs = ((width - 1) >> 5) + 1;
-    change->bits.assign(width, 0);
+    // A/B: A gives 1 alone; C/D: D does.
+    const unsigned one = group.format == kABBus ? 0 : 1;
+    change->bits.resize(width);
+    uint8_t *codes = change->bits.data();
+    const uint8_t *raw = change->raw.data();
     for (uint32_t p = 0; p < pairs; ++p) {
         uint32_t words[2] = {0, 0};
         if (compact) {
-            words[kept] = context.order.U32(change->raw.data() + 4 * p);
+            words[kept] = context.order.U32(raw + 4 * p);
         } else {
-            words[0] = context.order.U32(change->raw.data() + 8 * p);
-            words[1] = context.order.U32(change->raw.data() + 8 * p + 4);
+            words[0] = context.order.U32(raw + 8 * p);
+            words[1] = context.order.U32(raw + 8 * p + 4);
         }
         const uint32_t used = p + 1 < pairs ? 32 : width - 32 * p;
         if (used < 32 && ((words[0] | words[1]) >> used) != 0) {
@@ -109,12 +150,9 @@ Status DecodePairs(const Group &group, const ArrayContext &context, bool compact
                         "a value of width %u has bits set above its width (0x%08x 0x%08x)", width,
                         words[0], words[1]);
         }
-        for (uint32_t k = 0; k < used; ++k) {
-            const unsigned first = (words[0] >> k) & 1;
-            const unsigned second = (words[1] >> k) & 1;
-            const uint32_t bit = 32 * p + k;
-            change->bits[width - 1 - bit] =
-                group.format == kABBus ? ABCode(first, second) : CDCode(first, second);
+        uint32_t ones = words[one], others = words[1 - one];
+        for (uint32_t k = 0; 8 * k < used; ++k, ones >>= 8, others >>= 8) {
+            PutCodes(PairCodes(ones & 0xFF, others & 0xFF), 4 * p + k, width, codes);
         }
     }
     change->kind = TRAXR_VALUE_LOGIC;
@@ -125,6 +163,13 @@ Status DecodeValue(const Group &group, const ArrayContext &context, Change *chan
     const std::vector<uint8_t> &raw = change->raw;
     switch (group.format) {
         case kScalar:
+            // One code: a logic level below 4.
+            if (raw[0] <= 3) {
+                change->bits.resize(1);
+                change->bits[0] = raw[0];
+                change->kind = TRAXR_VALUE_LOGIC;
+            }
+            return Status();
         case kNormalBus:
             if (group.bytes_per_bit == 0) {
                 if (AllLogic(raw)) {
@@ -162,13 +207,11 @@ Status DecodeValue(const Group &group, const ArrayContext &context, Change *chan
         case kABMemory:
             if (group.bytes_per_bit == 0) {
                 const uint32_t width = group.value_size;
-                const size_t half = (static_cast<size_t>(width) + 7) >> 3;
-                change->bits.assign(width, 0);
-                for (uint32_t bit = 0; bit < width; ++bit) {
-                    const unsigned a = (raw[bit >> 3] >> (bit & 7)) & 1;
-                    const unsigned b =
-                        change->compact ? 0 : (raw[half + (bit >> 3)] >> (bit & 7)) & 1;
-                    change->bits[width - 1 - bit] = ABCode(a, b);
+                const uint32_t half = (width + 7) >> 3;
+                change->bits.resize(width);
+                for (uint32_t i = 0; i < half; ++i) {
+                    PutCodes(PairCodes(raw[i], change->compact ? 0 : raw[half + i]), i, width,
+                             change->bits.data());
                 }
                 change->kind = TRAXR_VALUE_LOGIC;
             }
@@ -285,7 +328,8 @@ Status ElementDecoder::Next(Change *change, bool *done) {
         if ((head & 0x0F) == 0) {
             TAVRI_RETURN_IF_ERROR(cursor_.Byte(&code));
         }
-        change->raw.assign(1, code);
+        change->raw.resize(1);
+        change->raw[0] = code;
     }
     uint64_t delta;
     if (time_code == 3) {

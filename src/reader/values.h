@@ -80,14 +80,14 @@ struct Group {
 // goes, and the count and the first and last time tags at the end.
 class ElementDecoder {
   public:
-    ElementDecoder(const Stream *stream, const FieldOrder &order) : cursor_(stream, order) {
-        cursor_.EnableReadAhead();
-    }
+    ElementDecoder(const Stream *stream, const FieldOrder &order) : cursor_(stream, order) {}
 
     Status Start(const ChainEntry &entry, const ArrayContext &context);
     // Decodes the next change into `change` (its buffers are reused); sets
     // *done instead when the array has ended.
     Status Next(Change *change, bool *done);
+    // Fetches the next element's first bytes into the cache.
+    void Prefetch() const { cursor_.Prefetch(); }
     // Lets go of the block the decoder was reading.
     void Release() { cursor_.Release(); }
     const ChainEntry &entry() const { return entry_; }

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace trax {
@@ -14,10 +15,33 @@ VarKind KindOfVar(const traxrVar &var) {
     return VarKind::kLogic;
 }
 
+void WriteBitChars(const uint8_t *codes, size_t count, char *chars) {
+    constexpr uint64_t kOnes = 0x0101010101010101;
+    size_t i = 0;
+    // Eight 0/1 codes at a time: each byte plus '0' is its character.
+    for (; i + 8 <= count; i += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, codes + i, sizeof eight);
+        if ((eight & ~kOnes) == 0) {
+            eight += kOnes * '0';
+            std::memcpy(chars + i, &eight, sizeof eight);
+        } else {
+            for (size_t k = i; k < i + 8; ++k) chars[k] = "01xz"[codes[k] & 3];
+        }
+    }
+    for (; i < count; ++i) chars[i] = "01xz"[codes[i] & 3];
+}
+
+void AppendBitChars(const uint8_t *codes, size_t count, std::string *out) {
+    const size_t start = out->size();
+    out->resize(start + count);
+    WriteBitChars(codes, count, out->data() + start);
+}
+
 ValueForm ValueBits(const traxrChange &change, const VarShape &shape, std::string *bits) {
     switch (change.kind) {
         case TRAXR_VALUE_LOGIC:
-            for (uint32_t i = 0; i < change.bit_count; ++i) bits->push_back("01xz"[change.bits[i] & 3]);
+            AppendBitChars(change.bits, change.bit_count, bits);
             return ValueForm::kBits;
         case TRAXR_VALUE_REAL:
             return ValueForm::kReal;
@@ -32,7 +56,7 @@ ValueForm ValueBits(const traxrChange &change, const VarShape &shape, std::strin
     if (change.raw != nullptr && change.raw_length > 0 &&
         (change.format == 0 || (change.format == 4 && shape.bytes_per_bit == 0 &&
                                 change.raw_length == shape.width))) {
-        for (uint32_t i = 0; i < change.raw_length; ++i) bits->push_back("01xz"[change.raw[i] & 3]);
+        AppendBitChars(change.raw, change.raw_length, bits);
         return ValueForm::kBits;
     }
     return ValueForm::kOther;

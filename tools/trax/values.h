@@ -4,6 +4,7 @@
 #ifndef TAVRI_TOOLS_TRAX_VALUES_H
 #define TAVRI_TOOLS_TRAX_VALUES_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -23,6 +24,11 @@ enum class ValueForm { kBits, kReal, kString, kWords, kOther };
 // 1, strings type 63 or one 4-byte text id, events type 0.
 enum class VarKind { kLogic, kEvent, kReal, kString };
 VarKind KindOfVar(const traxrVar &var);
+
+// Writes per-bit codes as 0 1 x z characters (the low two bits of each),
+// or appends them.
+void WriteBitChars(const uint8_t *codes, size_t count, char *chars);
+void AppendBitChars(const uint8_t *codes, size_t count, std::string *out);
 
 // The form of a change and, for kBits, its bits appended to `bits`. A
 // scalar strength byte (logic + 4 x strength1 + 32 x strength2) gives its

@@ -19,7 +19,7 @@ enum class Kind : uint8_t { kNone, kScalar, kVector, kEvent, kReal, kString };
 
 struct VcdVar {
     Kind kind = Kind::kNone;
-    std::string id;
+    std::string id_line;  // the identifier and a newline: what ends a value line
     VarShape shape;
     std::string last;  // the last value line without the identifier (for $dumpon)
     uint64_t last_time = kNoTime;  // when it was written; kNoTime after $dumpoff/$dumpon
@@ -128,7 +128,6 @@ class VcdStream::Export {
 
     Output out_;
     std::vector<VcdVar> vars_;  // by idcode
-    std::string bits_;
     bool have_time_ = false;  // a #TIME line was written; time_ is its time
     uint64_t time_ = 0;
 };
@@ -159,7 +158,7 @@ void VcdStream::Export::Definition(traxrReader *reader, uint32_t index) {
     VcdVar &v = vars_[var.idcode];
     if (!var.is_alias) {
         v.kind = KindOf(var);
-        v.id = VcdIdentifier(var.idcode);
+        v.id_line = VcdIdentifier(var.idcode) + '\n';
         v.shape = VarShape{var.bytes_per_bit_code, var.width};
     }
     const Kind kind = KindOf(var);
@@ -292,16 +291,32 @@ VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const tr
             break;
         }
         default:
-            bits_.clear();
-            if (ValueBits(change, var.shape, &bits_) != ValueForm::kBits || bits_.empty()) {
+            if (change.kind == TRAXR_VALUE_LOGIC && change.bit_count > 0) {
+                // Sized once, then written in place.
+                const uint32_t count = change.bit_count;
+                if (count == 1 && var.kind != Kind::kVector) {
+                    b += "01xz"[change.bits[0] & 3];
+                    break;
+                }
+                b.resize(start + count + 2);
+                char *line = b.data() + start;
+                line[0] = 'b';
+                WriteBitChars(change.bits, count, line + 1);
+                line[count + 1] = ' ';
+                break;
+            }
+            // The bits go straight after a 'b'; a scalar's one bit then
+            // takes the 'b''s place.
+            b += 'b';
+            if (ValueBits(change, var.shape, &b) != ValueForm::kBits || b.size() == start + 1) {
+                b.resize(start);
                 return Appended::kNoForm;
             }
-            if (var.kind == Kind::kVector || bits_.size() > 1) {
-                b += 'b';
-                b += bits_;
-                b += ' ';
+            if (var.kind != Kind::kVector && b.size() == start + 2) {
+                b[start] = b[start + 1];
+                b.resize(start + 1);
             } else {
-                b += bits_[0];
+                b += ' ';
             }
             break;
     }
@@ -313,8 +328,7 @@ VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const tr
     }
     var.last.assign(b, start, std::string::npos);
     var.last_time = change.time;
-    b += var.id;
-    b += '\n';
+    b += var.id_line;
     return Appended::kWritten;
 }
 
@@ -325,12 +339,10 @@ void VcdStream::Export::DumpOff() {
         v.last_time = kNoTime;
         if (v.kind == Kind::kScalar) {
             b += 'x';
-            b += v.id;
-            b += '\n';
+            b += v.id_line;
         } else if (v.kind == Kind::kVector) {
             b += "bx ";
-            b += v.id;
-            b += '\n';
+            b += v.id_line;
         }
     }
     b += "$end\n";
@@ -343,8 +355,7 @@ void VcdStream::Export::DumpOn() {
         v.last_time = kNoTime;
         if (!v.last.empty() && v.kind != Kind::kEvent) {
             b += v.last;
-            b += v.id;
-            b += '\n';
+            b += v.id_line;
         }
     }
     b += "$end\n";

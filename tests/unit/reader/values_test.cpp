@@ -146,6 +146,46 @@ TEST_F(readerValues, WordPairFormatsFullAndCompact) {
     EXPECT_TRUE(m[1].compact);
 }
 
+// Pairs and memory bytes are decoded eight bits at a time: every width
+// around the byte and word edges, with x and z in every byte position and
+// without (the compact form).
+TEST_F(readerValues, WordPairFormatsAtEveryEdgeWidth) {
+    const std::vector<uint32_t> widths = {1, 5, 8, 9, 13, 31, 32, 33, 63, 64, 65, 100, 256};
+    std::vector<VarDef> vars;
+    std::vector<ArrayDef> arrays;
+    std::vector<std::pair<std::string, std::string>> expected;  // (mixed, plain) per idcode
+    uint32_t idcode = 1;
+    for (uint32_t width : widths) {
+        std::string mixed, plain;
+        for (uint32_t i = 0; i < width; ++i) {
+            mixed += "01xz1x0z"[(i * 7 + width) % 8];
+            plain += "0110100111"[(i * 3 + width) % 10];
+        }
+        for (uint8_t format : {uint8_t{5}, uint8_t{10}, uint8_t{11}}) {
+            vars.push_back(Vector("v" + std::to_string(idcode), idcode, width));
+            std::vector<ChangeDef> changes;
+            if (format == 11) {
+                changes = {ChangeDef(1).Bytes(MemoryBytes(mixed)),
+                           ChangeDef(2).Bytes(MemoryBytes(plain))};
+            } else {
+                changes = {ChangeDef(1).Words(Words(mixed, format == 10)),
+                           ChangeDef(2).Words(Words(plain, format == 10))};
+            }
+            arrays.push_back(Group(idcode, format, 0, width, std::move(changes)));
+            expected.emplace_back(mixed, plain);
+            ++idcode;
+        }
+    }
+    Open(vars, {arrays});
+    for (uint32_t id = 1; id < idcode; ++id) {
+        const std::vector<Value> v = Read(id);
+        ASSERT_EQ(v.size(), 2u) << id;
+        EXPECT_EQ(v[0].bits, expected[id - 1].first) << "idcode " << id;
+        EXPECT_EQ(v[1].bits, expected[id - 1].second) << "idcode " << id;
+        EXPECT_TRUE(v[1].compact) << id;
+    }
+}
+
 TEST_F(readerValues, RealsAndStrings) {
     Open({VarDef("r", 1).Bpb(3), VarDef("s", 2).Bpb(2)},
          {{Group(1, 4, 3, 8, {ChangeDef(1).Real(3.25), ChangeDef(2).Real(-1e300)}),
