@@ -386,6 +386,21 @@ int txw_CreateABBusValueByIdcode(txwObject *obj, int32_t idcode, uint32_t *words
 int txw_CreateVarValueByVarHdl(txwObject *obj, txwHandle handle, const void *value);
 int txw_CreateVarValueByVarRec(txwObject *obj, txwVarMapRec *record, const void *value);
 
+/*
+ * The value-change hot path. A caller that records many changes of one
+ * variable keeps a slot for it (zero-initialised): the first change finds
+ * the writer's record of the idcode and keeps it there, later ones go
+ * straight to it. A slot filled for another writer (a file switch, a new
+ * file) is filled again. Values, checks and results are those of
+ * txw_CreateVarValueByIdcode and txw_CreateABBusValueByIdcode.
+ */
+typedef struct txwValueSlot {
+    uint64_t writer_serial; /* the writer it was filled for; 0 = empty */
+    void *var;              /* that writer's record of the variable */
+} txwValueSlot;
+int txw_CreateVarValueInSlot(txwObject *obj, txwValueSlot *slot, int32_t idcode, const void *value);
+int txw_CreateABBusValueInSlot(txwObject *obj, txwValueSlot *slot, int32_t idcode, uint32_t *words);
+
 #ifdef __cplusplus
 }
 #endif

@@ -66,6 +66,7 @@ struct VclEntry {
     bool pending = false;  // a vector waiting for the end of the time step
     int32_t idcode = 0;    // the record's idcode, kept beside the entry the
                            // callbacks read anyway
+    txwValueSlot slot{};   // the writer's record of the variable, found once
 };
 
 // `$traxDumpvars` requests recorded while dumping waits for its start time:

@@ -42,8 +42,9 @@ void ForgetFileOfHooks(DumpFileRecord *file);
 // Writes the values of the vectors deferred to the end of the time step.
 void SamplePendingVectors();
 
-// Reads a vector's present value and hands it to the writer.
-void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record);
+// Reads a vector's present value and hands it to the writer (through the
+// hook entry's slot when there is one).
+void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record, txwValueSlot *slot = nullptr);
 
 // Value dumps of a whole file: 2 initial, 3 current (dump on), 4 off (X).
 enum DumpValueMode { kModeInitial = 2, kModeCurrent = 3, kModeOff = 4 };

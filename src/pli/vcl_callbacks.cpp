@@ -60,7 +60,7 @@ int scalarTypeVclCB(p_vc_record record) {
         return 1;
     }
     const uint8_t value = kWriterCode[record->out_value.logic_value & 3];
-    g_txw.CreateVarValueByIdcode(entry.file->writer, entry.idcode, &value, 1);
+    txw_CreateVarValueInSlot(entry.file->writer, &entry.slot, entry.idcode, &value);
     Epilogue(entry, record);
     return 1;
 }
@@ -76,7 +76,7 @@ int strengthTypeVclCB(p_vc_record record) {
     const s_strengths &strengths = record->out_value.strengths_s;
     const auto value = static_cast<uint8_t>(kWriterCode[strengths.logic_value & 3] + 4 * (strengths.strength1 & 7) +
                                             32 * (strengths.strength2 & 7));
-    g_txw.CreateVarValueByIdcode(entry.file->writer, entry.idcode, &value, 1);
+    txw_CreateVarValueInSlot(entry.file->writer, &entry.slot, entry.idcode, &value);
     Epilogue(entry, record);
     return 1;
 }
@@ -95,7 +95,7 @@ int vectorTypeVclCB(p_vc_record record) {
     }
     if (!state.glitch_off || state.sync_instance == nullptr) {
         if (Prologue(entry, record)) {
-            WriteVectorValue(file, entry.record);
+            WriteVectorValue(file, entry.record, &entry.slot);
             Epilogue(entry, record);
         }
         return 1;
@@ -118,7 +118,7 @@ int realTypeVclCB(p_vc_record record) {
         return 1;
     }
     const double value = record->out_value.real_value;
-    g_txw.CreateVarValueByIdcode(entry.file->writer, entry.idcode, &value, 1);
+    txw_CreateVarValueInSlot(entry.file->writer, &entry.slot, entry.idcode, &value);
     Epilogue(entry, record);
     return 1;
 }
@@ -129,7 +129,7 @@ int eventTypeVclCB(p_vc_record record) {
         return 1;
     }
     const int32_t occurrence = 1;
-    g_txw.CreateVarValueByIdcode(entry.file->writer, entry.idcode, &occurrence, 1);
+    txw_CreateVarValueInSlot(entry.file->writer, &entry.slot, entry.idcode, &occurrence);
     Epilogue(entry, record);
     return 1;
 }

@@ -25,7 +25,7 @@ void ToBytes(const s_acc_vecval *words, uint32_t width, uint8_t *bytes) {
 
 }  // namespace
 
-void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record) {
+void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record, txwValueSlot *slot) {
     // The variable's width was the object's size when it was created; asking
     // the simulator again for every sample would cost as much as the value.
     const uint32_t width = record->bit_size;
@@ -53,11 +53,20 @@ void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record) {
     value.value.vector = words;
     sim::g_sim.acc_fetch_value(record->handle, "%%", &value);
     if (state.options.bus_compression && width >= 8) {
-        g_txw.CreateABBusValueByIdcode(file.writer, record->idcode, reinterpret_cast<uint32_t *>(words), width);
+        auto *pairs = reinterpret_cast<uint32_t *>(words);
+        if (slot != nullptr) {
+            txw_CreateABBusValueInSlot(file.writer, slot, record->idcode, pairs);
+        } else {
+            g_txw.CreateABBusValueByIdcode(file.writer, record->idcode, pairs, width);
+        }
         return;
     }
     ToBytes(words, width, bytes);
-    g_txw.CreateVarValueByIdcode(file.writer, record->idcode, bytes, record->bit_size);
+    if (slot != nullptr) {
+        txw_CreateVarValueInSlot(file.writer, slot, record->idcode, bytes);
+    } else {
+        g_txw.CreateVarValueByIdcode(file.writer, record->idcode, bytes, record->bit_size);
+    }
 }
 
 void SamplePendingVectors() {
@@ -70,7 +79,7 @@ void SamplePendingVectors() {
         for (VclEntry *entry : file.pending) {
             g_txw.EnableVarRec(file.writer, entry->record);
             entry->pending = false;
-            WriteVectorValue(file, entry->record);
+            WriteVectorValue(file, entry->record, &entry->slot);
         }
         file.pending.clear();
     }

@@ -163,13 +163,24 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
     uint64_t previous_stamp = 0;
     uint64_t smallest_step = 0;
     const bool has_seq = obj->seq_num_size != 0;
+    // An element is built in place when the buffer has room for the largest
+    // one (head, code, 8-byte delta, sequence number, value); else in the
+    // scratch area, and copied across the block's end.
+    const uint32_t largest_element = 14 + length;
+    auto emit = [&](uint8_t *element, uint8_t *end) {
+        if (element == out->current) {
+            out->current = end;
+        } else {
+            WBufPutBytes(obj, out, static_cast<uint32_t>(end - element), element);
+        }
+    };
 
     ForEachChange(var, length, [&](const Change &change) {
         if (change.filterable && drop_repeats && previous_value != nullptr &&
             std::memcmp(previous_value, change.value, length) == 0) {
             return;
         }
-        uint8_t *element = obj->scratch;
+        uint8_t *element = WBufRoom(out) >= largest_element ? out->current : obj->scratch;
         uint8_t *at = element + 1;
         uint8_t head = 0;
         uint64_t delta = change.stamp - previous_stamp;
@@ -219,14 +230,14 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
             } else {
                 // Values of any length go through the buffer directly.
                 element[0] = head;
-                WBufPutBytes(obj, out, static_cast<uint32_t>(at - element), element);
+                emit(element, at);
                 WBufPutBytes(obj, out, length, change.value);
                 at = nullptr;
             }
         }
         if (at != nullptr) {
             element[0] = head;
-            WBufPutBytes(obj, out, static_cast<uint32_t>(at - element), element);
+            emit(element, at);
         }
 
         if (scratch.count == 0) {

@@ -67,6 +67,9 @@ struct Xtag {
     }
 };
 
+// 1, 2, 3 ... for the writers in order of creation.
+uint64_t NextWriterSerial();
+
 }  // namespace tavri::writer
 
 struct txwObject {
@@ -74,6 +77,9 @@ struct txwObject {
     using FileHandle = tavri::platform::FileHandle;
 
     txwObject *next = nullptr;  // open-writer list
+    // Unique for the life of the process (a later writer may get the memory
+    // of a closed one): tells value slots which writer they were filled for.
+    uint64_t serial = tavri::writer::NextWriterSerial();
     uint32_t ref_count = 0;
     tavri::writer::HeaderImage header;
 

@@ -72,6 +72,15 @@ MainFileOpen OpenMainFile(const char *name, platform::FileHandle *out) {
     return outcome;
 }
 
+}  // namespace
+
+uint64_t tavri::writer::NextWriterSerial() {
+    static uint64_t last = 0;
+    return ++last;
+}
+
+namespace {
+
 // The object's constructor: creates the database, its lock file and its side
 // files, and fills the header image with the defaults and the given settings.
 int DftConstructor(const txwOpenParam &param, txwObject **out) {

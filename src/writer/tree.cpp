@@ -494,7 +494,7 @@ void SetDefaultMemoryLimit(txwObject *obj) {
     if (limit != nullptr && obj->vc_memory == nullptr) {
         SetValueChangeMemLimit(obj, static_cast<uint32_t>(std::strtoul(limit, nullptr, 10)));
     } else if (obj->header.U32(kHdrVarCreationCnt) < kManyRecords && obj->vc_memory == nullptr) {
-        SetValueChangeMemLimit(obj, 64);
+        SetValueChangeMemLimit(obj, kDefaultMemLimit);
     } else if (obj->vc_memory == nullptr || obj->vc_memory->limit < 128) {
         SetValueChangeMemLimit(obj, 128);
     }

@@ -16,6 +16,8 @@ using namespace tavri::writer;
 namespace {
 
 constexpr const char *kSource = "vc";
+constexpr const char *kVarValueUnknown = "Failed to locate var when creating var val.\n";
+constexpr const char *kABBusValueUnknown = "Failed to locate var when creating ab bus val.\n";
 
 uint32_t XtagCount(const txwObject *obj) { return obj->header.U32(kHdrMaxXtagIdx); }
 
@@ -50,7 +52,7 @@ void Append(IncoreVar &var, VcUnit *unit) {
 
 VcUnit *NewUnit(txwObject *obj, uint32_t bytes) {
     if (obj->vc_memory == nullptr) {
-        SetValueChangeMemLimit(obj, 64);
+        SetValueChangeMemLimit(obj, kDefaultMemLimit);
     }
     auto *unit = static_cast<VcUnit *>(VcAllocate(obj, obj->vc_memory, bytes));
     unit->next = nullptr;
@@ -201,6 +203,69 @@ IncoreVar *Target(txwObject *obj, int32_t idcode, const char *unknown_message) {
     return var;
 }
 
+// Target() for a caller's slot: the record kept there while the slot was
+// filled for this writer, else the one Target() finds (kept for next time).
+IncoreVar *SlotTarget(txwObject *obj, txwValueSlot *slot, int32_t idcode, const char *unknown_message) {
+    if (slot->writer_serial == obj->serial && idcode >= 0 && !obj->dumping_off && !obj->stopped) {
+        return static_cast<IncoreVar *>(slot->var);
+    }
+    IncoreVar *var = Target(obj, idcode, unknown_message);
+    if (var != nullptr) {
+        slot->writer_serial = obj->serial;
+        slot->var = var;
+    }
+    return var;
+}
+
+// Records a change of a known variable in A/B bus form: pairs of 32-bit
+// words, least significant pair first.
+int RecordABBus(txwObject *obj, IncoreVar *var, int32_t idcode, uint32_t *words) {
+    TXW_ASSERT(idcode != 0, kSource);
+    if (var->value_size == 1) {
+        Warn("txw_CreateABBusValueByIdcode() is for vector instead ofscalar variables.\n"
+             " Value change creation discarded.\n");
+        return 0;
+    }
+    if (var->value_format != kFormatNone && var->value_format != kFormatABBus) {
+        Warn("vc of var(%d) was already created in a format(%d) other than A/B bus format.\n", idcode,
+             var->value_format);
+        Warn("Var value creation failed, current value change was discarded.\n");
+        return 0;
+    }
+    var->value_format = kFormatABBus;
+    const uint32_t width = var->value_size;
+    const uint32_t last_pair = (width - 1) / 32;
+    const uint32_t remainder = width % 32;
+    const uint32_t mask = remainder == 0 ? 0xFFFFFFFFu : (1u << remainder) - 1;
+    words[2 * last_pair] &= mask;
+    words[2 * last_pair + 1] &= mask;
+    ++obj->changes_since_xtag;
+    obj->header.AddU32(kHdrBcnVcCreationCnt, 1);
+    return RecordMultiByte(obj, *var, reinterpret_cast<const uint8_t *>(words),
+                           obj->header.U16(kHdrMaxGlitchNumber));
+}
+
+// Records a change of a known variable in the normal bus format (one byte
+// for one-byte variables).
+int RecordValue(txwObject *obj, IncoreVar *var, int32_t idcode, const void *value) {
+    ++obj->changes_since_xtag;
+    if (var->value_size != 1) {
+        if (var->value_format != kFormatNone && var->value_format != kFormatNormalBus) {
+            Warn("vc of var(%d) was already created in a format(%d) other than normal bus format.\n", idcode,
+                 var->value_format);
+            Warn("Var value creation failed, current value change was discarded.\n");
+            return 0;
+        }
+        var->value_format = kFormatNormalBus;
+        obj->header.AddU32(kHdrBcnVcCreationCnt, 1);
+        return RecordMultiByte(obj, *var, static_cast<const uint8_t *>(value),
+                               obj->header.U16(kHdrMaxGlitchNumber));
+    }
+    obj->header.AddU32(kHdrBc1VcCreationCnt, 1);
+    const uint32_t glitch_limit = idcode == 0 ? 0 : obj->header.U16(kHdrMaxGlitchNumber);
+    return RecordOneByte(obj, *var, *static_cast<const uint8_t *>(value), glitch_limit);
+}
+
 }  // namespace
 
 namespace tavri::writer {
@@ -222,26 +287,11 @@ uint32_t ValueLength(const IncoreVar &var) {
 }
 
 int CreateValueByIdcode(txwObject *obj, int32_t idcode, const void *value) {
-    IncoreVar *var = Target(obj, idcode, "Failed to locate var when creating var val.\n");
+    IncoreVar *var = Target(obj, idcode, kVarValueUnknown);
     if (var == nullptr) {
         return 0;
     }
-    ++obj->changes_since_xtag;
-    if (var->value_size != 1) {
-        if (var->value_format != kFormatNone && var->value_format != kFormatNormalBus) {
-            Warn("vc of var(%d) was already created in a format(%d) other than normal bus format.\n", idcode,
-                 var->value_format);
-            Warn("Var value creation failed, current value change was discarded.\n");
-            return 0;
-        }
-        var->value_format = kFormatNormalBus;
-        obj->header.AddU32(kHdrBcnVcCreationCnt, 1);
-        return RecordMultiByte(obj, *var, static_cast<const uint8_t *>(value),
-                               obj->header.U16(kHdrMaxGlitchNumber));
-    }
-    obj->header.AddU32(kHdrBc1VcCreationCnt, 1);
-    const uint32_t glitch_limit = idcode == 0 ? 0 : obj->header.U16(kHdrMaxGlitchNumber);
-    return RecordOneByte(obj, *var, *static_cast<const uint8_t *>(value), glitch_limit);
+    return RecordValue(obj, var, idcode, value);
 }
 
 void RecordRedundantValue(txwObject *obj, IncoreVar &var) {
@@ -304,33 +354,26 @@ int txw_CreateABBusValueByIdcode(txwObject *obj, int32_t idcode, uint32_t *words
     if (obj == nullptr) {
         return 0;
     }
-    IncoreVar *var = Target(obj, idcode, "Failed to locate var when creating ab bus val.\n");
-    if (var == nullptr) {
+    IncoreVar *var = Target(obj, idcode, kABBusValueUnknown);
+    return var != nullptr ? RecordABBus(obj, var, idcode, words) : 0;
+}
+
+int txw_CreateVarValueInSlot(txwObject *obj, txwValueSlot *slot, int32_t idcode, const void *value) {
+    obj = WriterForChange(obj);
+    if (obj == nullptr) {
         return 0;
     }
-    TXW_ASSERT(idcode != 0, kSource);
-    if (var->value_size == 1) {
-        Warn("txw_CreateABBusValueByIdcode() is for vector instead ofscalar variables.\n"
-             " Value change creation discarded.\n");
+    IncoreVar *var = SlotTarget(obj, slot, idcode, kVarValueUnknown);
+    return var != nullptr ? RecordValue(obj, var, idcode, value) : 0;
+}
+
+int txw_CreateABBusValueInSlot(txwObject *obj, txwValueSlot *slot, int32_t idcode, uint32_t *words) {
+    obj = WriterForChange(obj);
+    if (obj == nullptr) {
         return 0;
     }
-    if (var->value_format != kFormatNone && var->value_format != kFormatABBus) {
-        Warn("vc of var(%d) was already created in a format(%d) other than A/B bus format.\n", idcode,
-             var->value_format);
-        Warn("Var value creation failed, current value change was discarded.\n");
-        return 0;
-    }
-    var->value_format = kFormatABBus;
-    const uint32_t width = var->value_size;
-    const uint32_t last_pair = (width - 1) / 32;
-    const uint32_t remainder = width % 32;
-    const uint32_t mask = remainder == 0 ? 0xFFFFFFFFu : (1u << remainder) - 1;
-    words[2 * last_pair] &= mask;
-    words[2 * last_pair + 1] &= mask;
-    ++obj->changes_since_xtag;
-    obj->header.AddU32(kHdrBcnVcCreationCnt, 1);
-    return RecordMultiByte(obj, *var, reinterpret_cast<const uint8_t *>(words),
-                           obj->header.U16(kHdrMaxGlitchNumber));
+    IncoreVar *var = SlotTarget(obj, slot, idcode, kABBusValueUnknown);
+    return var != nullptr ? RecordABBus(obj, var, idcode, words) : 0;
 }
 
 int txw_CreateVarValueByVarHdl(txwObject *obj, txwHandle handle, const void *value) {

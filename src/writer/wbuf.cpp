@@ -132,18 +132,12 @@ void WBufRetarget(WriteBuffer *buffer, platform::FileHandle file, bool no_compre
     buffer->no_compress = no_compress ? 1 : 0;
 }
 
-void WBufPutByte(txwObject *obj, WriteBuffer *buffer, uint8_t byte) {
-    if (buffer->current == buffer->end) {
-        WBuf_Flush(obj, buffer);
-    }
+void WBufPutByteAtEnd(txwObject *obj, WriteBuffer *buffer, uint8_t byte) {
+    WBuf_Flush(obj, buffer);
     *buffer->current++ = byte;
 }
 
-void WBufPutBytes(txwObject *obj, WriteBuffer *buffer, uint32_t length, const void *source) {
-    if (length == 1) {
-        WBufPutByte(obj, buffer, *static_cast<const uint8_t *>(source));
-        return;
-    }
+void WBufPutBytesAcrossEnd(txwObject *obj, WriteBuffer *buffer, uint32_t length, const void *source) {
     if (buffer->current == buffer->end) {
         WBuf_Flush(obj, buffer);
     }

@@ -6,6 +6,7 @@
 #define TAVRI_WRITER_WBUF_H
 
 #include <cstdint>
+#include <cstring>
 
 #include "platform/file_io.h"
 #include "writer/uoff.h"
@@ -34,8 +35,6 @@ WriteBuffer *WBufCreate(platform::FileHandle file, bool no_compress, uint32_t ca
                         BlockKind kind);
 void WBufDestroy(WriteBuffer *buffer);
 
-void WBufPutByte(txwObject *obj, WriteBuffer *buffer, uint8_t byte);
-void WBufPutBytes(txwObject *obj, WriteBuffer *buffer, uint32_t length, const void *source);
 
 inline uint32_t WBufRoom(const WriteBuffer *buffer) {
     return static_cast<uint32_t>(buffer->end - buffer->current);
@@ -44,6 +43,32 @@ inline bool WBufIsEmpty(const WriteBuffer *buffer) { return buffer->current == b
 inline uint32_t WBufPending(const WriteBuffer *buffer) {
     return static_cast<uint32_t>(buffer->current - buffer->begin);
 }
+// Writes that cross the end of the buffer: stores full blocks on the way.
+void WBufPutByteAtEnd(txwObject *obj, WriteBuffer *buffer, uint8_t byte);
+void WBufPutBytesAcrossEnd(txwObject *obj, WriteBuffer *buffer, uint32_t length, const void *source);
+
+// The session flush writes every change through these: a write that fits
+// is a copy and a pointer bump, inline. A full buffer is stored only when
+// the next byte comes, so a stream ends exactly where it ends.
+inline void WBufPutByte(txwObject *obj, WriteBuffer *buffer, uint8_t byte) {
+    if (buffer->current != buffer->end) {
+        *buffer->current++ = byte;
+        return;
+    }
+    WBufPutByteAtEnd(obj, buffer, byte);
+}
+
+inline void WBufPutBytes(txwObject *obj, WriteBuffer *buffer, uint32_t length, const void *source) {
+    // length - 1 wraps for 0: an empty write at a full buffer stores it, as
+    // any write there does.
+    if (length - 1 < static_cast<uint32_t>(buffer->end - buffer->current)) {
+        std::memcpy(buffer->current, source, length);
+        buffer->current += length;
+        return;
+    }
+    WBufPutBytesAcrossEnd(obj, buffer, length, source);
+}
+
 void WBufRetarget(WriteBuffer *buffer, platform::FileHandle file, bool no_compress);
 
 // Turns the pending bytes into one stored block and records where it went.

@@ -208,6 +208,7 @@ TEST_F(RoundTripTest, SessionLargerThanSeveralBlocks) {
         ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 4, 0, 0, 31, 0, id, name.c_str(), 0), id);
     }
     ASSERT_EQ(txw_EndTree(obj), 0);
+    ASSERT_EQ(txw_SetValueChangeMemLimit(obj, 64), 0);  // room for the whole run's 38 MB of changes
     std::vector<uint8_t> value(32);
     for (int step = 1; step <= kSteps; ++step) {
         txw_CreateXCoor(obj, 0, static_cast<uint32_t>(step * 10));
