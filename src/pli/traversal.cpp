@@ -143,18 +143,21 @@ std::string WithRange(const std::string &name, int left, int right) {
         return name;
     }
     // Formatted by hand: this runs for every vector of the design.
-    char range[32];
-    char *end = range;
-    *end++ = '[';
-    end = std::to_chars(end, range + sizeof range, left).ptr;
-    if (left != right) {
-        *end++ = ':';
-        end = std::to_chars(end, range + sizeof range, right).ptr;
-    }
-    *end++ = ']';
+    const auto append_number = [](std::string &text, int number) {
+        char digits[16];
+        const char *end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+        text.append(digits, static_cast<size_t>(end - digits));
+    };
     std::string named;
-    named.reserve(name.size() + static_cast<size_t>(end - range));
-    return named.append(name).append(range, end);
+    named.reserve(name.size() + 25);
+    named.append(name).push_back('[');
+    append_number(named, left);
+    if (left != right) {
+        named.push_back(':');
+        append_number(named, right);
+    }
+    named.push_back(']');
+    return named;
 }
 
 void DumpVector(handle object, handle hook, const std::string &name, int direction) {
