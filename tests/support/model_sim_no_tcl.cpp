@@ -1,0 +1,44 @@
+// The Tcl host of a build without a Tcl interpreter (the 32-bit Windows test
+// host): mti_AddTclCommand records the command as usual, so registration
+// reads the same, but EvalTcl runs nothing and answers with an error.
+#include "support/model_sim_internal.h"
+
+namespace tavri::test {
+namespace {
+
+constexpr int kTclError = 1;  // TCL_ERROR
+
+}  // namespace
+
+void *ModelSim::TclInterp() { return nullptr; }
+
+// A real interpreter runs each command's delete proc when it is deleted.
+void ModelSim::CloseTcl() {
+    for (const auto &command : tcl_commands_) {
+        TclDeleteTrampoline(command.get());
+    }
+    tcl_commands_.clear();
+}
+
+void ModelSim::TclDeleteTrampoline(void *client_data) {
+    const auto *command = static_cast<const TclCommand *>(client_data);
+    if (command->on_delete != nullptr) {
+        command->on_delete(command->client_data);
+    }
+}
+
+void ModelSim::mti_AddTclCommand(const char *name, sim::TclCommandProc handler, void *client_data,
+                                 sim::TclDeleteProc on_delete) {
+    if (name == nullptr || handler == nullptr) {
+        Diagnose("mti_AddTclCommand: no name or no handler");
+        return;
+    }
+    tcl_commands_.push_back(std::make_unique<TclCommand>(TclCommand{this, handler, client_data, on_delete}));
+    tcl_names_.emplace_back(name);
+}
+
+ModelSim::TclResult ModelSim::EvalTcl(std::string_view script) {
+    return TclResult{kTclError, "no Tcl interpreter in this build: " + std::string(script)};
+}
+
+}  // namespace tavri::test
