@@ -38,22 +38,31 @@ class ScopedEnv {
             old_ = old;
         }
         if (value != nullptr) {
-            setenv(name, value, 1);
+            Set(name, value);
         } else {
-            unsetenv(name);
+            Unset(name);
         }
     }
     ~ScopedEnv() {
         if (old_.has_value()) {
-            setenv(name_.c_str(), old_->c_str(), 1);
+            Set(name_.c_str(), old_->c_str());
         } else {
-            unsetenv(name_.c_str());
+            Unset(name_.c_str());
         }
     }
     ScopedEnv(const ScopedEnv &) = delete;
     ScopedEnv &operator=(const ScopedEnv &) = delete;
 
   private:
+#ifdef _WIN32
+    // An empty value removes the variable.
+    static void Set(const char *name, const char *value) { _putenv_s(name, value); }
+    static void Unset(const char *name) { _putenv_s(name, ""); }
+#else
+    static void Set(const char *name, const char *value) { setenv(name, value, 1); }
+    static void Unset(const char *name) { unsetenv(name); }
+#endif
+
     std::string name_;
     std::optional<std::string> old_;
 };
@@ -110,7 +119,9 @@ class FrontEndTest : public ::testing::Test {
         std::filesystem::remove_all(dir_);
     }
 
-    std::string Path(const std::string &name) const { return (dir_ / name).string(); }
+    // With forward slashes: the path goes into Verilog string literals, where
+    // a backslash would start an escape.
+    std::string Path(const std::string &name) const { return (dir_ / name).generic_string(); }
 
     // Runs a task call written as Verilog source in `scope`.
     TaskCall *Run(Scope *scope, const std::string &source) { return sim_.RunTask(scope, source); }
