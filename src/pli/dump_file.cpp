@@ -215,7 +215,11 @@ void ApplyRunSettings(DumpFileRecord &current) {
     g_txw.SetSimulatorVersion(writer, product != nullptr ? product : "unknown");
     const std::time_t now = std::time(nullptr);
     char date[64];
+#ifdef _WIN32
+    ctime_s(date, sizeof date, &now);
+#else
     ctime_r(&now, date);
+#endif
     g_txw.SetSimulationDate(writer, date);
     if (options.sequence_numbers) {
         g_txw.EnableSeqNum(writer);
