@@ -20,21 +20,9 @@ void ModelSim::CloseTcl() {
     tcl_commands_.clear();
 }
 
-void ModelSim::TclDeleteTrampoline(void *client_data) {
-    const auto *command = static_cast<const TclCommand *>(client_data);
-    if (command->on_delete != nullptr) {
-        command->on_delete(command->client_data);
-    }
-}
-
 void ModelSim::mti_AddTclCommand(const char *name, sim::TclCommandProc handler, void *client_data,
                                  sim::TclDeleteProc on_delete) {
-    if (name == nullptr || handler == nullptr) {
-        Diagnose("mti_AddTclCommand: no name or no handler");
-        return;
-    }
-    tcl_commands_.push_back(std::make_unique<TclCommand>(TclCommand{this, handler, client_data, on_delete}));
-    tcl_names_.emplace_back(name);
+    RecordTclCommand(name, handler, client_data, on_delete);
 }
 
 ModelSim::TclResult ModelSim::EvalTcl(std::string_view script) {

@@ -5,22 +5,13 @@
 #include "win32/mtipli_stand_in.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <string>
+
+#include "support/format_text.h"
 
 namespace {
 
 const tavri::sim::Routines *g_served = nullptr;
-
-__attribute__((format(printf, 1, 0))) std::string Format(const char *format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-    std::vsnprintf(text.data(), text.size() + 1, format, args);
-    return text;
-}
 
 }  // namespace
 
@@ -53,7 +44,7 @@ STAND_IN int tf_isynchronize(char *instance) { FORWARD(0, tf_isynchronize, insta
     STAND_IN __attribute__((format(printf, 1, 2))) void name(const char *format, ...) { \
         va_list args;                                        \
         va_start(args, format);                              \
-        const std::string text = Format(format, args);       \
+        const std::string text = tavri::test::FormatV(format, args);       \
         va_end(args);                                        \
         if (g_served != nullptr) {                           \
             g_served->name("%s", text.c_str());              \
