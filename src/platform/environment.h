@@ -3,6 +3,7 @@
 #ifndef TAVRI_PLATFORM_ENVIRONMENT_H
 #define TAVRI_PLATFORM_ENVIRONMENT_H
 
+#include <cstddef>
 #include <ctime>
 
 namespace tavri::platform {
@@ -14,6 +15,11 @@ int SetEnv(const char *name, const char *value);
 // system cannot tell it.
 bool LocalTime(std::time_t seconds, std::tm *out);
 bool UniversalTime(std::time_t seconds, std::tm *out);
+
+// The local time as ctime writes it ("Sun Sep  9 01:46:40 2001\n", the day
+// padded with a blank), on Windows too, whose runtime pads it with a zero.
+// The text is empty when the time cannot be told.
+void CTimeText(std::time_t seconds, char *text, size_t size);
 
 }  // namespace tavri::platform
 
