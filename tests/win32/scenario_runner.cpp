@@ -70,7 +70,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     const std::string name = argv[1];
-    std::FILE *drive_log = std::fopen((name + ".drive").c_str(), "w");
+    std::FILE *drive_log = std::fopen((name + ".drive").c_str(), "wb");
     if (drive_log == nullptr) {
         std::perror((name + ".drive").c_str());
         return 1;

@@ -38,31 +38,22 @@ class ScopedEnv {
             old_ = old;
         }
         if (value != nullptr) {
-            Set(name, value);
+            setenv(name, value, 1);
         } else {
-            Unset(name);
+            unsetenv(name);
         }
     }
     ~ScopedEnv() {
         if (old_.has_value()) {
-            Set(name_.c_str(), old_->c_str());
+            setenv(name_.c_str(), old_->c_str(), 1);
         } else {
-            Unset(name_.c_str());
+            unsetenv(name_.c_str());
         }
     }
     ScopedEnv(const ScopedEnv &) = delete;
     ScopedEnv &operator=(const ScopedEnv &) = delete;
 
   private:
-#ifdef _WIN32
-    // An empty value removes the variable.
-    static void Set(const char *name, const char *value) { _putenv_s(name, value); }
-    static void Unset(const char *name) { _putenv_s(name, ""); }
-#else
-    static void Set(const char *name, const char *value) { setenv(name, value, 1); }
-    static void Unset(const char *name) { unsetenv(name); }
-#endif
-
     std::string name_;
     std::optional<std::string> old_;
 };
