@@ -2,7 +2,8 @@
 # Installs what is needed, then configures, builds and runs every test under
 # CTest twice: in the development build (RelWithDebInfo, build/) and in a
 # Release build (build-release/), both with warnings as errors; then the
-# 32-bit Windows build (build-win32/) and its tests under Wine.
+# 32-bit Windows build (build-win32/) and its tests under Wine, and the
+# comparison of a file tavri.dll wrote under Wine with the Linux build's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -15,3 +16,5 @@ for config in "build RelWithDebInfo" "build-release Release"; do
 done
 echo "== 32-bit Windows build in build-win32/, tests under Wine"
 scripts/test-win32.sh
+echo "== the dump scenario's Windows file read by the Linux trax"
+tests/win32/compare.sh build build-win32

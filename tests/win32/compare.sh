@@ -13,6 +13,7 @@ win32=$(realpath "${2:-build-win32}")
 for tool in "$linux/trax" "$linux/scenario_runner" "$linux/drive_check" "$win32/scenario_runner.exe"; do
   [[ -x $tool || -f $tool ]] || { echo "compare.sh: $tool is missing; build it first" >&2; exit 2; }
 done
+export WINEDEBUG=-all WINEPREFIX="${WINEPREFIX:-$win32/wine-prefix}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -29,7 +30,7 @@ check() {  # check <what> <command...>: runs the command, counts a failure
 }
 
 step "the scenario under Wine with tavri.dll, and on Linux"
-check "Windows run writes win.trax" env WINEDEBUG=-all wine "$win32/scenario_runner.exe" win
+check "Windows run writes win.trax" wine "$win32/scenario_runner.exe" win
 check "Linux run writes lin.trax" "$linux/scenario_runner" lin
 check "both runs drove the same values" cmp win.drive lin.drive
 
