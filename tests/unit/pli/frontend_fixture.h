@@ -107,6 +107,7 @@ class FrontEndTest : public ::testing::Test {
         pli::ResetDumperState();
         pli::ResetTracing();  // no trace line, no wrapper after the simulator is gone
         tavri::writer::FreeParkedObject();
+        reading_.reset();  // Windows removes no file that is still open
         std::filesystem::remove_all(dir_);
     }
 
