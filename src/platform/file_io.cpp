@@ -1,5 +1,8 @@
 #include "platform/file_io.h"
 
+// The POSIX side; the Windows side is in file_io_win32.cpp.
+#ifndef _WIN32
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -104,3 +107,5 @@ void SetCommitFunction(CommitFunction function) { g_commit_function = function; 
 void SetCloseFunction(CloseFunction function) { g_close_function = function; }
 
 }  // namespace tavri::platform
+
+#endif  // _WIN32

@@ -1,9 +1,14 @@
 #include "platform/file_kind.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
+#endif
 
 namespace tavri::platform {
+
+// The POSIX side; the Windows side is in file_kind_win32.cpp.
+#ifndef _WIN32
 
 FileHandle OpenForReadingNoWait(const char *path) {
     const FileHandle file = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -31,6 +36,8 @@ int KindOf(FileHandle file, FileKind *kind) {
                                : FileKind::kOther;
     return 0;
 }
+
+#endif  // _WIN32
 
 const char *KindName(FileKind kind) {
     switch (kind) {

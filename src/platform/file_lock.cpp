@@ -1,5 +1,8 @@
 #include "platform/file_lock.h"
 
+// The POSIX side; the Windows side is in file_lock_win32.cpp.
+#ifndef _WIN32
+
 #include <fcntl.h>
 #include <time.h>
 
@@ -65,3 +68,5 @@ void SleepMilliseconds(unsigned milliseconds) {
 }
 
 }  // namespace tavri::platform
+
+#endif  // _WIN32

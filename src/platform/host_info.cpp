@@ -1,5 +1,8 @@
 #include "platform/host_info.h"
 
+// The POSIX side; the Windows side is in host_info_win32.cpp.
+#ifndef _WIN32
+
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -34,3 +37,5 @@ HostInfo ReadHostInfo() {
 int ProcessId() { return static_cast<int>(::getpid()); }
 
 }  // namespace tavri::platform
+
+#endif  // _WIN32

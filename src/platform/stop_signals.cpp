@@ -1,5 +1,8 @@
 #include "platform/stop_signals.h"
 
+// The POSIX side; the Windows side is in stop_signals_win32.cpp.
+#ifndef _WIN32
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -106,3 +109,5 @@ bool StopSignalWatch::ReadLine(FileHandle file, char *line, size_t size) const {
 }
 
 }  // namespace tavri::platform
+
+#endif  // _WIN32

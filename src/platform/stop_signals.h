@@ -37,7 +37,11 @@ class StopSignalWatch {
   private:
     bool pass_on_;
     bool outermost_;
+#ifdef _WIN32
+    void (*previous_[2])(int);
+#else
     struct sigaction previous_[2];
+#endif
 };
 
 }  // namespace tavri::platform

@@ -1,5 +1,8 @@
 #include "platform/writer_presence.h"
 
+// The POSIX side; the Windows side is in writer_presence_win32.cpp.
+#ifndef _WIN32
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -84,3 +87,5 @@ int RemoveUnlessWritten(const char *path) {
 }
 
 }  // namespace tavri::platform
+
+#endif  // _WIN32

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/environment.h"
 #include "pli/display_records.h"
 #include "pli/dump_limit.h"
 #include "pli/file_switch.h"
@@ -215,7 +216,7 @@ void ApplyRunSettings(DumpFileRecord &current) {
     g_txw.SetSimulatorVersion(writer, product != nullptr ? product : "unknown");
     const std::time_t now = std::time(nullptr);
     char date[64];
-    ctime_r(&now, date);
+    platform::CTimeText(now, date, sizeof date);
     g_txw.SetSimulationDate(writer, date);
     if (options.sequence_numbers) {
         g_txw.EnableSeqNum(writer);

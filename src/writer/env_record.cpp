@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/environment.h"
 #include "writer/env_registry.h"
 #include "writer/platform_info.h"
 
@@ -51,7 +52,7 @@ std::string TimeText(std::time_t now) {
     static constexpr const char *kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     struct tm local {};
-    if (::localtime_r(&now, &local) == nullptr || local.tm_wday < 0 || local.tm_wday > 6 ||
+    if (!platform::LocalTime(now, &local) || local.tm_wday < 0 || local.tm_wday > 6 ||
         local.tm_mon < 0 || local.tm_mon > 11) {
         return std::string();
     }

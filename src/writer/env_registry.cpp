@@ -6,6 +6,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "platform/environment.h"
 #include "writer/messages.h"
 
 namespace tavri::writer {
@@ -145,7 +146,7 @@ void SetEnvVariables(const char *text) {
         if (equals != std::string_view::npos && equals > 0) {
             const std::string name(item.substr(0, equals));
             const std::string value(item.substr(equals + 1));
-            ::setenv(EnvAliasOf(name.c_str()).c_str(), value.c_str(), 1);
+            platform::SetEnv(EnvAliasOf(name.c_str()).c_str(), value.c_str());
         }
         if (end == std::string_view::npos) {
             break;

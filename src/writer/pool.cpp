@@ -1,5 +1,6 @@
 #include "writer/pool.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "writer/messages.h"
@@ -41,10 +42,16 @@ traxPoolObj *traxPoolObj_Create(uint16_t element_size, uint32_t elements_per_chu
         Warn("traxPoolObj_Create(): failed to allocate a traxPoolObj.\n");
         return nullptr;
     }
-    // The product cannot overflow: both factors are below 2^32 and size_t
-    // is 64 bits wide here.
-    static_assert(sizeof(size_t) >= 8);
-    pool->chunk_bytes = static_cast<size_t>(elements_per_chunk) * element_size + kLinkSize;
+    // The product fits in 64 bits (the factors are below 2^16 and 2^32); a
+    // chunk larger than the address space, possible with a 32-bit size_t,
+    // is an allocation that fails.
+    const uint64_t chunk_bytes = static_cast<uint64_t>(elements_per_chunk) * element_size + kLinkSize;
+    if (chunk_bytes != static_cast<size_t>(chunk_bytes)) {
+        Warn("traxPoolObj_Create(): failed to allocate memory.\n");
+        TXW_FREE(nullptr, pool);
+        return nullptr;
+    }
+    pool->chunk_bytes = static_cast<size_t>(chunk_bytes);
     pool->element_size = element_size;
     pool->first_chunk =
         static_cast<char *>(RegionTryCalloc(nullptr, 1, pool->chunk_bytes, __FILE__, __LINE__));

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <new>
 
+#include "platform/environment.h"
 #include "writer/messages.h"
 
 namespace tavri::writer {
@@ -33,8 +34,8 @@ struct ProcessMode {
 
 ProcessMode ReadProcessMode() {
     if (std::getenv("SPS_USE_MALLOC") != nullptr) {
-        ::setenv("PURIFY_POOL_ARENA", "1", 1);
-        ::setenv("PURIFY_POOL_ARENA_SILENCE", "1", 1);
+        platform::SetEnv("PURIFY_POOL_ARENA", "1");
+        platform::SetEnv("PURIFY_POOL_ARENA_SILENCE", "1");
     }
     ProcessMode mode;
     mode.heap_direct =

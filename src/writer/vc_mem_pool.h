@@ -23,7 +23,9 @@ constexpr uint32_t kMinMemLimit = 2;
 constexpr uint32_t kDefaultMemLimit = 16;
 constexpr uint32_t kMaxMemLimit = 512;
 
-struct VcChunk {
+// Eight-byte aligned, so that the units after it are too where pointers
+// are four bytes wide.
+struct alignas(8) VcChunk {
     VcChunk *next;
     // kVcChunkPayload bytes of units follow
 };

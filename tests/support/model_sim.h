@@ -451,6 +451,10 @@ private:
         sim::TclDeleteProc on_delete;
     };
     void CloseTcl();
+    // Keeps a command mti_AddTclCommand registers and its name; null (and a
+    // diagnostic) without a name or a handler.
+    TclCommand *RecordTclCommand(const char *name, sim::TclCommandProc handler, void *client_data,
+                                 sim::TclDeleteProc on_delete);
     static int TclTrampoline(void *client_data, Tcl_Interp *interp, int argc, const char *argv[]);
     static void TclDeleteTrampoline(void *client_data);
 

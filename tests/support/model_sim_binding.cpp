@@ -6,29 +6,13 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "support/format_text.h"
 #include "support/model_sim.h"
 
 namespace tavri::test {
 namespace {
 
 ModelSim *g_active = nullptr;
-
-__attribute__((format(printf, 1, 0))) std::string FormatV(const char *format, va_list args) {
-    if (format == nullptr) {
-        return "";
-    }
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (length <= 0) {
-        return "";
-    }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
 
 // Forwards a routine to the active simulator, or yields `fallback`.
 #define TAVRI_FORWARD(fallback, call) \

@@ -31,24 +31,12 @@ int ModelSim::TclTrampoline(void *client_data, Tcl_Interp *interp, int argc, con
     return command->handler(command->client_data, interp, argc, argv);
 }
 
-void ModelSim::TclDeleteTrampoline(void *client_data) {
-    const auto *command = static_cast<const TclCommand *>(client_data);
-    if (command->on_delete != nullptr) {
-        command->on_delete(command->client_data);
-    }
-}
-
 void ModelSim::mti_AddTclCommand(const char *name, sim::TclCommandProc handler, void *client_data,
                                  sim::TclDeleteProc on_delete) {
-    if (name == nullptr || handler == nullptr) {
-        Diagnose("mti_AddTclCommand: no name or no handler");
-        return;
+    if (TclCommand *command = RecordTclCommand(name, handler, client_data, on_delete)) {
+        Tcl_CreateCommand(static_cast<Tcl_Interp *>(TclInterp()), name, &TclTrampoline, command,
+                          &TclDeleteTrampoline);
     }
-    auto command = std::make_unique<TclCommand>(TclCommand{this, handler, client_data, on_delete});
-    Tcl_CreateCommand(static_cast<Tcl_Interp *>(TclInterp()), name, &TclTrampoline, command.get(),
-                      &TclDeleteTrampoline);
-    tcl_commands_.push_back(std::move(command));
-    tcl_names_.emplace_back(name);
 }
 
 ModelSim::TclResult ModelSim::EvalTcl(std::string_view script) {

@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "database.h"
+#include "platform/environment.h"
 
 namespace trax {
 namespace {
@@ -161,7 +162,7 @@ int RunInfo(const Args &args, std::FILE *out) {
         const std::time_t seconds = static_cast<std::time_t>(h.birth_time);
         std::tm utc{};
         char text[64];
-        if (h.birth_time != 0 && gmtime_r(&seconds, &utc) != nullptr &&
+        if (h.birth_time != 0 && tavri::platform::UniversalTime(seconds, &utc) &&
             std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc) > 0) {
             birth += std::string(" (") + text + ")";
         }

@@ -17,7 +17,11 @@ namespace {
 // tool before it is renamed. Signals the tool was started to ignore stay
 // ignored.
 const char *volatile g_temporary = nullptr;
+#ifdef SIGHUP
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+#else
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM};  // Windows has no hangup signal
+#endif
 void (*g_previous[std::size(kEndingSignals)])(int) = {};
 
 extern "C" void RemoveTemporaryAndDie(int signal_number) {

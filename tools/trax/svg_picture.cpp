@@ -272,12 +272,34 @@ std::string Drawing::Draw() {
     return std::move(s_);
 }
 
+// a * b / c rounded down, for a <= c, without a 128-bit type (the 32-bit
+// target has none): the 96-bit product is divided one bit at a time.
+uint64_t MultiplyDivide(uint64_t a, uint32_t b, uint64_t c) {
+    const uint64_t low_part = (a & 0xFFFFFFFFu) * b;
+    const uint64_t high_part = (a >> 32) * b;  // to be shifted up by 32 bits
+    const uint64_t low = (high_part << 32) + low_part;
+    const uint64_t high = (high_part >> 32) + (low < low_part ? 1 : 0);
+    uint64_t remainder = 0;
+    uint64_t quotient = 0;
+    for (int bit = 95; bit >= 0; --bit) {
+        const uint64_t next = bit >= 64 ? (high >> (bit - 64)) & 1 : (low >> bit) & 1;
+        const bool carried = (remainder >> 63) != 0;  // the shifted remainder exceeds 64 bits
+        remainder = (remainder << 1) | next;
+        quotient <<= 1;
+        if (carried || remainder >= c) {
+            remainder -= c;
+            quotient |= 1;
+        }
+    }
+    return quotient;
+}
+
 }  // namespace
 
 uint32_t PlotColumn(const Picture &picture, uint64_t time) {
     if (time <= picture.from || picture.to <= picture.from) return 0;
-    const unsigned __int128 offset = std::min(time, picture.to) - picture.from;
-    return static_cast<uint32_t>(offset * kPlotColumns / (picture.to - picture.from));
+    return static_cast<uint32_t>(
+        MultiplyDivide(std::min(time, picture.to) - picture.from, kPlotColumns, picture.to - picture.from));
 }
 
 std::string DrawSvg(const Picture &picture) { return Drawing(picture).Draw(); }

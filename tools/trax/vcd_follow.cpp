@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "database.h"
+#include "platform/file_lock.h"
 #include "platform/writer_presence.h"
 #include "vcd_writer.h"
 
@@ -22,6 +23,7 @@ extern "C" void NoteStop(int signal_number) { g_stop = signal_number; }
 // For the length of the stream, SIGINT and SIGTERM ask it to end after the
 // time step it writes. Writes go on across them (SA_RESTART), so that no
 // line is cut. Signals the tool was started to ignore stay ignored.
+#ifndef _WIN32
 class StopRequests {
   public:
     StopRequests() {
@@ -58,6 +60,47 @@ class StopRequests {
     static constexpr int kSignals[] = {SIGINT, SIGTERM};
     struct sigaction previous_[std::size(kSignals)] {};
 };
+#else
+// Windows: the C runtime's signal() (Ctrl-C from the console arrives as
+// SIGINT); a handler runs once and is then reset, so it sets itself again.
+extern "C" void NoteStopAgain(int signal_number) {
+    g_stop = signal_number;
+    std::signal(signal_number, NoteStopAgain);
+}
+
+class StopRequests {
+  public:
+    StopRequests() {
+        g_stop = 0;
+        for (size_t i = 0; i < std::size(kSignals); ++i) {
+            previous_[i] = std::signal(kSignals[i], NoteStopAgain);
+            if (previous_[i] == SIG_IGN) std::signal(kSignals[i], SIG_IGN);
+        }
+    }
+    ~StopRequests() {
+        for (size_t i = 0; i < std::size(kSignals); ++i) {
+            std::signal(kSignals[i], previous_[i] == SIG_ERR ? SIG_DFL : previous_[i]);
+        }
+    }
+    StopRequests(const StopRequests &) = delete;
+    StopRequests &operator=(const StopRequests &) = delete;
+
+    static bool Requested() { return g_stop != 0; }
+
+    // False when a stop was asked for before the time was up.
+    static bool Sleep(unsigned milliseconds) {
+        constexpr unsigned kStepMs = 20;
+        for (unsigned slept = 0; slept < milliseconds && !Requested(); slept += kStepMs) {
+            tavri::platform::SleepMilliseconds(kStepMs);
+        }
+        return !Requested();
+    }
+
+  private:
+    static constexpr int kSignals[] = {SIGINT, SIGTERM};
+    void (*previous_[std::size(kSignals)])(int) = {};
+};
+#endif
 
 // How far the stream got: the time of the last change written and how many
 // of the walk's changes at that time it has handled. The next poll walks

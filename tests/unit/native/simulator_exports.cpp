@@ -5,21 +5,12 @@
 #include <cstdio>
 #include <string>
 
+#include "support/format_text.h"
 #include "support/model_sim.h"
 
 using tavri::test::ModelSim;
 
 namespace {
-
-__attribute__((format(printf, 1, 0))) std::string Format(const char *format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-    std::vsnprintf(text.data(), text.size() + 1, format, args);
-    return text;
-}
 
 ModelSim &Sim() { return *ModelSim::Active(); }
 
@@ -48,19 +39,19 @@ TAVRI_EXPORT int tf_isynchronize(char *instance) { return Sim().tf_isynchronize(
 TAVRI_EXPORT __attribute__((format(printf, 1, 2))) void tf_error(const char *format, ...) {
     va_list args;
     va_start(args, format);
-    Sim().ReportError(Format(format, args));
+    Sim().ReportError(tavri::test::FormatV(format, args));
     va_end(args);
 }
 TAVRI_EXPORT __attribute__((format(printf, 1, 2))) void tf_warning(const char *format, ...) {
     va_list args;
     va_start(args, format);
-    Sim().ReportWarning(Format(format, args));
+    Sim().ReportWarning(tavri::test::FormatV(format, args));
     va_end(args);
 }
 TAVRI_EXPORT __attribute__((format(printf, 1, 2))) void io_printf(const char *format, ...) {
     va_list args;
     va_start(args, format);
-    Sim().Print(Format(format, args));
+    Sim().Print(tavri::test::FormatV(format, args));
     va_end(args);
 }
 TAVRI_EXPORT char *mc_scan_plusargs(const char *prefix) { return Sim().mc_scan_plusargs(prefix); }

@@ -107,10 +107,13 @@ class FrontEndTest : public ::testing::Test {
         pli::ResetDumperState();
         pli::ResetTracing();  // no trace line, no wrapper after the simulator is gone
         tavri::writer::FreeParkedObject();
+        reading_.reset();  // Windows removes no file that is still open
         std::filesystem::remove_all(dir_);
     }
 
-    std::string Path(const std::string &name) const { return (dir_ / name).string(); }
+    // With forward slashes: the path goes into Verilog string literals, where
+    // a backslash would start an escape.
+    std::string Path(const std::string &name) const { return (dir_ / name).generic_string(); }
 
     // Runs a task call written as Verilog source in `scope`.
     TaskCall *Run(Scope *scope, const std::string &source) { return sim_.RunTask(scope, source); }

@@ -59,7 +59,6 @@ class ValueChanges : public FrontEndTest {
     Signal *count_ = nullptr;
     RealVar *ratio_ = nullptr;
     NamedEvent *go_ = nullptr;
-    std::unique_ptr<Reading> reading_;
 };
 
 TEST_F(ValueChanges, VectorsKeepTheirLastValueOfATimeStep) {

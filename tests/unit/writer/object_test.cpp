@@ -150,8 +150,8 @@ TEST_F(ObjectTest, FileTypesWithoutAFlushAreRefusedAndOthersKept) {
 }
 
 TEST_F(ObjectTest, NullNameAndBadFileTypeEndTheProcess) {
-    EXPECT_EXIT(txw_OpenFile(nullptr, 0), ::testing::ExitedWithCode(256 - 9), "");
-    EXPECT_EXIT(txw_OpenFile(Path("a.trax").c_str(), 18), ::testing::ExitedWithCode(256 - 20), "");
+    EXPECT_EXIT(txw_OpenFile(nullptr, 0), ::testing::ExitedWithCode(ExitStatusOf(-9)), "");
+    EXPECT_EXIT(txw_OpenFile(Path("a.trax").c_str(), 18), ::testing::ExitedWithCode(ExitStatusOf(-20)), "");
 }
 
 TEST_F(ObjectTest, OpenParametersAreVersionedRecords) {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/utsname.h>
+#endif
 
 #include <cstring>
 #include <string>
@@ -44,6 +48,30 @@ TEST(PlatformInfoTest, EmptyFieldsGetPlaceholders) {
     EXPECT_EQ(FillPlatformInfo(nullptr), -1);
 }
 
+#ifdef _WIN32
+TEST(PlatformInfoTest, ThisHost) {
+    traxPlatformInfo info;
+    ASSERT_EQ(FillPlatformInfo(&info), 0);
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = sizeof name;
+    ASSERT_TRUE(::GetComputerNameA(name, &length));
+    EXPECT_STREQ(info.host_name, name);
+    EXPECT_STREQ(info.platform, "WinNT");
+    OSVERSIONINFOA version {};
+    version.dwOSVersionInfoSize = sizeof version;
+    ASSERT_TRUE(::GetVersionExA(&version));
+    EXPECT_EQ(std::string(info.os_version), std::to_string(version.dwMajorVersion) + "." +
+                                                std::to_string(version.dwMinorVersion) + "." +
+                                                std::to_string(version.dwBuildNumber));
+    SYSTEM_INFO system {};
+    ::GetSystemInfo(&system);
+    EXPECT_STREQ(info.processor, system.dwProcessorType == PROCESSOR_INTEL_PENTIUM ? "Intel Pentium"
+                                 : system.dwProcessorType == PROCESSOR_INTEL_486   ? "Intel 486"
+                                 : system.dwProcessorType == PROCESSOR_INTEL_386   ? "Intel 386"
+                                                                                   : "Intel ??")
+        << "processor type " << system.dwProcessorType;
+}
+#else
 TEST(PlatformInfoTest, ThisHost) {
     traxPlatformInfo info;
     ASSERT_EQ(FillPlatformInfo(&info), 0);
@@ -52,6 +80,7 @@ TEST(PlatformInfoTest, ThisHost) {
     EXPECT_STREQ(info.processor, system.machine);
     EXPECT_STREQ(info.platform, system.sysname);
 }
+#endif
 
 }  // namespace
 }  // namespace tavri::writer

@@ -63,5 +63,17 @@ TEST(PoolTest, WalkStopsAtTheLastElementHandedOutAndResetReuses) {
     EXPECT_EQ(log.warnings().size(), 1u);
 }
 
+// 65535 * 0x10000000 bytes do not fit in a 32-bit size_t: the product must not
+// wrap around to a small chunk that the pool then overruns.
+TEST(PoolTest, ChunkBeyondTheAddressSpaceIsRefused) {
+    if (sizeof(size_t) > 4) {
+        GTEST_SKIP() << "every chunk size fits in a 64-bit size_t";
+    }
+    blocks_test::MessageLog log;
+    EXPECT_EQ(traxPoolObj_Create(0xFFFF, 0x10000000u), nullptr);
+    ASSERT_EQ(log.warnings().size(), 1u);
+    EXPECT_EQ(log.warnings()[0], "traxPoolObj_Create(): failed to allocate memory.\n");
+}
+
 }  // namespace
 }  // namespace tavri::writer

@@ -174,7 +174,7 @@ TEST_F(WriteAllTest, FullDeviceWithoutCallbackEndsTheProcess) {
             const char bytes[16] = {};
             WriteAll(full, bytes, sizeof bytes);
         },
-        ::testing::ExitedWithCode(255), "Error occurs when write trax file");
+        ::testing::ExitedWithCode(ExitStatusOf(-1)), "Error occurs when write trax file");
 }
 
 int g_errors_seen = 0;

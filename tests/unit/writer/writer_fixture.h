@@ -24,6 +24,16 @@
 
 namespace tavri::test {
 
+// The status a parent sees for exit(code): its low 8 bits on POSIX, the
+// whole 32-bit code on Windows.
+constexpr int ExitStatusOf(int code) {
+#ifdef _WIN32
+    return code;
+#else
+    return code & 0xFF;
+#endif
+}
+
 inline std::vector<std::string> &CapturedWarnings() {
     static std::vector<std::string> messages;
     return messages;
