@@ -1,5 +1,7 @@
 #include "platform/file_io.h"
 
+#include <cstring>
+
 // The POSIX side; the Windows side is in file_io_win32.cpp.
 #ifndef _WIN32
 
@@ -95,11 +97,6 @@ bool IsSameFile(FileHandle file, const char *path) {
 
 unsigned SetCreationMask(unsigned mask) { return ::umask(static_cast<mode_t>(mask)); }
 
-const char *ErrorText(int error_number) {
-    const char *text = std::strerror(error_number);
-    return text != nullptr ? text : "unknown error";
-}
-
 void SetWriteFunction(WriteFunction function) { g_write_function = function; }
 
 void SetCommitFunction(CommitFunction function) { g_commit_function = function; }
@@ -109,3 +106,12 @@ void SetCloseFunction(CloseFunction function) { g_close_function = function; }
 }  // namespace tavri::platform
 
 #endif  // _WIN32
+
+namespace tavri::platform {
+
+const char *ErrorText(int error_number) {
+    const char *text = std::strerror(error_number);
+    return text != nullptr ? text : "unknown error";
+}
+
+}  // namespace tavri::platform

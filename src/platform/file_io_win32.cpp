@@ -183,11 +183,6 @@ bool IsSameFile(FileHandle file, const char *path) {
 
 unsigned SetCreationMask(unsigned mask) { return static_cast<unsigned>(::_umask(static_cast<int>(mask))); }
 
-const char *ErrorText(int error_number) {
-    const char *text = std::strerror(error_number);
-    return text != nullptr ? text : "unknown error";
-}
-
 void SetWriteFunction(WriteFunction function) { g_write_function = function; }
 
 void SetCommitFunction(CommitFunction function) { g_commit_function = function; }

@@ -1,5 +1,6 @@
 #include "writer/element_array.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "writer/header_layout.h"
@@ -222,11 +223,22 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
         if (!scalar) {
             const bool compact = var.value_format == kFormatABBus && AllSecondWordsZero(change.value, length);
             if (compact) {
+                // The first word of each pair; a value of 32768 bits or
+                // more does not fit in the scratch area after the head, so
+                // the words go out a scratch area at a time.
                 head |= 8;
-                for (uint32_t pair = 0; pair < length / 8; ++pair) {
-                    std::memcpy(at, change.value + pair * 8, 4);
-                    at += 4;
+                element[0] = head;
+                WBufPutBytes(obj, out, static_cast<uint32_t>(at - element), element);
+                const uint32_t pairs = length / 8;
+                for (uint32_t pair = 0; pair < pairs;) {
+                    const uint32_t part = std::min(pairs - pair, kScratchSize / 4);
+                    for (uint32_t i = 0; i < part; ++i) {
+                        std::memcpy(element + i * 4, change.value + (pair + i) * 8, 4);
+                    }
+                    WBufPutBytes(obj, out, part * 4, element);
+                    pair += part;
                 }
+                at = nullptr;
             } else {
                 // Values of any length go through the buffer directly.
                 element[0] = head;

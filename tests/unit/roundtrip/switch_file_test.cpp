@@ -393,10 +393,6 @@ TEST_F(SwitchFileTest, AutoSwitchedSeriesHoldsTheWholeRun) {
 }
 
 TEST_F(SwitchFileTest, LimitTooSmallIsFlaggedAtTheSecondTimeTag) {
-#ifdef _WIN32
-    GTEST_SKIP() << "known fault of the 32-bit build: the value-change memory is corrupted during the "
-                    "first flush of 600 wide values (a chunk's link is overwritten), and the process crashes";
-#endif
     blocks_test::MessageLog log;
     Calls calls;
     txwObject *obj = OpenAuto(path_, 1, &calls);
