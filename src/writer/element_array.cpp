@@ -223,22 +223,30 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
         if (!scalar) {
             const bool compact = var.value_format == kFormatABBus && AllSecondWordsZero(change.value, length);
             if (compact) {
-                // The first word of each pair; a value of 32768 bits or
-                // more does not fit in the scratch area after the head, so
-                // the words go out a scratch area at a time.
+                // The first word of each pair. In place the buffer has room
+                // for them all; in the scratch area a value of 32768 bits or
+                // more does not fit after the head, so there the words go out
+                // a scratch area at a time.
                 head |= 8;
-                element[0] = head;
-                WBufPutBytes(obj, out, static_cast<uint32_t>(at - element), element);
                 const uint32_t pairs = length / 8;
-                for (uint32_t pair = 0; pair < pairs;) {
-                    const uint32_t part = std::min(pairs - pair, kScratchSize / 4);
-                    for (uint32_t i = 0; i < part; ++i) {
-                        std::memcpy(element + i * 4, change.value + (pair + i) * 8, 4);
+                if (element == out->current) {
+                    for (uint32_t pair = 0; pair < pairs; ++pair) {
+                        std::memcpy(at, change.value + pair * 8, 4);
+                        at += 4;
                     }
-                    WBufPutBytes(obj, out, part * 4, element);
-                    pair += part;
+                } else {
+                    element[0] = head;
+                    WBufPutBytes(obj, out, static_cast<uint32_t>(at - element), element);
+                    for (uint32_t pair = 0; pair < pairs;) {
+                        const uint32_t part = std::min(pairs - pair, kScratchSize / 4);
+                        for (uint32_t i = 0; i < part; ++i) {
+                            std::memcpy(element + i * 4, change.value + (pair + i) * 8, 4);
+                        }
+                        WBufPutBytes(obj, out, part * 4, element);
+                        pair += part;
+                    }
+                    at = nullptr;
                 }
-                at = nullptr;
             } else {
                 // Values of any length go through the buffer directly.
                 element[0] = head;
