@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <ctime>
 #include <iterator>
 #include <memory>
 
@@ -43,19 +42,6 @@ class StopRequests {
     StopRequests(const StopRequests &) = delete;
     StopRequests &operator=(const StopRequests &) = delete;
 
-    static bool Requested() { return g_stop != 0; }
-
-    // False when a stop was asked for before the time was up.
-    static bool Sleep(unsigned milliseconds) {
-        constexpr unsigned kStepMs = 20;
-        for (unsigned slept = 0; slept < milliseconds && !Requested(); slept += kStepMs) {
-            struct timespec step {};
-            step.tv_nsec = static_cast<long>(kStepMs) * 1000000L;
-            ::nanosleep(&step, nullptr);
-        }
-        return !Requested();
-    }
-
   private:
     static constexpr int kSignals[] = {SIGINT, SIGTERM};
     struct sigaction previous_[std::size(kSignals)] {};
@@ -85,22 +71,22 @@ class StopRequests {
     StopRequests(const StopRequests &) = delete;
     StopRequests &operator=(const StopRequests &) = delete;
 
-    static bool Requested() { return g_stop != 0; }
-
-    // False when a stop was asked for before the time was up.
-    static bool Sleep(unsigned milliseconds) {
-        constexpr unsigned kStepMs = 20;
-        for (unsigned slept = 0; slept < milliseconds && !Requested(); slept += kStepMs) {
-            tavri::platform::SleepMilliseconds(kStepMs);
-        }
-        return !Requested();
-    }
-
   private:
     static constexpr int kSignals[] = {SIGINT, SIGTERM};
     void (*previous_[std::size(kSignals)])(int) = {};
 };
 #endif
+
+bool StopRequested() { return g_stop != 0; }
+
+// False when a stop was asked for before the time was up.
+bool SleepUnlessStopped(unsigned milliseconds) {
+    constexpr unsigned kStepMs = 20;
+    for (unsigned slept = 0; slept < milliseconds && !StopRequested(); slept += kStepMs) {
+        tavri::platform::SleepMilliseconds(kStepMs);
+    }
+    return !StopRequested();
+}
 
 // How far the stream got: the time of the last change written and how many
 // of the walk's changes at that time it has handled. The next poll walks
@@ -148,9 +134,9 @@ bool Exists(const std::string &path) {
 bool Follower::Wait() const {
     if (options_.between_polls) {
         options_.between_polls();
-        return !StopRequests::Requested();
+        return !StopRequested();
     }
-    return StopRequests::Sleep(options_.poll_ms);
+    return SleepUnlessStopped(options_.poll_ms);
 }
 
 bool Follower::OpenFirst(std::unique_ptr<Database> *db, bool *writer, FollowEnd *end,
@@ -230,7 +216,7 @@ bool Follower::Poll(const Database &db, std::string *error) {
     uint64_t to_pass = at_.handled;
     const auto take = [&](uint32_t, const traxrChange &change) {
         const bool same_time = at_.started && change.time == at_.time;
-        if (StopRequests::Requested() && !same_time) return VcdStream::Take::kStop;
+        if (StopRequested() && !same_time) return VcdStream::Take::kStop;
         if (change.redundant) {
             if (!repeats_are_values) return VcdStream::Take::kSkip;
         } else if (same_time && to_pass > 0) {
@@ -268,7 +254,7 @@ FollowEnd Follower::Run(std::string *error) {
     stream_.Begin(*db);
     for (;;) {
         if (!Poll(*db, error)) return FollowEnd::kFailed;
-        if (StopRequests::Requested()) return FollowEnd::kStopped;
+        if (StopRequested()) return FollowEnd::kStopped;
         if (!traxr_IsLive(db->reader())) return FollowEnd::kFinished;
         // Gone before this open, and the file still live: nothing more comes.
         if (!writer) {
