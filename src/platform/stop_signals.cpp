@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 
 namespace tavri::platform {
 namespace {
@@ -53,22 +52,6 @@ StopSignalWatch::~StopSignalWatch() {
 }
 
 int StopSignalWatch::Caught() const { return g_caught; }
-
-bool StopSignalWatch::Sleep(unsigned milliseconds) const {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (g_caught == 0) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
-        if (left <= 0) {
-            return true;
-        }
-        struct timespec wait {};
-        const long step = left < kPollMs ? static_cast<long>(left) : kPollMs;
-        wait.tv_nsec = step * 1000000L;
-        ::nanosleep(&wait, nullptr);
-    }
-    return false;
-}
 
 bool StopSignalWatch::ReadLine(FileHandle file, char *line, size_t size) const {
     size_t length = 0;

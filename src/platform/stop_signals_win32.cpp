@@ -9,13 +9,11 @@
 #include <io.h>
 #include <windows.h>
 
-#include <chrono>
 
 namespace tavri::platform {
 namespace {
 
 constexpr int kStopSignals[2] = {SIGINT, SIGTERM};
-constexpr DWORD kPollMs = 50;
 
 volatile sig_atomic_t g_caught = 0;
 int g_depth = 0;  // watches alive; only the outermost installs and restores
@@ -54,19 +52,6 @@ StopSignalWatch::~StopSignalWatch() {
 }
 
 int StopSignalWatch::Caught() const { return g_caught; }
-
-bool StopSignalWatch::Sleep(unsigned milliseconds) const {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (g_caught == 0) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
-        if (left <= 0) {
-            return true;
-        }
-        ::Sleep(left < kPollMs ? static_cast<DWORD>(left) : kPollMs);
-    }
-    return false;
-}
 
 // A console or pipe read cannot be waited on with a timeout the way poll
 // does, so a stop signal is seen between bytes: before each read and once
