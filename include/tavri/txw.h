@@ -276,7 +276,7 @@ int txw_SetIndependentVarType(txwObject *obj, uint32_t type);
    otherwise, and for an unknown method or level, a warning and TXW_ERROR. */
 int txw_SetCompression(txwObject *obj, uint32_t method, int level);
 /* Reads "lzo1b", "lzo1b:N", "zstd" or "zstd:N" into a method and level (a
-   name alone takes its default level: LZO1B 1, zstd 3); 0 on success,
+   name alone takes its default level: LZO1B 1, zstd 7); 0 on success,
    TXW_ERROR for any other text. */
 int txw_ParseCompression(const char *text, uint32_t *method, int *level);
 int txw_SetAnnotation(txwObject *obj, const char *text);

@@ -33,7 +33,7 @@ const char *PlusArg(const char *prefix);
 bool EnvPresent(const char *name);
 bool EnvNonZero(const char *name);
 
-// The block compression chosen for new files: "lzo1b:1", "zstd:3".
+// The block compression chosen for new files: "lzo1b:1", "zstd:7".
 std::string CompressionText(const DumperOptions &options);
 
 }  // namespace tavri::pli

@@ -77,7 +77,7 @@ TEST_F(BlockCompression, ChosenByEnvironmentOrPlusArgumentAndShown) {
         {"default.trax", "", "", "Block compression  : lzo1b:1", "compression method: 0 (LZO1B)"},
         {"env.trax", "TRAX_COMPRESSION=zstd:7 ", "", "Block compression  : zstd:7",
          "compression method: 1 (zstd)"},
-        {"plus.trax", "", "+trax+compression+zstd", "Block compression  : zstd:3",
+        {"plus.trax", "", "+trax+compression+zstd", "Block compression  : zstd:7",
          "compression method: 1 (zstd)"},
         {"lzo9.trax", "TRAX_COMPRESSION=LZO1B:9 ", "", "Block compression  : lzo1b:9",
          "compression method: 0 (LZO1B)"},

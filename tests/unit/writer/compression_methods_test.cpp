@@ -30,7 +30,7 @@ TEST(CompressionMethods, EveryMethodAndLevelComesBackExactly) {
         uint32_t method;
         int level;
     };
-    const Case cases[] = {{0, 1}, {0, 5}, {0, 9}, {0, 99}, {1, 1}, {1, 3}, {1, 19}};
+    const Case cases[] = {{0, 1}, {0, 5}, {0, 9}, {0, 99}, {1, 1}, {1, 3}, {1, 7}, {1, 16}, {1, 19}};
     const std::vector<uint8_t> input = BlockLikeData();
     const std::vector<uint8_t> five = {1, 2, 3, 4, 5};
     Compressor *compressor = CompressorCreate();
@@ -96,6 +96,31 @@ TEST(CompressionMethods, ZstdRefusesTrailingAndMissingBytes) {
     CompressorFree(compressor);
 }
 
+// A compressor reused at another level writes what a new one at that level
+// writes: no setting of an earlier level (its minimum match) stays behind.
+TEST(CompressionMethods, ZstdLevelChangeLeavesNothingBehind) {
+    const std::vector<uint8_t> input = BlockLikeData();
+    const auto compress = [&](Compressor *compressor, int level) {
+        CompressorSetMethod(compressor, kCompressionMethodZstd);
+        CompressorSetLevel(compressor, kCompressionMethodZstd, level);
+        CompressorSetInput(compressor, input.data(), static_cast<uint32_t>(input.size()));
+        const uint8_t *stored = nullptr;
+        uint32_t length = 0;
+        EXPECT_TRUE(Compress(compressor, &stored, &length));
+        return std::vector<uint8_t>(stored, stored + length);
+    };
+    Compressor *reused = CompressorCreate();
+    ASSERT_NE(reused, nullptr);
+    for (const int level : {kDefaultZstdLevel, 19, 1, kDefaultZstdLevel, 16, 2}) {
+        SCOPED_TRACE(level);
+        Compressor *fresh = CompressorCreate();
+        ASSERT_NE(fresh, nullptr);
+        EXPECT_EQ(compress(reused, level), compress(fresh, level));
+        CompressorFree(fresh);
+    }
+    CompressorFree(reused);
+}
+
 TEST(CompressionMethods, SettingsOfTheUser) {
     struct Case {
         const char *text;
@@ -105,7 +130,7 @@ TEST(CompressionMethods, SettingsOfTheUser) {
     };
     const Case cases[] = {
         {"lzo1b", true, 0, 1},   {"LZO1B:9", true, 0, 9},  {"lzo1b:99", true, 0, 99},
-        {"zstd", true, 1, 3},    {"zstd:1", true, 1, 1},   {"Zstd:19", true, 1, 19},
+        {"zstd", true, 1, 7},    {"zstd:1", true, 1, 1},   {"Zstd:19", true, 1, 19},
         {"zstd:0", false, 0, 0}, {"zstd:20", false, 0, 0}, {"lzo1b:10", false, 0, 0},
         {"lzo1b:999", false, 0, 0}, {"zstd:", false, 0, 0}, {"zstd:3x", false, 0, 0},
         {"zstd:-1", false, 0, 0}, {"zstd3", false, 0, 0}, {"", false, 0, 0},
