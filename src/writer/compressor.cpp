@@ -66,8 +66,8 @@ bool ZstdCompress(Compressor &c, const uint8_t *src, uint32_t src_len, uint8_t *
     // byte and a time delta that repeat from change to change, so a 5-byte
     // match mostly covers those and one value byte and costs more than the
     // literals it replaces: 6 gives smaller blocks for less search at the
-    // levels whose own minimum is 5 (levels 1 and 2 keep 7 and 6; the
-    // slowest levels parse optimally and keep theirs).
+    // middle levels (the two fastest already ask for 6 or more; the slowest
+    // parse optimally and keep their own).
     const int min_match = c.zstd_level >= 3 && c.zstd_level <= kHighestShortMatchLevel ? 6 : 0;
     if (ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, c.zstd_level)) != 0 ||
         ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_minMatch, min_match)) != 0) {
