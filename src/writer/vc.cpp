@@ -52,7 +52,7 @@ void Append(IncoreVar &var, VcUnit *unit) {
 
 VcUnit *NewUnit(txwObject *obj, uint32_t bytes) {
     if (obj->vc_memory == nullptr) {
-        SetValueChangeMemLimit(obj, kDefaultMemLimit);
+        SetOrRaiseDefaultMemLimit(obj, obj->header.U32(kHdrMaxVarIdcode));
     }
     auto *unit = static_cast<VcUnit *>(VcAllocate(obj, obj->vc_memory, bytes));
     unit->next = nullptr;
