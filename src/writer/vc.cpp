@@ -103,7 +103,7 @@ void AfterRecord(txwObject *obj, IncoreVar &var, VcUnit *unit) {
 
 // The next free entry of the variable's tail block, opening a new block
 // when there is none or it is full.
-uint8_t NextBlockEntry(txwObject *obj, IncoreVar &var, uint32_t length, VcUnit *&tail) {
+inline uint8_t NextBlockEntry(txwObject *obj, IncoreVar &var, uint32_t length, VcUnit *&tail) {
     if (tail == nullptr || BlockCount(tail) == kBlockEntries) {
         tail = NewUnit(obj, BlockSize(obj->xtag_size, obj->seq_num_size, length));
         BlockCount(tail) = 0;
@@ -113,9 +113,13 @@ uint8_t NextBlockEntry(txwObject *obj, IncoreVar &var, uint32_t length, VcUnit *
 }
 
 // Records a change of a variable whose values of `length` bytes are kept in
-// blocks; `last_written` is the value last written to the file.
-inline int RecordInBlock(txwObject *obj, IncoreVar &var, const uint8_t *value, uint32_t length,
-                         const uint8_t *last_written, uint32_t glitch_limit) {
+// blocks; `last_written` is the value last written to the file. kLength is
+// the length when the caller knows it (the common lengths compile to plain
+// loads and stores), else 0.
+template <uint32_t kLength>
+int RecordInBlock(txwObject *obj, IncoreVar &var, const uint8_t *value, uint32_t runtime_length,
+                  const uint8_t *last_written, uint32_t glitch_limit) {
+    const uint32_t length = kLength != 0 ? kLength : runtime_length;
     VcUnit *tail = var.chain_tail;
     if ((var.flags & kVarDropRepeats) != 0) {
         if (tail != nullptr) {
@@ -136,14 +140,14 @@ inline int RecordInBlock(txwObject *obj, IncoreVar &var, const uint8_t *value, u
     }
     const uint8_t entry = NextBlockEntry(obj, var, length, tail);
     std::memcpy(BlockValue(tail, entry, length), value, length);
-    Stamp(obj, UnitBytes(tail) + BlockStampsOffset(length) + entry * (obj->xtag_size + obj->seq_num_size));
+    Stamp(obj, BlockStamp(tail, entry, length));
     AfterRecord(obj, var, tail);
     return glitch.hint;
 }
 
 int RecordOneByte(txwObject *obj, IncoreVar &var, uint8_t value, uint32_t glitch_limit) {
     const auto last_written = static_cast<uint8_t>((var.flags & kVarLastValueMask) >> kVarLastValueShift);
-    return RecordInBlock(obj, var, &value, 1, &last_written, glitch_limit);
+    return RecordInBlock<1>(obj, var, &value, 1, &last_written, glitch_limit);
 }
 
 int RecordMultiByte(txwObject *obj, IncoreVar &var, const uint8_t *value, uint32_t glitch_limit) {
@@ -153,8 +157,11 @@ int RecordMultiByte(txwObject *obj, IncoreVar &var, const uint8_t *value, uint32
         var.last_value = static_cast<uint8_t *>(
             RegionCalloc(obj->bcn_last_val_vm, 1, ((length + 3) & ~3u) + 4, kSource, __LINE__));
     }
+    if (length == 8) {  // A/B bus values up to 32 bits, normal bus ones of 8 bits
+        return RecordInBlock<8>(obj, var, value, length, var.last_value, glitch_limit);
+    }
     if (InBlocks(length)) {
-        return RecordInBlock(obj, var, value, length, var.last_value, glitch_limit);
+        return RecordInBlock<0>(obj, var, value, length, var.last_value, glitch_limit);
     }
     VcUnit *tail = var.chain_tail;
     if ((var.flags & kVarDropRepeats) != 0) {
@@ -324,7 +331,7 @@ void RecordRedundantValue(txwObject *obj, IncoreVar &var) {
         VcUnit *tail = var.chain_tail;
         const uint8_t entry = NextBlockEntry(obj, var, length, tail);
         std::memcpy(BlockValue(tail, entry, length), last_written, length);
-        Stamp(obj, UnitBytes(tail) + BlockStampsOffset(length) + entry * (obj->xtag_size + obj->seq_num_size));
+        Stamp(obj, BlockStamp(tail, entry, length));
     } else {
         VcUnit *unit = NewUnit(obj, UnitSize(obj->xtag_size, obj->seq_num_size, length));
         Stamp(obj, UnitBytes(unit) + kUnitHeaderSize);

@@ -6,10 +6,12 @@
 //                 by the glitch rule; bit 1: holds the variable's first
 //                 change ever), sizes (low nibble xtag size, high nibble
 //                 sequence-number size), 2 spare bytes
-//   values of up to 8 bytes (scalars, small vectors, string ids): a block
-//                 of up to seven changes: header, count, 7 values of the
-//                 variable's value length, then 7 entries of (xtag,
-//                 sequence number)
+//   one-byte values: a block of up to seven changes:
+//                 header, count, 7 value bytes, then 7 entries of
+//                 (xtag, sequence number)
+//   values of 2 to 8 bytes (small vectors, string ids): a block of up to
+//                 seven changes: header, count, 7 entries of
+//                 (value, xtag, sequence number)
 //   longer values: one unit per change:
 //                 header, xtag, sequence number, value bytes
 // A block keeps a small vector's change in 12 bytes (8 of value, 4 of
@@ -54,23 +56,30 @@ inline uint8_t BlockCount(const VcUnit *unit) { return UnitBytes(unit)[kUnitHead
 inline uint8_t *BlockValues(VcUnit *unit) { return UnitBytes(unit) + kBlockValuesOffset; }
 inline const uint8_t *BlockValues(const VcUnit *unit) { return UnitBytes(unit) + kBlockValuesOffset; }
 
-// Where a block's (xtag, sequence number) entries start.
-inline uint32_t BlockStampsOffset(uint32_t value_length) {
-    return kBlockValuesOffset + kBlockEntries * value_length;
-}
+// Bytes of a block entry's xtag and sequence number.
+inline uint32_t StampSize(const VcUnit *unit) { return (unit->sizes & 0xF) + (unit->sizes >> 4); }
+
+// Entry `entry` of a block. One-byte values are kept together ahead of the
+// (xtag, sequence number) entries; a longer value is kept right before its
+// own xtag, so that recording it writes to one place.
 inline uint8_t *BlockValue(VcUnit *unit, uint32_t entry, uint32_t value_length) {
-    return BlockValues(unit) + entry * value_length;
+    return value_length == 1 ? BlockValues(unit) + entry
+                             : BlockValues(unit) + entry * (value_length + StampSize(unit));
 }
 inline const uint8_t *BlockValue(const VcUnit *unit, uint32_t entry, uint32_t value_length) {
-    return BlockValues(unit) + entry * value_length;
+    return BlockValue(const_cast<VcUnit *>(unit), entry, value_length);
+}
+inline uint8_t *BlockStamp(VcUnit *unit, uint32_t entry, uint32_t value_length) {
+    return value_length == 1 ? UnitBytes(unit) + kBlockEntriesOffset + entry * StampSize(unit)
+                             : BlockValue(unit, entry, value_length) + value_length;
 }
 inline const uint8_t *BlockStamp(const VcUnit *unit, uint32_t entry, uint32_t value_length) {
-    return UnitBytes(unit) + BlockStampsOffset(value_length) + entry * ((unit->sizes & 0xF) + (unit->sizes >> 4));
+    return BlockStamp(const_cast<VcUnit *>(unit), entry, value_length);
 }
 
 // Bytes of a block and of a unit of one change.
 inline uint32_t BlockSize(uint32_t xtag_size, uint32_t seq_size, uint32_t value_length = 1) {
-    return BlockStampsOffset(value_length) + kBlockEntries * (xtag_size + seq_size);
+    return kBlockValuesOffset + kBlockEntries * (value_length + xtag_size + seq_size);
 }
 inline uint32_t UnitSize(uint32_t xtag_size, uint32_t seq_size, uint32_t value_length) {
     return kUnitHeaderSize + xtag_size + seq_size + value_length;
@@ -118,10 +127,10 @@ void ForEachPendingChange(const IncoreVar &var, uint32_t value_length, Visit vis
         const bool filterable = (unit->flags & kUnitGlitchReplaced) != 0;
         if (blocks) {
             const uint8_t count = BlockCount(unit);
-            const uint8_t *entry = UnitBytes(unit) + BlockStampsOffset(value_length);
-            for (uint8_t i = 0; i < count; ++i, entry += xtag_size + seq_size) {
-                visit(PendingChange{BlockValue(unit, i, value_length), LoadStamp(entry, xtag_size),
-                                    LoadSeq(entry + xtag_size, seq_size), filterable});
+            for (uint8_t i = 0; i < count; ++i) {
+                const uint8_t *stamp = BlockStamp(unit, i, value_length);
+                visit(PendingChange{BlockValue(unit, i, value_length), LoadStamp(stamp, xtag_size),
+                                    LoadSeq(stamp + xtag_size, seq_size), filterable});
             }
         } else {
             const uint8_t *entry = UnitBytes(unit) + kUnitHeaderSize;
