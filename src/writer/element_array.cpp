@@ -61,35 +61,6 @@ uint8_t PutSeq(uint8_t *&at, uint32_t seq) {
     return 2;
 }
 
-// Walks the pending changes of one variable in order.
-struct Change {
-    const uint8_t *value;  // the value bytes (one byte for one-byte variables)
-    uint64_t stamp;
-    uint32_t seq;
-    bool filterable;       // its unit had a value replaced by the glitch rule
-};
-
-template <typename Visit>
-void ForEachChange(const IncoreVar &var, uint32_t value_length, Visit visit) {
-    for (const VcUnit *unit = var.chain_head; unit != nullptr; unit = unit->next) {
-        const uint32_t xtag_size = unit->sizes & 0xF;
-        const uint32_t seq_size = unit->sizes >> 4;
-        const bool filterable = (unit->flags & kUnitGlitchReplaced) != 0;
-        if (value_length == 1) {
-            const uint8_t count = BlockCount(unit);
-            for (uint8_t i = 0; i < count; ++i) {
-                const uint8_t *entry = UnitBytes(unit) + kBlockEntriesOffset + i * (xtag_size + seq_size);
-                visit(Change{BlockValues(unit) + i, LoadStamp(entry, xtag_size),
-                             LoadSeq(entry + xtag_size, seq_size), filterable});
-            }
-        } else {
-            const uint8_t *entry = UnitBytes(unit) + kUnitHeaderSize;
-            visit(Change{entry + xtag_size + seq_size, LoadStamp(entry, xtag_size),
-                         LoadSeq(entry + xtag_size, seq_size), filterable});
-        }
-    }
-}
-
 // X and Z bits of one value, for the session flags.
 uint8_t UnknownBits(const IncoreVar &var, const uint8_t *value, uint32_t length) {
     uint8_t flags = 0;
@@ -176,7 +147,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
         }
     };
 
-    ForEachChange(var, length, [&](const Change &change) {
+    ForEachPendingChange(var, length, [&](const PendingChange &change) {
         if (change.filterable && drop_repeats && previous_value != nullptr &&
             std::memcmp(previous_value, change.value, length) == 0) {
             return;

@@ -493,8 +493,8 @@ void SetDefaultMemoryLimit(txwObject *obj) {
     const char *limit = TXW_GETENV("TRAX_ENV_WRITER_MEM_LIMIT");
     if (limit != nullptr && obj->vc_memory == nullptr) {
         SetValueChangeMemLimit(obj, static_cast<uint32_t>(std::strtoul(limit, nullptr, 10)));
-    } else if (obj->header.U32(kHdrVarCreationCnt) < kManyRecords && obj->vc_memory == nullptr) {
-        SetValueChangeMemLimit(obj, kDefaultMemLimit);
+    } else if (obj->header.U32(kHdrVarCreationCnt) < kManyRecords) {
+        SetOrRaiseDefaultMemLimit(obj, MaxIdcode(obj));
     } else if (obj->vc_memory == nullptr || obj->vc_memory->limit < 128) {
         SetValueChangeMemLimit(obj, 128);
     }

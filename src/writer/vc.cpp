@@ -52,7 +52,7 @@ void Append(IncoreVar &var, VcUnit *unit) {
 
 VcUnit *NewUnit(txwObject *obj, uint32_t bytes) {
     if (obj->vc_memory == nullptr) {
-        SetValueChangeMemLimit(obj, kDefaultMemLimit);
+        SetOrRaiseDefaultMemLimit(obj, obj->header.U32(kHdrMaxVarIdcode));
     }
     auto *unit = static_cast<VcUnit *>(VcAllocate(obj, obj->vc_memory, bytes));
     unit->next = nullptr;
@@ -101,36 +101,53 @@ void AfterRecord(txwObject *obj, IncoreVar &var, VcUnit *unit) {
     }
 }
 
-int RecordOneByte(txwObject *obj, IncoreVar &var, uint8_t value, uint32_t glitch_limit) {
+// The next free entry of the variable's tail block, opening a new block
+// when there is none or it is full.
+inline uint8_t NextBlockEntry(txwObject *obj, IncoreVar &var, uint32_t length, VcUnit *&tail) {
+    if (tail == nullptr || BlockCount(tail) == kBlockEntries) {
+        tail = NewUnit(obj, BlockSize(obj->xtag_size, obj->seq_num_size, length));
+        BlockCount(tail) = 0;
+        Append(var, tail);
+    }
+    return BlockCount(tail)++;
+}
+
+// Records a change of a variable whose values of `length` bytes are kept in
+// blocks; `last_written` is the value last written to the file. kLength is
+// the length when the caller knows it (the common lengths compile to plain
+// loads and stores), else 0.
+template <uint32_t kLength>
+int RecordInBlock(txwObject *obj, IncoreVar &var, const uint8_t *value, uint32_t runtime_length,
+                  const uint8_t *last_written, uint32_t glitch_limit) {
+    const uint32_t length = kLength != 0 ? kLength : runtime_length;
     VcUnit *tail = var.chain_tail;
     if ((var.flags & kVarDropRepeats) != 0) {
         if (tail != nullptr) {
-            if (BlockValues(tail)[BlockCount(tail) - 1] == value) {
+            if (std::memcmp(BlockValue(tail, BlockCount(tail) - 1u, length), value, length) == 0) {
                 return 0;
             }
         } else if (var.flushed_before != 0 && var.xtag_index != 0 &&
-                   ((var.flags & kVarLastValueMask) >> kVarLastValueShift) == value) {
+                   std::memcmp(last_written, value, length) == 0) {
             return 0;
         }
     }
     const GlitchOutcome glitch = ApplyGlitchRule(obj, var, glitch_limit);
     if (glitch.merge) {
-        BlockValues(tail)[BlockCount(tail) - 1] = value;
+        std::memcpy(BlockValue(tail, BlockCount(tail) - 1u, length), value, length);
         tail->flags |= kUnitGlitchReplaced;
         var.flags |= kVarMerged;
         return glitch.hint;
     }
-    if (tail == nullptr || BlockCount(tail) == kBlockEntries) {
-        tail = NewUnit(obj, BlockSize(obj->xtag_size, obj->seq_num_size));
-        BlockCount(tail) = 0;
-        Append(var, tail);
-    }
-    const uint8_t entry = BlockCount(tail);
-    BlockValues(tail)[entry] = value;
-    Stamp(obj, UnitBytes(tail) + kBlockEntriesOffset + entry * (obj->xtag_size + obj->seq_num_size));
-    ++BlockCount(tail);
+    const uint8_t entry = NextBlockEntry(obj, var, length, tail);
+    std::memcpy(BlockValue(tail, entry, length), value, length);
+    Stamp(obj, BlockStamp(tail, entry, length));
     AfterRecord(obj, var, tail);
     return glitch.hint;
+}
+
+int RecordOneByte(txwObject *obj, IncoreVar &var, uint8_t value, uint32_t glitch_limit) {
+    const auto last_written = static_cast<uint8_t>((var.flags & kVarLastValueMask) >> kVarLastValueShift);
+    return RecordInBlock<1>(obj, var, &value, 1, &last_written, glitch_limit);
 }
 
 int RecordMultiByte(txwObject *obj, IncoreVar &var, const uint8_t *value, uint32_t glitch_limit) {
@@ -139,6 +156,12 @@ int RecordMultiByte(txwObject *obj, IncoreVar &var, const uint8_t *value, uint32
     if (var.last_value == nullptr) {
         var.last_value = static_cast<uint8_t *>(
             RegionCalloc(obj->bcn_last_val_vm, 1, ((length + 3) & ~3u) + 4, kSource, __LINE__));
+    }
+    if (length == 8) {  // A/B bus values up to 32 bits, normal bus ones of 8 bits
+        return RecordInBlock<8>(obj, var, value, length, var.last_value, glitch_limit);
+    }
+    if (InBlocks(length)) {
+        return RecordInBlock<0>(obj, var, value, length, var.last_value, glitch_limit);
     }
     VcUnit *tail = var.chain_tail;
     if ((var.flags & kVarDropRepeats) != 0) {
@@ -299,25 +322,20 @@ void RecordRedundantValue(txwObject *obj, IncoreVar &var) {
     // sequence number 0 and leaves the variable's step counters alone.
     const uint32_t changes = obj->changes_since_xtag;
     obj->changes_since_xtag = 0;
-    if (var.value_size == 1) {
-        obj->header.AddU32(kHdrBc1VcCreationCnt, 1);
+    const bool one_byte = var.value_size == 1;
+    obj->header.AddU32(one_byte ? kHdrBc1VcCreationCnt : kHdrBcnVcCreationCnt, 1);
+    const uint32_t length = one_byte ? 1 : ValueLength(var);
+    const auto last_scalar = static_cast<uint8_t>((var.flags & kVarLastValueMask) >> kVarLastValueShift);
+    const uint8_t *last_written = one_byte ? &last_scalar : var.last_value;
+    if (InBlocks(length)) {
         VcUnit *tail = var.chain_tail;
-        if (tail == nullptr || BlockCount(tail) == kBlockEntries) {
-            tail = NewUnit(obj, BlockSize(obj->xtag_size, obj->seq_num_size));
-            BlockCount(tail) = 0;
-            Append(var, tail);
-        }
-        const uint8_t entry = BlockCount(tail);
-        BlockValues(tail)[entry] = static_cast<uint8_t>((var.flags & kVarLastValueMask) >> kVarLastValueShift);
-        Stamp(obj, UnitBytes(tail) + kBlockEntriesOffset + entry * (obj->xtag_size + obj->seq_num_size));
-        ++BlockCount(tail);
+        const uint8_t entry = NextBlockEntry(obj, var, length, tail);
+        std::memcpy(BlockValue(tail, entry, length), last_written, length);
+        Stamp(obj, BlockStamp(tail, entry, length));
     } else {
-        obj->header.AddU32(kHdrBcnVcCreationCnt, 1);
-        const uint32_t length = ValueLength(var);
         VcUnit *unit = NewUnit(obj, UnitSize(obj->xtag_size, obj->seq_num_size, length));
         Stamp(obj, UnitBytes(unit) + kUnitHeaderSize);
-        std::memcpy(UnitBytes(unit) + kUnitHeaderSize + obj->xtag_size + obj->seq_num_size, var.last_value,
-                    length);
+        std::memcpy(UnitBytes(unit) + kUnitHeaderSize + obj->xtag_size + obj->seq_num_size, last_written, length);
         Append(var, unit);
     }
     obj->changes_since_xtag = changes;

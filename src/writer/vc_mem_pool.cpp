@@ -1,5 +1,6 @@
 #include "writer/vc_mem_pool.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -94,6 +95,20 @@ int SetValueChangeMemLimit(txwObject *obj, uint32_t megabytes) {
     obj->vc_memory = memory;
     obj->header.SetU32(kHdrWriterMemLimit, megabytes);
     return 0;
+}
+
+uint32_t DefaultMemLimit(uint32_t idcodes) {
+    const uint64_t bytes = uint64_t{idcodes} * kDefaultBytesPerVariable;
+    const auto megabytes = static_cast<uint32_t>(std::min<uint64_t>((bytes + 0xFFFFF) >> 20, kDefaultMemLimit));
+    return std::max(megabytes, kSmallestDefaultMemLimit);
+}
+
+void SetOrRaiseDefaultMemLimit(txwObject *obj, uint32_t idcodes) {
+    const uint32_t megabytes = DefaultMemLimit(idcodes);
+    if (obj->vc_memory == nullptr || (obj->vc_memory->by_default && obj->vc_memory->limit < megabytes)) {
+        SetValueChangeMemLimit(obj, megabytes);
+        obj->vc_memory->by_default = true;
+    }
 }
 
 void *VcAllocate(txwObject *obj, VcMemory *memory, uint32_t bytes) {

@@ -15,12 +15,20 @@ namespace tavri::writer {
 
 constexpr uint32_t kVcChunkPayload = 0xFFFFC;  // bytes of a chunk that carry units
 constexpr uint32_t kMinMemLimit = 2;
-// The limit of a writer not told otherwise. Pending changes are flushed once
-// this much memory holds them: 16 MB keeps the dumper's peak memory near a
-// simulation's own while leaving sessions long enough that the file does not
-// grow (17,000 signals, 400 cycles: same size as with 64 MB, which took 26 MB
-// more; 8 MB made the file 39% larger).
+// The largest limit a writer not told otherwise gets: 16 MB keeps the
+// dumper's peak memory near a simulation's own while leaving sessions long
+// enough that the file does not grow (17,000 signals, 400 cycles: same size
+// as with 64 MB, which took 26 MB more).
 constexpr uint32_t kDefaultMemLimit = 16;
+// The smallest default. Every session ends the compressed blocks it fills,
+// so much shorter sessions make files larger (300 wide registers: 2 MB made
+// the file 8% larger than 16 MB, 3 MB 7%).
+constexpr uint32_t kSmallestDefaultMemLimit = 3;
+// Default bytes of memory per variable: enough for a session to hold some
+// tens of changes of each one (12,000 variables: 9 MB wrote the same file
+// as 16 MB; 4 MB one 46% larger, since every session adds an element array
+// and a vc chain entry for each changed variable).
+constexpr uint32_t kDefaultBytesPerVariable = 768;
 constexpr uint32_t kMaxMemLimit = 512;
 
 // Eight-byte aligned, so that the units after it are too where pointers
@@ -32,6 +40,7 @@ struct alignas(8) VcChunk {
 
 struct VcMemory {
     uint32_t limit = 0;  // chunks (MB)
+    bool by_default = false;  // the limit was chosen by DefaultMemLimit()
     VcChunk *free_chunks = nullptr;
     VcChunk *in_use = nullptr;  // newest first
     uint32_t in_use_count = 0;
@@ -44,6 +53,15 @@ struct VcMemory {
 // Sets the writer memory limit in MB (clamped to 2..512): flushes pending
 // changes and replaces the memory when one exists. Returns 0.
 int SetValueChangeMemLimit(txwObject *obj, uint32_t megabytes);
+
+// The limit of a writer not told otherwise, in MB, for its number of
+// idcodes: kDefaultBytesPerVariable each, kept within
+// kSmallestDefaultMemLimit..kDefaultMemLimit.
+uint32_t DefaultMemLimit(uint32_t idcodes);
+
+// Sets DefaultMemLimit() for the idcodes when no memory exists, or raises a
+// default limit that more idcodes call for.
+void SetOrRaiseDefaultMemLimit(txwObject *obj, uint32_t idcodes);
 
 // Address of a unit of `bytes` bytes (rounded up to a multiple of 8). When
 // the limit is reached this is the overflow buffer and the object's

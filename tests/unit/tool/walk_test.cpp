@@ -155,6 +155,7 @@ TEST_F(ReaderWalk, ASessionOfManyBlocksIsDecompressedAboutOnce) {
         ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 4, 0, 0, 63, 0, id, name.c_str(), 0), id);
     }
     ASSERT_EQ(txw_EndTree(obj), 0);
+    ASSERT_EQ(txw_SetValueChangeMemLimit(obj, 16), 0);  // room for the 6.4 MB of changes: one session
     std::mt19937 random(5);
     std::vector<uint8_t> bits(64);
     for (uint32_t time = 1; time <= 400; ++time) {

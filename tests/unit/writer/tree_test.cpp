@@ -356,7 +356,7 @@ TEST_F(TreeTest, EndTreeSetsTheDefaultMemoryLimitAndTheTreeList) {
     ASSERT_EQ(Var("a", 1), 1);
     ASSERT_EQ(txw_EndTree(obj_), 0);
     ASSERT_NE(obj_->vc_memory, nullptr);
-    EXPECT_EQ(obj_->header.U32(kHdrWriterMemLimit), kDefaultMemLimit);
+    EXPECT_EQ(obj_->header.U32(kHdrWriterMemLimit), kSmallestDefaultMemLimit) << "one variable";
     const Bytes list = ReadFileBytes(Path("tree.trax.tlist"));
     ASSERT_EQ(list.size(), 1u + 4 + 4 + 12 + 4 + 12 + 4);
     EXPECT_EQ(list[0], 0xF0);

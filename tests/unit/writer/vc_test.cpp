@@ -57,16 +57,24 @@ class VcTest : public WriterTest {
     // The pending one-byte changes of a variable, in order.
     std::vector<Entry> Pending(int32_t idcode) {
         std::vector<Entry> entries;
-        const IncoreVar *var = FindIncoreVar(obj_, static_cast<uint32_t>(idcode));
-        for (const VcUnit *unit = var->chain_head; unit != nullptr; unit = unit->next) {
-            const uint32_t xs = unit->sizes & 0xF;
-            const uint32_t ss = unit->sizes >> 4;
-            for (uint8_t i = 0; i < BlockCount(unit); ++i) {
-                const uint8_t *at = UnitBytes(unit) + kBlockEntriesOffset + i * (xs + ss);
-                entries.push_back({BlockValues(unit)[i], LoadStamp(at, xs), LoadSeq(at + xs, ss)});
-            }
-        }
+        ForEachPendingChange(*FindIncoreVar(obj_, static_cast<uint32_t>(idcode)), 1,
+                             [&](const PendingChange &change) {
+                                 entries.push_back({*change.value, change.stamp, change.seq});
+                             });
         return entries;
+    }
+    // The pending values and sequence numbers of a multi-byte variable.
+    std::vector<std::vector<uint8_t>> Values(int32_t idcode, std::vector<uint32_t> *seqs = nullptr) {
+        std::vector<std::vector<uint8_t>> values;
+        const IncoreVar &var = *FindIncoreVar(obj_, static_cast<uint32_t>(idcode));
+        const uint32_t length = ValueLength(var);
+        ForEachPendingChange(var, length, [&](const PendingChange &change) {
+            values.emplace_back(change.value, change.value + length);
+            if (seqs != nullptr) {
+                seqs->push_back(change.seq);
+            }
+        });
+        return values;
     }
     int Units(int32_t idcode) {
         int units = 0;
@@ -162,8 +170,9 @@ TEST_F(VcTest, SequenceNumbersCountCallsSinceTheTimeTag) {
     txw_CreateVarValueByIdcode(obj_, 2, bus, 8);
     EXPECT_EQ(Pending(1), (std::vector<Entry>{{0, 7, 1}}));
     EXPECT_EQ(Pending(4), (std::vector<Entry>{{1, 7, 2}}));
-    const VcUnit *unit = FindIncoreVar(obj_, 2)->chain_tail;
-    EXPECT_EQ(LoadSeq(UnitBytes(unit) + kUnitHeaderSize + 4, 4), 4u) << "the merged call counted too";
+    std::vector<uint32_t> seqs;
+    Values(2, &seqs);
+    EXPECT_EQ(seqs, (std::vector<uint32_t>{4})) << "the merged call counted too";
     txw_CreateXCoor(obj_, 0, 8);
     Scalar(4, 1);
     EXPECT_EQ(Pending(4).back(), (Entry{1, 8, 1}));
@@ -179,7 +188,7 @@ TEST_F(VcTest, WideTimesUseEightByteStamps) {
     EXPECT_EQ(Pending(1), (std::vector<Entry>{{0, (uint64_t{2} << 32) | 5, 0}}));
 }
 
-TEST_F(VcTest, VectorChangesAreUnitsOfTheirValue) {
+TEST_F(VcTest, VectorChangesKeepTheirValues) {
     Open();
     const uint8_t first[8] = {0, 0, 0, 0, 1, 1, 1, 1};
     const uint8_t second[8] = {2, 2, 2, 2, 3, 3, 3, 3};
@@ -188,11 +197,56 @@ TEST_F(VcTest, VectorChangesAreUnitsOfTheirValue) {
     txw_CreateXCoor(obj_, 0, 2);
     txw_CreateVarValueByIdcode(obj_, 2, first, 8);
     txw_CreateVarValueByIdcode(obj_, 2, second, 8);
-    EXPECT_EQ(Units(2), 2) << "the repeated value was dropped";
-    const VcUnit *tail = FindIncoreVar(obj_, 2)->chain_tail;
-    EXPECT_EQ(0, std::memcmp(UnitBytes(tail) + kUnitHeaderSize + 4, second, 8));
+    EXPECT_EQ(Values(2), (std::vector<std::vector<uint8_t>>{{first, first + 8}, {second, second + 8}}))
+        << "the repeated value was dropped";
     EXPECT_EQ(obj_->header.U32(kHdrBcnVcCreationCnt), 3u);
     EXPECT_EQ(FindIncoreVar(obj_, 2)->value_format, kFormatNormalBus);
+}
+
+// Small vectors share blocks like scalars; the repeat filter, the glitch
+// rule and the flush must see their whole values there.
+TEST_F(VcTest, SmallVectorValuesInBlocksFollowTheRules) {
+    struct Step {
+        uint32_t time;  // 0: flush before this step's value
+        uint8_t fill;   // all eight bytes of the value
+    };
+    struct Case {
+        const char *name;
+        std::vector<Step> steps;
+        std::vector<uint8_t> pending;  // fill of each pending value
+        int units;
+    };
+    const Case cases[] = {
+        {"eight changes open a second block",
+         {{1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 0}, {6, 1}, {7, 2}, {8, 3}},
+         {0, 1, 2, 3, 0, 1, 2, 3},
+         2},
+        {"a repeat of the tail value is dropped", {{1, 2}, {2, 2}, {3, 3}}, {2, 3}, 1},
+        {"glitches at one time keep the last value", {{1, 1}, {2, 2}, {2, 3}, {2, 0}}, {1, 0}, 1},
+        {"after a flush a repeat of the flushed value is dropped", {{1, 2}, {0, 0}, {2, 2}, {3, 1}}, {1}, 1},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        Open();
+        for (const Step &step : test.steps) {
+            if (step.time == 0) {
+                ASSERT_EQ(txw_Flush(obj_), 0);
+                continue;
+            }
+            uint8_t value[8];
+            std::memset(value, step.fill, 8);
+            txw_CreateXCoor(obj_, 0, step.time);
+            txw_CreateVarValueByIdcode(obj_, 2, value, 8);
+        }
+        std::vector<std::vector<uint8_t>> expected;
+        for (uint8_t fill : test.pending) {
+            expected.emplace_back(8, fill);
+        }
+        EXPECT_EQ(Values(2), expected);
+        EXPECT_EQ(Units(2), test.units);
+        txw_CloseFile(obj_);
+        obj_ = nullptr;
+    }
 }
 
 TEST_F(VcTest, ABBusValuesAreMaskedToTheWidth) {
@@ -289,9 +343,9 @@ TEST_F(VcTest, StringsGetIdsInCreationOrder) {
     txw_CreateXCoor(obj_, 0, 4);
     txwCreateStrValByVarIdcode(obj_, 5, "", &stored);
     std::vector<uint32_t> ids;
-    for (const VcUnit *unit = FindIncoreVar(obj_, 5)->chain_head; unit != nullptr; unit = unit->next) {
+    for (const std::vector<uint8_t> &value : Values(5)) {
         uint32_t id;
-        std::memcpy(&id, UnitBytes(unit) + kUnitHeaderSize + 4, 4);
+        std::memcpy(&id, value.data(), 4);
         ids.push_back(id);
     }
     EXPECT_EQ(ids, (std::vector<uint32_t>{0, 1, 0, 2}));
