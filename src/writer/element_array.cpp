@@ -69,16 +69,16 @@ struct Change {
     bool filterable;       // its unit had a value replaced by the glitch rule
 };
 
-template <typename Visit>
-void ForEachChange(const IncoreVar &var, uint32_t value_length, Visit visit) {
+template <bool kScalar, typename Visit>
+inline void ForEachChange(const IncoreVar &var, Visit visit) {
     for (const VcUnit *unit = var.chain_head; unit != nullptr; unit = unit->next) {
         const uint32_t xtag_size = unit->sizes & 0xF;
         const uint32_t seq_size = unit->sizes >> 4;
         const bool filterable = (unit->flags & kUnitGlitchReplaced) != 0;
-        if (value_length == 1) {
+        if constexpr (kScalar) {
             const uint8_t count = BlockCount(unit);
-            for (uint8_t i = 0; i < count; ++i) {
-                const uint8_t *entry = UnitBytes(unit) + kBlockEntriesOffset + i * (xtag_size + seq_size);
+            const uint8_t *entry = UnitBytes(unit) + kBlockEntriesOffset;
+            for (uint8_t i = 0; i < count; ++i, entry += xtag_size + seq_size) {
                 visit(Change{BlockValues(unit) + i, LoadStamp(entry, xtag_size),
                              LoadSeq(entry + xtag_size, seq_size), filterable});
             }
@@ -125,27 +125,27 @@ bool AllSecondWordsZero(const uint8_t *value, uint32_t length) {
     return true;
 }
 
-}  // namespace
-
-void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) {
+// The element array of a one-byte (kScalar) or a multi-byte variable: one
+// instance each, so that the per-change loop has no branch on the kind.
+template <bool kScalar>
+void WriteChanges(txwObject *obj, IncoreVar &var, SessionScratch &scratch) {
     const HeaderImage &header = obj->header;
     const uint8_t xtag_type = header.U8(kHdrXtagType);
     const bool real_time = xtag_type == kXtagDouble || xtag_type == kXtagFloat;
     const bool wide_form = real_time || header.U32(kHdrMaxXtag) != 0;
-    const bool scalar = var.value_size == 1;
     const bool track_unknowns = header.U8(kHdrFileType) == 0;
     const bool drop_repeats = (var.flags & kVarDropRepeats) != 0;
     WriteBuffer *out = obj->vc_buffer;
 
-    if (scalar && real_time) {
+    if (kScalar && real_time) {
         Warn(xtag_type == kXtagDouble
                  ? "__WriteVCElemBC1Arr(): xtag type of the scalar is double.Should be discrete!\n"
                  : "__WriteVCElemBC1Arr(): xtag type of the scalar is float.Should be discrete!\n");
         WBufPutByte(obj, out, kArrayEnd);
         return;
     }
-    const uint32_t length = scalar ? 1 : ValueLength(var);
-    if (scalar) {
+    const uint32_t length = kScalar ? 1 : ValueLength(var);
+    if constexpr (kScalar) {
         WBufPutByte(obj, out, kScalarFormat);
     } else {
         uint8_t group[6];
@@ -159,7 +159,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
     const uint8_t *previous_value = nullptr;
     uint8_t previous_scalar = static_cast<uint8_t>((var.flags & kVarLastValueMask) >> kVarLastValueShift);
     if (var.flushed_before != 0) {
-        previous_value = scalar ? &previous_scalar : var.last_value;
+        previous_value = kScalar ? &previous_scalar : var.last_value;
     }
     uint64_t previous_stamp = 0;
     uint64_t smallest_step = 0;
@@ -176,7 +176,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
         }
     };
 
-    ForEachChange(var, length, [&](const Change &change) {
+    ForEachChange<kScalar>(var, [&](const Change &change) __attribute__((always_inline)) {
         if (change.filterable && drop_repeats && previous_value != nullptr &&
             std::memcmp(previous_value, change.value, length) == 0) {
             return;
@@ -193,7 +193,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
             const double difference = now - before;
             std::memcpy(&delta, &difference, 8);
         }
-        if (scalar) {
+        if constexpr (kScalar) {
             const uint8_t code = *change.value;
             head = code < 15 ? static_cast<uint8_t>(code + 1) : 0;
             if (code >= 15) {
@@ -220,7 +220,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
         if (has_seq) {
             head |= static_cast<uint8_t>(PutSeq(at, change.seq) << 6);
         }
-        if (!scalar) {
+        if constexpr (!kScalar) {
             const bool compact = var.value_format == kFormatABBus && AllSecondWordsZero(change.value, length);
             if (compact) {
                 // The first word of each pair. In place the buffer has room
@@ -280,7 +280,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
         scratch.last_time = change.stamp;
         ++scratch.count;
         previous_stamp = change.stamp;
-        if (scalar) {
+        if constexpr (kScalar) {
             previous_scalar = *change.value;
             previous_value = &previous_scalar;
         } else {
@@ -291,7 +291,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
 
     // The last value stays for the next session's repeat filter.
     if (scratch.count > 0) {
-        if (scalar) {
+        if constexpr (kScalar) {
             var.flags = (var.flags & ~kVarLastValueMask) |
                         (static_cast<uint32_t>(previous_scalar) << kVarLastValueShift);
         } else if (previous_value != var.last_value) {
@@ -307,6 +307,16 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
             image.SetU32(kHdrMinTimeStep, static_cast<uint32_t>(smallest_step >> 32));
             image.SetU32(kHdrMinTimeStep + 4, static_cast<uint32_t>(smallest_step));
         }
+    }
+}
+
+}  // namespace
+
+void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) {
+    if (var.value_size == 1) {
+        WriteChanges<true>(obj, var, scratch);
+    } else {
+        WriteChanges<false>(obj, var, scratch);
     }
 }
 
