@@ -128,6 +128,18 @@ char *AccFetchValue(handle object, const char *format, p_acc_value value);
 void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags);
 void AccVclDelete(handle object, p_vc_consumer consumer, char *user_data, int flags);
 
+// The value each linked vector's callback delivered last
+// (vpi_vector_cache.cpp): an entry per linked object, attached by every link
+// made on it and detached by every link removed.
+struct VectorCache;
+VectorCache *AttachVectorCache(vpiHandle object, int width);
+void DetachVectorCache(vpiHandle object);
+// Keeps a value delivered as binary text; any other value drops the kept one.
+void StoreVector(VectorCache *cache, const s_vpi_value *value);
+// The kept binary text of `object` (as wide as the object), or null when
+// none is kept: not linked, or no change since it was linked.
+const char *CachedVectorBits(vpiHandle object);
+
 // Host.
 void IoPrintf(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void TfError(const char *format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,7 +1,9 @@
 // Value-change links over the simulator's value-change callbacks. A link
 // asks the simulator for exactly what its record carries: the scalar value
-// of a scalar, the real of a real, nothing for vectors and the like, whose
-// values the dumper reads once at the end of the time step. Strengths cannot
+// of a scalar, the real of a real. Vectors and the like carry only their
+// handle (the dumper reads their values once at the end of the time step),
+// but their callbacks take the value as binary text and keep it: that read
+// then finds it without asking the simulator again. Strengths cannot
 // come with the callback (the simulator does not deliver that format), so a
 // strength link is called without a value and reads the strengths then.
 #include <unordered_map>
@@ -20,6 +22,7 @@ struct Link {
     int flags = 0;
     int reason = 0;        // the value-change reason its records carry
     int value_format = 0;  // what the simulator delivers with the callback
+    VectorCache *cache = nullptr;  // where a vector's delivered value is kept
     vpiHandle callback = nullptr;
     s_vpi_time time{};
     s_vpi_value value{};
@@ -28,6 +31,9 @@ struct Link {
 // Links by their user data (a hook entry per link in the dumper). A link
 // stays where it was made: the simulator's callback points at it.
 std::unordered_multimap<char *, Link> g_links;
+
+// The widest vector whose callback delivers its value.
+constexpr int kDeliveredWidthLimit = 16;
 
 constexpr uint8_t kLogic[4] = {vcl0, vcl1, vclZ, vclX};
 
@@ -100,6 +106,9 @@ PLI_INT32 ValueChanged(p_cb_data data) {
             record.out_value.real_value = data->value != nullptr ? data->value->value.real : 0.0;
             break;
         default:
+            if (link.cache != nullptr) {
+                StoreVector(link.cache, data->value);
+            }
             record.out_value.vector_handle = link.object;
             break;
     }
@@ -154,6 +163,22 @@ bool Describe(vpiHandle object, int flags, int *reason, int *value_format) {
     }
 }
 
+// Whether a vector link takes its value with the callback. The simulator
+// copies the value bit by bit to deliver it, at about twice the cost per bit
+// of a read, but a read has a large fixed cost: delivering pays for narrow
+// vectors that change about once per time step.
+bool DeliversValue(int reason, vpiHandle object) {
+    switch (reason) {
+        case vector_value_change:
+        case vregister_value_change:
+        case integer_value_change:
+        case time_value_change:
+            return ObjectSize(object) <= kDeliveredWidthLimit;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags) {
@@ -164,6 +189,9 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
     int value_format = 0;
     if (!Describe(Vpi(object), flags, &reason, &value_format)) {
         return;
+    }
+    if (DeliversValue(reason, Vpi(object))) {
+        value_format = vpiBinStrVal;
     }
     auto made = g_links.emplace(user_data, Link{});
     Link &link = made->second;
@@ -182,8 +210,14 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
     data.time = &link.time;
     data.value = &link.value;
     data.user_data = reinterpret_cast<PLI_BYTE8 *>(&link);
+    if (value_format == vpiBinStrVal) {
+        link.cache = AttachVectorCache(link.object, ObjectSize(link.object));
+    }
     link.callback = vpi_register_cb(&data);
     if (link.callback == nullptr) {
+        if (link.cache != nullptr) {
+            DetachVectorCache(link.object);
+        }
         g_links.erase(made);
     }
 }
@@ -194,6 +228,9 @@ void AccVclDelete(handle object, p_vc_consumer consumer, char *user_data, int fl
         const Link &link = it->second;
         if (link.object == Vpi(object) && link.consumer == consumer && link.flags == flags) {
             vpi_remove_cb(link.callback);
+            if (link.cache != nullptr) {
+                DetachVectorCache(link.object);
+            }
             g_links.erase(it);
             return;
         }

@@ -152,13 +152,18 @@ char *AccFetchValue(handle object, const char *format, p_acc_value value) {
         if (value->value.vector == nullptr) {
             return nullptr;
         }
-        s_vpi_value bits{};
-        bits.format = vpiBinStrVal;
-        vpi_get_value(item, &bits);
-        if (bits.value.str == nullptr || bits.value.str[0] == '\0') {
+        // A linked vector's last delivered value is its present one.
+        const char *text = CachedVectorBits(item);
+        if (text == nullptr) {
+            s_vpi_value bits{};
+            bits.format = vpiBinStrVal;
+            vpi_get_value(item, &bits);
+            text = bits.value.str;
+        }
+        if (text == nullptr || text[0] == '\0') {
             return nullptr;
         }
-        BinaryToVector(bits.value.str, static_cast<int>(std::strlen(bits.value.str)), value->value.vector);
+        BinaryToVector(text, static_cast<int>(std::strlen(text)), value->value.vector);
         return const_cast<char *>("");
     }
     if (IsValueless(item)) {
