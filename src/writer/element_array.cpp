@@ -91,7 +91,7 @@ inline void ForEachChange(const IncoreVar &var, Visit visit) {
 }
 
 // X and Z bits of one value, for the session flags.
-uint8_t UnknownBits(const IncoreVar &var, const uint8_t *value, uint32_t length) {
+inline __attribute__((always_inline)) uint8_t UnknownBits(const IncoreVar &var, const uint8_t *value, uint32_t length) {
     uint8_t flags = 0;
     if ((var.flags & kVarBytesPerBitMask) != 0) {
         return 0;
@@ -114,7 +114,7 @@ uint8_t UnknownBits(const IncoreVar &var, const uint8_t *value, uint32_t length)
     return flags;
 }
 
-bool AllSecondWordsZero(const uint8_t *value, uint32_t length) {
+inline __attribute__((always_inline)) bool AllSecondWordsZero(const uint8_t *value, uint32_t length) {
     for (uint32_t pair = 0; pair < length / 8; ++pair) {
         uint32_t b;
         std::memcpy(&b, value + pair * 8 + 4, 4);
@@ -247,6 +247,9 @@ void WriteChanges(txwObject *obj, IncoreVar &var, SessionScratch &scratch) {
                     }
                     at = nullptr;
                 }
+            } else if (element == out->current) {
+                std::memcpy(at, change.value, length);  // the buffer has room for it
+                at += length;
             } else {
                 // Values of any length go through the buffer directly.
                 element[0] = head;
