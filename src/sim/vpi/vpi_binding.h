@@ -136,9 +136,9 @@ VectorCache *AttachVectorCache(vpiHandle object, int width);
 void DetachVectorCache(vpiHandle object);
 // Keeps a value delivered as binary text; any other value drops the kept one.
 void StoreVector(VectorCache *cache, const s_vpi_value *value);
-// The kept binary text of `object` (as wide as the object), or null when
-// none is kept: not linked, or no change since it was linked.
-const char *CachedVectorBits(vpiHandle object);
+// The kept binary text of `object` and its width (the object's), or null
+// when none is kept: not linked, or no change since it was linked.
+const char *CachedVectorBits(vpiHandle object, int *width);
 
 // Host.
 void IoPrintf(const char *format, ...) __attribute__((format(printf, 1, 2)));

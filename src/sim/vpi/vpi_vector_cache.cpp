@@ -58,9 +58,13 @@ void StoreVector(VectorCache *cache, const s_vpi_value *value) {
     }
 }
 
-const char *CachedVectorBits(vpiHandle object) {
+const char *CachedVectorBits(vpiHandle object, int *width) {
     auto found = g_caches.find(object);
-    return found != g_caches.end() && found->second.valid ? found->second.bits.c_str() : nullptr;
+    if (found == g_caches.end() || !found->second.valid) {
+        return nullptr;
+    }
+    *width = static_cast<int>(found->second.bits.size());
+    return found->second.bits.data();
 }
 
 }  // namespace tavri::vpi
