@@ -2,10 +2,11 @@
 // asks the simulator for exactly what its record carries: the scalar value
 // of a scalar, the real of a real. Vectors and the like carry only their
 // handle (the dumper reads their values once at the end of the time step),
-// but their callbacks take the value as binary text and keep it: that read
-// then finds it without asking the simulator again. Strengths cannot
-// come with the callback (the simulator does not deliver that format), so a
-// strength link is called without a value and reads the strengths then.
+// but the callbacks of narrow ones take the value as binary text and keep
+// it: that read then finds it without asking the simulator again.
+// Strengths cannot come with the callback (the simulator does not deliver
+// that format), so a strength link is called without a value and reads the
+// strengths then.
 #include <unordered_map>
 
 #include "sim/vpi/vpi_binding.h"
