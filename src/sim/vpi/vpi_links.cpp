@@ -3,18 +3,18 @@
 // of a scalar, the real of a real. Vectors and the like carry only their
 // handle (the dumper reads their values once at the end of the time step),
 // but the callbacks of narrow ones take the value as binary text and keep
-// it: that read then finds it without asking the simulator again.
+// it: that read then finds it without asking the simulator again. A vector
+// that fires several callbacks per read (one driven bit by bit) is
+// registered again without the value once that shows.
 // Strengths cannot come with the callback (the simulator does not deliver
 // that format), so a strength link is called without a value and reads the
 // strengths then.
 #include <unordered_map>
+#include <vector>
 
 #include "sim/vpi/vpi_binding.h"
 
 namespace tavri::vpi {
-namespace {
-
-vpiHandle Vpi(handle object) { return static_cast<vpiHandle>(object); }
 
 struct Link {
     vpiHandle object = nullptr;
@@ -29,12 +29,19 @@ struct Link {
     s_vpi_value value{};
 };
 
+namespace {
+
+vpiHandle Vpi(handle object) { return static_cast<vpiHandle>(object); }
+
 // Links by their user data (a hook entry per link in the dumper). A link
 // stays where it was made: the simulator's callback points at it.
 std::unordered_multimap<char *, Link> g_links;
 
 // The widest vector whose callback delivers its value.
 constexpr int kDeliveredWidthLimit = 16;
+
+// Value-change callbacks running now (a consumer may cause another).
+int g_callback_depth = 0;
 
 constexpr uint8_t kLogic[4] = {vcl0, vcl1, vclZ, vclX};
 
@@ -113,8 +120,26 @@ PLI_INT32 ValueChanged(p_cb_data data) {
             record.out_value.vector_handle = link.object;
             break;
     }
+    ++g_callback_depth;
     link.consumer(&record);
+    --g_callback_depth;
     return 0;
+}
+
+// Registers the value-change callback of `link` as its value format says;
+// the simulator's handle of it, or null when refused.
+vpiHandle RegisterCallback(Link &link) {
+    link.time.type = vpiSimTime;
+    link.value = {};
+    link.value.format = link.value_format;
+    s_cb_data data{};
+    data.reason = cbValueChange;
+    data.cb_rtn = ValueChanged;
+    data.obj = link.object;
+    data.time = &link.time;
+    data.value = &link.value;
+    data.user_data = reinterpret_cast<PLI_BYTE8 *>(&link);
+    return vpi_register_cb(&data);
 }
 
 // The reason and the value format of a link on `object`; false for objects
@@ -202,22 +227,13 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
     link.flags = flags;
     link.reason = reason;
     link.value_format = value_format;
-    link.time.type = vpiSimTime;
-    link.value.format = link.value_format;
-    s_cb_data data{};
-    data.reason = cbValueChange;
-    data.cb_rtn = ValueChanged;
-    data.obj = link.object;
-    data.time = &link.time;
-    data.value = &link.value;
-    data.user_data = reinterpret_cast<PLI_BYTE8 *>(&link);
     if (value_format == vpiBinStrVal) {
-        link.cache = AttachVectorCache(link.object, ObjectSize(link.object));
+        link.cache = AttachVectorCache(link.object, ObjectSize(link.object), &link);
     }
-    link.callback = vpi_register_cb(&data);
+    link.callback = RegisterCallback(link);
     if (link.callback == nullptr) {
         if (link.cache != nullptr) {
-            DetachVectorCache(link.object);
+            DetachVectorCache(link.object, &link);
         }
         g_links.erase(made);
     }
@@ -226,16 +242,48 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
 void AccVclDelete(handle object, p_vc_consumer consumer, char *user_data, int flags) {
     auto [first, last] = g_links.equal_range(user_data);
     for (auto it = first; it != last; ++it) {
-        const Link &link = it->second;
+        Link &link = it->second;
         if (link.object == Vpi(object) && link.consumer == consumer && link.flags == flags) {
             vpi_remove_cb(link.callback);
             if (link.cache != nullptr) {
-                DetachVectorCache(link.object);
+                DetachVectorCache(link.object, &link);
             }
             g_links.erase(it);
             return;
         }
     }
 }
+
+bool StopDeliveringValues(Link *const *links, size_t count) {
+    // Every new callback first, so that a refusal leaves the old ones in
+    // place; the old ones go only once all new ones exist.
+    std::vector<vpiHandle> callbacks;
+    callbacks.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        Link &link = *links[i];
+        link.value_format = vpiSuppressVal;
+        vpiHandle callback = RegisterCallback(link);
+        if (callback == nullptr) {
+            for (size_t j = 0; j <= i; ++j) {
+                links[j]->value_format = vpiBinStrVal;
+                links[j]->value = {};
+                links[j]->value.format = vpiBinStrVal;
+                if (j < i) {
+                    vpi_remove_cb(callbacks[j]);
+                }
+            }
+            return false;
+        }
+        callbacks.push_back(callback);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        vpi_remove_cb(links[i]->callback);
+        links[i]->callback = callbacks[i];
+        links[i]->cache = nullptr;
+    }
+    return true;
+}
+
+bool InValueChange() { return g_callback_depth > 0; }
 
 }  // namespace tavri::vpi
