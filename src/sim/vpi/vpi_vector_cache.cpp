@@ -89,14 +89,19 @@ const char *CachedVectorBits(vpiHandle object, int *width) {
         return nullptr;
     }
     VectorCache &cache = found->second;
-    if (++cache.reads >= kJudgedReads && !InValueChange()) {
-        // Judged only outside callbacks: a link's callback is not replaced
-        // while the simulator runs it.
-        const bool demote = cache.deliveries > kDemotingDeliveries;
-        cache.deliveries = cache.reads = 0;
-        if (demote && StopDeliveringValues(cache.links.data(), cache.links.size())) {
-            g_caches.erase(found);
-            return nullptr;
+    // Judged over every kJudgedReads reads, or as soon as the deliveries
+    // are past what that many reads could justify; but only outside
+    // callbacks: a link's callback is not replaced while the simulator runs
+    // it.
+    if (++cache.reads >= kJudgedReads || cache.deliveries > kDemotingDeliveries) {
+        if (cache.deliveries <= kDemotingDeliveries) {
+            cache.deliveries = cache.reads = 0;
+        } else if (!InValueChange()) {
+            cache.deliveries = cache.reads = 0;
+            if (StopDeliveringValues(cache.links.data(), cache.links.size())) {
+                g_caches.erase(found);
+                return nullptr;
+            }
         }
     }
     if (!cache.valid) {
