@@ -13,10 +13,10 @@
 // Delivering pays only when a vector's callbacks fire about once per read.
 // One driven bit by bit fires a callback per bit for a single change, and
 // the simulator would format the whole value on every one: each entry
-// counts its deliveries and reads, and over every few reads judges whether
-// its links should go on delivering. Those that should not are registered
-// again without the value and the entry goes, so that their reads ask the
-// simulator; they stay so for the rest of the run.
+// weighs its deliveries against its reads, and once they are clearly more
+// than one and a half per read its links are registered again without the
+// value and the entry goes, so that their reads ask the simulator; they
+// stay so for the rest of the run.
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -29,18 +29,22 @@ namespace tavri::vpi {
 struct VectorCache {
     std::vector<Link *> links;  // the links on the object that deliver
     bool valid = false;
-    uint32_t deliveries = 0;    // callbacks since the last judgement
-    uint32_t reads = 0;         // reads since the last judgement
+    int32_t excess = 0;         // kDelivered per delivery less kRead per read
     std::string bits;           // most significant bit first, as delivered
 };
 
 namespace {
 
-// Reads over which a vector's deliveries are judged, and the deliveries per
-// read past which it stops delivering (a vector that changes at most once
-// per read delivers once; one driven bit by bit, many times).
-constexpr uint32_t kJudgedReads = 8;
-constexpr uint32_t kDemotingDeliveries = kJudgedReads * 3 / 2;
+// The weights of a delivery and of a read: the excess grows while a vector
+// delivers more than one and a half values per read. Past kExcessLimit (a
+// dozen deliveries more than that) it stops delivering; the credit a
+// vector gathers by changing about once per read is bounded by kExcessFloor
+// (eight reads), so that one that starts to fire many callbacks later is
+// caught as soon.
+constexpr int32_t kDelivered = 2;
+constexpr int32_t kRead = 3;
+constexpr int32_t kExcessLimit = 12 * kDelivered;
+constexpr int32_t kExcessFloor = -8 * kRead;
 
 std::unordered_map<vpiHandle, VectorCache> g_caches;
 
@@ -53,7 +57,7 @@ VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link) {
     VectorCache &cache = g_caches[object];
     if (cache.links.empty()) {
         cache.valid = false;
-        cache.deliveries = cache.reads = 0;
+        cache.excess = 0;
         cache.bits.assign(static_cast<size_t>(width), 'x');
     }
     cache.links.push_back(link);
@@ -73,7 +77,7 @@ void DetachVectorCache(vpiHandle object, Link *link) {
 }
 
 void StoreVector(VectorCache *cache, const s_vpi_value *value) {
-    ++cache->deliveries;
+    cache->excess += kDelivered;
     // Anything but text of the object's width leaves the next read to the
     // simulator.
     cache->valid = value != nullptr && value->format == vpiBinStrVal && value->value.str != nullptr &&
@@ -89,20 +93,19 @@ const char *CachedVectorBits(vpiHandle object, int *width) {
         return nullptr;
     }
     VectorCache &cache = found->second;
-    // Judged over every kJudgedReads reads, or as soon as the deliveries
-    // are past what that many reads could justify; but only outside
-    // callbacks: a link's callback is not replaced while the simulator runs
-    // it.
-    if (++cache.reads >= kJudgedReads || cache.deliveries > kDemotingDeliveries) {
-        if (cache.deliveries <= kDemotingDeliveries) {
-            cache.deliveries = cache.reads = 0;
-        } else if (!InValueChange()) {
-            cache.deliveries = cache.reads = 0;
+    // Judged only outside callbacks: a link's callback is not replaced while
+    // the simulator runs it.
+    cache.excess -= kRead;
+    if (cache.excess > kExcessLimit) {
+        if (!InValueChange()) {
             if (StopDeliveringValues(cache.links.data(), cache.links.size())) {
                 g_caches.erase(found);
                 return nullptr;
             }
+            cache.excess = 0;  // refused: weighed again from here
         }
+    } else if (cache.excess < kExcessFloor) {
+        cache.excess = kExcessFloor;
     }
     if (!cache.valid) {
         return nullptr;
