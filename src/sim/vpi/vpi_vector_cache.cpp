@@ -8,7 +8,9 @@
 //
 // Kept by handle: only signals and variables are linked as vectors, and
 // their handles last for the whole run. An entry lives while any link on its
-// object does; a new entry holds no value until the first callback.
+// object does; a new entry holds no value until the first callback. The
+// entries are found through a pointer table: every read of a changed vector
+// at the end of a step looks its handle up.
 //
 // Delivering pays only when a vector's callbacks fire about once per read.
 // One driven bit by bit fires a callback per bit for a single change, and
@@ -19,9 +21,9 @@
 // stay so for the rest of the run.
 #include <cstring>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "sim/pointer_table.h"
 #include "sim/vpi/vpi_binding.h"
 
 namespace tavri::vpi {
@@ -46,7 +48,22 @@ constexpr int32_t kRead = 3;
 constexpr int32_t kExcessLimit = 12 * kDelivered;
 constexpr int32_t kExcessFloor = -8 * kRead;
 
-std::unordered_map<vpiHandle, VectorCache> g_caches;
+sim::PointerTable<__vpiHandle, VectorCache> g_caches;
+
+void Drop(vpiHandle object, VectorCache *cache) {
+    g_caches.Remove(object);
+    delete cache;
+}
+
+// Registers the links of `cache` again without the value and drops it;
+// false, with all as it was, when the simulator refuses.
+[[gnu::noinline]] bool StopDelivering(vpiHandle object, VectorCache *cache) {
+    if (!StopDeliveringValues(cache->links.data(), cache->links.size())) {
+        return false;
+    }
+    Drop(object, cache);
+    return true;
+}
 
 }  // namespace
 
@@ -54,25 +71,24 @@ VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link) {
     if (width < 1) {
         return nullptr;
     }
-    VectorCache &cache = g_caches[object];
-    if (cache.links.empty()) {
-        cache.valid = false;
-        cache.excess = 0;
-        cache.bits.assign(static_cast<size_t>(width), 'x');
+    VectorCache *cache = g_caches.Find(object);
+    if (cache == nullptr) {
+        cache = new VectorCache;
+        cache->bits.assign(static_cast<size_t>(width), 'x');
+        g_caches.Insert(object, cache);
     }
-    cache.links.push_back(link);
-    return &cache;
+    cache->links.push_back(link);
+    return cache;
 }
 
 void DetachVectorCache(vpiHandle object, Link *link) {
-    auto found = g_caches.find(object);
-    if (found == g_caches.end()) {
+    VectorCache *cache = g_caches.Find(object);
+    if (cache == nullptr) {
         return;
     }
-    std::vector<Link *> &links = found->second.links;
-    std::erase(links, link);
-    if (links.empty()) {
-        g_caches.erase(found);
+    std::erase(cache->links, link);
+    if (cache->links.empty()) {
+        Drop(object, cache);
     }
 }
 
@@ -88,30 +104,28 @@ void StoreVector(VectorCache *cache, const s_vpi_value *value) {
 }
 
 const char *CachedVectorBits(vpiHandle object, int *width) {
-    auto found = g_caches.find(object);
-    if (found == g_caches.end()) {
+    VectorCache *cache = g_caches.Find(object);
+    if (cache == nullptr) {
         return nullptr;
     }
-    VectorCache &cache = found->second;
     // Judged only outside callbacks: a link's callback is not replaced while
     // the simulator runs it.
-    cache.excess -= kRead;
-    if (cache.excess > kExcessLimit) {
+    cache->excess -= kRead;
+    if (cache->excess > kExcessLimit) {
         if (!InValueChange()) {
-            if (StopDeliveringValues(cache.links.data(), cache.links.size())) {
-                g_caches.erase(found);
+            if (StopDelivering(object, cache)) {
                 return nullptr;
             }
-            cache.excess = 0;  // refused: weighed again from here
+            cache->excess = 0;  // refused: weighed again from here
         }
-    } else if (cache.excess < kExcessFloor) {
-        cache.excess = kExcessFloor;
+    } else if (cache->excess < kExcessFloor) {
+        cache->excess = kExcessFloor;
     }
-    if (!cache.valid) {
+    if (!cache->valid) {
         return nullptr;
     }
-    *width = static_cast<int>(cache.bits.size());
-    return cache.bits.data();
+    *width = static_cast<int>(cache->bits.size());
+    return cache->bits.data();
 }
 
 }  // namespace tavri::vpi
