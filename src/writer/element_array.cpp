@@ -62,7 +62,7 @@ uint8_t PutSeq(uint8_t *&at, uint32_t seq) {
 }
 
 // X and Z bits of one value, for the session flags.
-uint8_t UnknownBits(const IncoreVar &var, const uint8_t *value, uint32_t length) {
+inline __attribute__((always_inline)) uint8_t UnknownBits(const IncoreVar &var, const uint8_t *value, uint32_t length) {
     uint8_t flags = 0;
     if ((var.flags & kVarBytesPerBitMask) != 0) {
         return 0;
@@ -85,7 +85,7 @@ uint8_t UnknownBits(const IncoreVar &var, const uint8_t *value, uint32_t length)
     return flags;
 }
 
-bool AllSecondWordsZero(const uint8_t *value, uint32_t length) {
+inline __attribute__((always_inline)) bool AllSecondWordsZero(const uint8_t *value, uint32_t length) {
     for (uint32_t pair = 0; pair < length / 8; ++pair) {
         uint32_t b;
         std::memcpy(&b, value + pair * 8 + 4, 4);
@@ -96,27 +96,27 @@ bool AllSecondWordsZero(const uint8_t *value, uint32_t length) {
     return true;
 }
 
-}  // namespace
-
-void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) {
+// The element array of a one-byte (kScalar) or a multi-byte variable: one
+// instance each, so that the per-change loop has no branch on the kind.
+template <bool kScalar>
+void WriteChanges(txwObject *obj, IncoreVar &var, SessionScratch &scratch) {
     const HeaderImage &header = obj->header;
     const uint8_t xtag_type = header.U8(kHdrXtagType);
     const bool real_time = xtag_type == kXtagDouble || xtag_type == kXtagFloat;
     const bool wide_form = real_time || header.U32(kHdrMaxXtag) != 0;
-    const bool scalar = var.value_size == 1;
     const bool track_unknowns = header.U8(kHdrFileType) == 0;
     const bool drop_repeats = (var.flags & kVarDropRepeats) != 0;
     WriteBuffer *out = obj->vc_buffer;
 
-    if (scalar && real_time) {
+    if (kScalar && real_time) {
         Warn(xtag_type == kXtagDouble
                  ? "__WriteVCElemBC1Arr(): xtag type of the scalar is double.Should be discrete!\n"
                  : "__WriteVCElemBC1Arr(): xtag type of the scalar is float.Should be discrete!\n");
         WBufPutByte(obj, out, kArrayEnd);
         return;
     }
-    const uint32_t length = scalar ? 1 : ValueLength(var);
-    if (scalar) {
+    const uint32_t length = kScalar ? 1 : ValueLength(var);
+    if constexpr (kScalar) {
         WBufPutByte(obj, out, kScalarFormat);
     } else {
         uint8_t group[6];
@@ -130,7 +130,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
     const uint8_t *previous_value = nullptr;
     uint8_t previous_scalar = static_cast<uint8_t>((var.flags & kVarLastValueMask) >> kVarLastValueShift);
     if (var.flushed_before != 0) {
-        previous_value = scalar ? &previous_scalar : var.last_value;
+        previous_value = kScalar ? &previous_scalar : var.last_value;
     }
     uint64_t previous_stamp = 0;
     uint64_t smallest_step = 0;
@@ -147,7 +147,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
         }
     };
 
-    ForEachPendingChange(var, length, [&](const PendingChange &change) {
+    ForEachPendingChange(var, length, [&](const PendingChange &change) __attribute__((always_inline)) {
         if (change.filterable && drop_repeats && previous_value != nullptr &&
             std::memcmp(previous_value, change.value, length) == 0) {
             return;
@@ -164,7 +164,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
             const double difference = now - before;
             std::memcpy(&delta, &difference, 8);
         }
-        if (scalar) {
+        if constexpr (kScalar) {
             const uint8_t code = *change.value;
             head = code < 15 ? static_cast<uint8_t>(code + 1) : 0;
             if (code >= 15) {
@@ -191,7 +191,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
         if (has_seq) {
             head |= static_cast<uint8_t>(PutSeq(at, change.seq) << 6);
         }
-        if (!scalar) {
+        if constexpr (!kScalar) {
             const bool compact = var.value_format == kFormatABBus && AllSecondWordsZero(change.value, length);
             if (compact) {
                 // The first word of each pair. In place the buffer has room
@@ -218,6 +218,9 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
                     }
                     at = nullptr;
                 }
+            } else if (element == out->current) {
+                std::memcpy(at, change.value, length);  // the buffer has room for it
+                at += length;
             } else {
                 // Values of any length go through the buffer directly.
                 element[0] = head;
@@ -251,7 +254,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
         scratch.last_time = change.stamp;
         ++scratch.count;
         previous_stamp = change.stamp;
-        if (scalar) {
+        if constexpr (kScalar) {
             previous_scalar = *change.value;
             previous_value = &previous_scalar;
         } else {
@@ -262,7 +265,7 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
 
     // The last value stays for the next session's repeat filter.
     if (scratch.count > 0) {
-        if (scalar) {
+        if constexpr (kScalar) {
             var.flags = (var.flags & ~kVarLastValueMask) |
                         (static_cast<uint32_t>(previous_scalar) << kVarLastValueShift);
         } else if (previous_value != var.last_value) {
@@ -278,6 +281,16 @@ void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) 
             image.SetU32(kHdrMinTimeStep, static_cast<uint32_t>(smallest_step >> 32));
             image.SetU32(kHdrMinTimeStep + 4, static_cast<uint32_t>(smallest_step));
         }
+    }
+}
+
+}  // namespace
+
+void WriteElementArray(txwObject *obj, IncoreVar &var, SessionScratch &scratch) {
+    if (var.value_size == 1) {
+        WriteChanges<true>(obj, var, scratch);
+    } else {
+        WriteChanges<false>(obj, var, scratch);
     }
 }
 

@@ -119,7 +119,8 @@ struct PendingChange {
 // Visits the variable's pending changes in order; `value_length` is
 // ValueLength() of the variable (1 for one-byte variables).
 template <typename Visit>
-void ForEachPendingChange(const IncoreVar &var, uint32_t value_length, Visit visit) {
+inline __attribute__((always_inline)) void ForEachPendingChange(const IncoreVar &var, uint32_t value_length,
+                                                               Visit visit) {
     const bool blocks = InBlocks(value_length);
     for (const VcUnit *unit = var.chain_head; unit != nullptr; unit = unit->next) {
         const uint32_t xtag_size = unit->sizes & 0xF;

@@ -128,6 +128,28 @@ char *AccFetchValue(handle object, const char *format, p_acc_value value);
 void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags);
 void AccVclDelete(handle object, p_vc_consumer consumer, char *user_data, int flags);
 
+// The value each linked vector's callback delivered last
+// (vpi_vector_cache.cpp): an entry per linked object, attached by every link
+// made on it and detached by every link removed.
+struct Link;
+struct VectorCache;
+VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link);
+void DetachVectorCache(vpiHandle object, Link *link);
+// Keeps a value delivered as binary text; any other value drops the kept one.
+void StoreVector(VectorCache *cache, const s_vpi_value *value);
+// The kept binary text of `object` and its width (the object's), or null
+// when none is kept: not linked, or no change since it was linked. A vector
+// whose callbacks fire clearly more often than it is read stops having its
+// value delivered (outside value-change callbacks only), and its later reads
+// ask the simulator.
+const char *CachedVectorBits(vpiHandle object, int *width);
+// Registers the callbacks of `links` again without a delivered value
+// (vpi_links.cpp); false, with the links as they were, when the simulator
+// refuses any of them.
+bool StopDeliveringValues(Link *const *links, size_t count);
+// Whether a value-change callback is running (vpi_links.cpp).
+bool InValueChange();
+
 // Host.
 void IoPrintf(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void TfError(const char *format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,17 +1,20 @@
 // Value-change links over the simulator's value-change callbacks. A link
 // asks the simulator for exactly what its record carries: the scalar value
-// of a scalar, the real of a real, nothing for vectors and the like, whose
-// values the dumper reads once at the end of the time step. Strengths cannot
-// come with the callback (the simulator does not deliver that format), so a
-// strength link is called without a value and reads the strengths then.
+// of a scalar, the real of a real. Vectors and the like carry only their
+// handle (the dumper reads their values once at the end of the time step),
+// but the callbacks of narrow ones take the value as binary text and keep
+// it: that read then finds it without asking the simulator again. A vector
+// that fires several callbacks per read (one driven bit by bit) is
+// registered again without the value once that shows.
+// Strengths cannot come with the callback (the simulator does not deliver
+// that format), so a strength link is called without a value and reads the
+// strengths then.
 #include <unordered_map>
+#include <vector>
 
 #include "sim/vpi/vpi_binding.h"
 
 namespace tavri::vpi {
-namespace {
-
-vpiHandle Vpi(handle object) { return static_cast<vpiHandle>(object); }
 
 struct Link {
     vpiHandle object = nullptr;
@@ -20,14 +23,25 @@ struct Link {
     int flags = 0;
     int reason = 0;        // the value-change reason its records carry
     int value_format = 0;  // what the simulator delivers with the callback
+    VectorCache *cache = nullptr;  // where a vector's delivered value is kept
     vpiHandle callback = nullptr;
     s_vpi_time time{};
     s_vpi_value value{};
 };
 
+namespace {
+
+vpiHandle Vpi(handle object) { return static_cast<vpiHandle>(object); }
+
 // Links by their user data (a hook entry per link in the dumper). A link
 // stays where it was made: the simulator's callback points at it.
 std::unordered_multimap<char *, Link> g_links;
+
+// The widest vector whose callback delivers its value.
+constexpr int kDeliveredWidthLimit = 16;
+
+// Value-change callbacks running now (a consumer may cause another).
+int g_callback_depth = 0;
 
 constexpr uint8_t kLogic[4] = {vcl0, vcl1, vclZ, vclX};
 
@@ -100,11 +114,32 @@ PLI_INT32 ValueChanged(p_cb_data data) {
             record.out_value.real_value = data->value != nullptr ? data->value->value.real : 0.0;
             break;
         default:
+            if (link.cache != nullptr) {
+                StoreVector(link.cache, data->value);
+            }
             record.out_value.vector_handle = link.object;
             break;
     }
+    ++g_callback_depth;
     link.consumer(&record);
+    --g_callback_depth;
     return 0;
+}
+
+// Registers the value-change callback of `link` as its value format says;
+// the simulator's handle of it, or null when refused.
+vpiHandle RegisterCallback(Link &link) {
+    link.time.type = vpiSimTime;
+    link.value = {};
+    link.value.format = link.value_format;
+    s_cb_data data{};
+    data.reason = cbValueChange;
+    data.cb_rtn = ValueChanged;
+    data.obj = link.object;
+    data.time = &link.time;
+    data.value = &link.value;
+    data.user_data = reinterpret_cast<PLI_BYTE8 *>(&link);
+    return vpi_register_cb(&data);
 }
 
 // The reason and the value format of a link on `object`; false for objects
@@ -154,6 +189,22 @@ bool Describe(vpiHandle object, int flags, int *reason, int *value_format) {
     }
 }
 
+// Whether a vector link takes its value with the callback. The simulator
+// copies the value bit by bit to deliver it, at about twice the cost per bit
+// of a read, but a read has a large fixed cost: delivering pays for narrow
+// vectors that change about once per time step.
+bool DeliversValue(int reason, vpiHandle object) {
+    switch (reason) {
+        case vector_value_change:
+        case vregister_value_change:
+        case integer_value_change:
+        case time_value_change:
+            return ObjectSize(object) <= kDeliveredWidthLimit;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags) {
@@ -165,6 +216,9 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
     if (!Describe(Vpi(object), flags, &reason, &value_format)) {
         return;
     }
+    if (DeliversValue(reason, Vpi(object))) {
+        value_format = vpiBinStrVal;
+    }
     auto made = g_links.emplace(user_data, Link{});
     Link &link = made->second;
     link.object = Vpi(object);
@@ -173,17 +227,14 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
     link.flags = flags;
     link.reason = reason;
     link.value_format = value_format;
-    link.time.type = vpiSimTime;
-    link.value.format = link.value_format;
-    s_cb_data data{};
-    data.reason = cbValueChange;
-    data.cb_rtn = ValueChanged;
-    data.obj = link.object;
-    data.time = &link.time;
-    data.value = &link.value;
-    data.user_data = reinterpret_cast<PLI_BYTE8 *>(&link);
-    link.callback = vpi_register_cb(&data);
+    if (value_format == vpiBinStrVal) {
+        link.cache = AttachVectorCache(link.object, ObjectSize(link.object), &link);
+    }
+    link.callback = RegisterCallback(link);
     if (link.callback == nullptr) {
+        if (link.cache != nullptr) {
+            DetachVectorCache(link.object, &link);
+        }
         g_links.erase(made);
     }
 }
@@ -191,13 +242,48 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
 void AccVclDelete(handle object, p_vc_consumer consumer, char *user_data, int flags) {
     auto [first, last] = g_links.equal_range(user_data);
     for (auto it = first; it != last; ++it) {
-        const Link &link = it->second;
+        Link &link = it->second;
         if (link.object == Vpi(object) && link.consumer == consumer && link.flags == flags) {
             vpi_remove_cb(link.callback);
+            if (link.cache != nullptr) {
+                DetachVectorCache(link.object, &link);
+            }
             g_links.erase(it);
             return;
         }
     }
 }
+
+bool StopDeliveringValues(Link *const *links, size_t count) {
+    // Every new callback first, so that a refusal leaves the old ones in
+    // place; the old ones go only once all new ones exist.
+    std::vector<vpiHandle> callbacks;
+    callbacks.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        Link &link = *links[i];
+        link.value_format = vpiSuppressVal;
+        vpiHandle callback = RegisterCallback(link);
+        if (callback == nullptr) {
+            for (size_t j = 0; j <= i; ++j) {
+                links[j]->value_format = vpiBinStrVal;
+                links[j]->value = {};
+                links[j]->value.format = vpiBinStrVal;
+                if (j < i) {
+                    vpi_remove_cb(callbacks[j]);
+                }
+            }
+            return false;
+        }
+        callbacks.push_back(callback);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        vpi_remove_cb(links[i]->callback);
+        links[i]->callback = callbacks[i];
+        links[i]->cache = nullptr;
+    }
+    return true;
+}
+
+bool InValueChange() { return g_callback_depth > 0; }
 
 }  // namespace tavri::vpi

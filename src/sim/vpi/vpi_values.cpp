@@ -62,6 +62,23 @@ void Classify32(const char *chars, uint32_t *one, uint32_t *x, uint32_t *z) {
 #endif
 }
 
+// The same masks for 8 characters, character j as bit 7 - j, all bytes at
+// once: in lower case '0' and '1' differ in bit 0, 'x' and 'z' in bit 1, and
+// only the letters have bit 6.
+void Classify8(const char *chars, uint32_t *one, uint32_t *x, uint32_t *z) {
+    constexpr uint64_t kLow = 0x0101010101010101ull;
+    constexpr uint64_t kGather = 0x8040201008040201ull;  // bit 0 of byte j to bit 56 + 7 - j
+    uint64_t word;
+    std::memcpy(&word, chars, 8);
+    word |= 0x2020202020202020ull;
+    const uint64_t letter = (word >> 6) & kLow;
+    const uint64_t bit0 = word & kLow;
+    const uint64_t bit1 = (word >> 1) & kLow;
+    *one = static_cast<uint32_t>(((bit0 & ~letter) * kGather) >> 56);
+    *x = static_cast<uint32_t>(((letter & ~bit1) * kGather) >> 56);
+    *z = static_cast<uint32_t>(((letter & bit1) * kGather) >> 56);
+}
+
 // Binary text (most significant bit first) into A/B groups, least
 // significant group first: 1 = (1,0), z = (0,1), x = (1,1). Whole groups of
 // 32 characters are classified at once.
@@ -83,7 +100,18 @@ void BinaryToVector(const char *bits, int width, p_acc_vecval vector) {
             x = Reverse(x_chars);
             z = Reverse(z_chars);
         } else {
-            for (int i = start; i < end; ++i) {
+            int i = start;
+            for (; end - i >= 8; i += 8) {
+                uint32_t one_chars;
+                uint32_t x_chars;
+                uint32_t z_chars;
+                Classify8(bits + i, &one_chars, &x_chars, &z_chars);
+                const int shift = end - 8 - i;  // the bit of the eighth character
+                one |= one_chars << shift;
+                x |= x_chars << shift;
+                z |= z_chars << shift;
+            }
+            for (; i < end; ++i) {
                 const uint32_t bit = 1u << (end - 1 - i);
                 const char c = static_cast<char>(bits[i] | 0x20);
                 if (c == '1') one |= bit;
@@ -152,13 +180,20 @@ char *AccFetchValue(handle object, const char *format, p_acc_value value) {
         if (value->value.vector == nullptr) {
             return nullptr;
         }
-        s_vpi_value bits{};
-        bits.format = vpiBinStrVal;
-        vpi_get_value(item, &bits);
-        if (bits.value.str == nullptr || bits.value.str[0] == '\0') {
+        // A linked vector's last delivered value is its present one.
+        int width = 0;
+        const char *text = CachedVectorBits(item, &width);
+        if (text == nullptr) {
+            s_vpi_value bits{};
+            bits.format = vpiBinStrVal;
+            vpi_get_value(item, &bits);
+            text = bits.value.str;
+            width = text != nullptr ? static_cast<int>(std::strlen(text)) : 0;
+        }
+        if (width == 0) {
             return nullptr;
         }
-        BinaryToVector(bits.value.str, static_cast<int>(std::strlen(bits.value.str)), value->value.vector);
+        BinaryToVector(text, width, value->value.vector);
         return const_cast<char *>("");
     }
     if (IsValueless(item)) {

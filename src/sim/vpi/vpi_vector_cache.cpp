@@ -1,0 +1,131 @@
+// The last value the simulator delivered with a vector's value-change
+// callback. While a vector is linked, every change of it comes through its
+// callback with the new value, so the last one delivered is its present
+// value: the end-of-step read takes it from here instead of asking the
+// simulator, which costs about twice as much per read as the delivery. The
+// value is kept as the binary text it came as (the cheapest form for the
+// simulator to deliver) and converted only when it is read.
+//
+// Kept by handle: only signals and variables are linked as vectors, and
+// their handles last for the whole run. An entry lives while any link on its
+// object does; a new entry holds no value until the first callback. The
+// entries are found through a pointer table: every read of a changed vector
+// at the end of a step looks its handle up.
+//
+// Delivering pays only when a vector's callbacks fire about once per read.
+// One driven bit by bit fires a callback per bit for a single change, and
+// the simulator would format the whole value on every one: each entry
+// weighs its deliveries against its reads, and once they are clearly more
+// than one and a half per read its links are registered again without the
+// value and the entry goes, so that their reads ask the simulator; they
+// stay so for the rest of the run.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sim/pointer_table.h"
+#include "sim/vpi/vpi_binding.h"
+
+namespace tavri::vpi {
+
+struct VectorCache {
+    std::vector<Link *> links;  // the links on the object that deliver
+    bool valid = false;
+    int32_t excess = 0;         // kDelivered per delivery less kRead per read
+    std::string bits;           // most significant bit first, as delivered
+};
+
+namespace {
+
+// The weights of a delivery and of a read: the excess grows while a vector
+// delivers more than one and a half values per read. Past kExcessLimit (a
+// dozen deliveries more than that) it stops delivering; the credit a
+// vector gathers by changing about once per read is bounded by kExcessFloor
+// (eight reads), so that one that starts to fire many callbacks later is
+// caught as soon.
+constexpr int32_t kDelivered = 2;
+constexpr int32_t kRead = 3;
+constexpr int32_t kExcessLimit = 12 * kDelivered;
+constexpr int32_t kExcessFloor = -8 * kRead;
+
+sim::PointerTable<__vpiHandle, VectorCache> g_caches;
+
+void Drop(vpiHandle object, VectorCache *cache) {
+    g_caches.Remove(object);
+    delete cache;
+}
+
+// Registers the links of `cache` again without the value and drops it;
+// false, with all as it was, when the simulator refuses.
+[[gnu::noinline]] bool StopDelivering(vpiHandle object, VectorCache *cache) {
+    if (!StopDeliveringValues(cache->links.data(), cache->links.size())) {
+        return false;
+    }
+    Drop(object, cache);
+    return true;
+}
+
+}  // namespace
+
+VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link) {
+    if (width < 1) {
+        return nullptr;
+    }
+    VectorCache *cache = g_caches.Find(object);
+    if (cache == nullptr) {
+        cache = new VectorCache;
+        cache->bits.assign(static_cast<size_t>(width), 'x');
+        g_caches.Insert(object, cache);
+    }
+    cache->links.push_back(link);
+    return cache;
+}
+
+void DetachVectorCache(vpiHandle object, Link *link) {
+    VectorCache *cache = g_caches.Find(object);
+    if (cache == nullptr) {
+        return;
+    }
+    std::erase(cache->links, link);
+    if (cache->links.empty()) {
+        Drop(object, cache);
+    }
+}
+
+void StoreVector(VectorCache *cache, const s_vpi_value *value) {
+    cache->excess += kDelivered;
+    // Anything but text of the object's width leaves the next read to the
+    // simulator.
+    cache->valid = value != nullptr && value->format == vpiBinStrVal && value->value.str != nullptr &&
+                   std::strlen(value->value.str) == cache->bits.size();
+    if (cache->valid) {
+        std::memcpy(cache->bits.data(), value->value.str, cache->bits.size());
+    }
+}
+
+const char *CachedVectorBits(vpiHandle object, int *width) {
+    VectorCache *cache = g_caches.Find(object);
+    if (cache == nullptr) {
+        return nullptr;
+    }
+    // Judged only outside callbacks: a link's callback is not replaced while
+    // the simulator runs it.
+    cache->excess -= kRead;
+    if (cache->excess > kExcessLimit) {
+        if (!InValueChange()) {
+            if (StopDelivering(object, cache)) {
+                return nullptr;
+            }
+            cache->excess = 0;  // refused: weighed again from here
+        }
+    } else if (cache->excess < kExcessFloor) {
+        cache->excess = kExcessFloor;
+    }
+    if (!cache->valid) {
+        return nullptr;
+    }
+    *width = static_cast<int>(cache->bits.size());
+    return cache->bits.data();
+}
+
+}  // namespace tavri::vpi
