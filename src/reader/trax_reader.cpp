@@ -50,7 +50,12 @@ struct traxrChangeSet {
 namespace {
 
 traxrStatus Record(traxrReader *reader, const Status &status) {
-    reader->message = status.message();
+    // Most calls succeed after a success: clearing an empty text is cheap.
+    if (status.ok()) {
+        reader->message.clear();
+    } else {
+        reader->message = status.message();
+    }
     return status.code();
 }
 

@@ -318,7 +318,6 @@ Status ElementDecoder::Next(Change *change, bool *done) {
     change->format = group_.format;
     change->compact = compact;
     change->kind = TRAXR_VALUE_RAW;
-    change->bits.clear();
     change->real = 0.0;
     change->string_id = 0;
     change->has_sequence = false;
@@ -354,7 +353,7 @@ Status ElementDecoder::Next(Change *change, bool *done) {
     }
     if (!scalar) {
         const uint64_t length = compact ? group_.compact_length : group_.full_length;
-        if (length > cursor_.RemainingBound()) {
+        if (length > cursor_.BytesInBlock() && length > cursor_.RemainingBound()) {
             return Fail(TRAXR_ERR_CORRUPT,
                         "the %llu value bytes of the element at 0x%llx run past the "
                         "value-change stream",
@@ -364,7 +363,11 @@ Status ElementDecoder::Next(Change *change, bool *done) {
         change->raw.resize(static_cast<size_t>(length));
         TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), change->raw.size()));
     }
-    return DecodeValue(group_, context_, change);
+    // The bits of the change before are overwritten in place, not cleared
+    // first: they are dropped only when this change has none.
+    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, context_, change));
+    if (change->kind != TRAXR_VALUE_LOGIC) change->bits.clear();
+    return Status();
 }
 
 Status ReadElementArray(Cursor *cursor, const ChainEntry &entry, const ArrayContext &context,
