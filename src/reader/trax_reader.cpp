@@ -475,7 +475,7 @@ uint32_t traxr_ChangeCount(const traxrChangeList *list) {
 namespace {
 
 void FillChange(const Change &c, const tavri::reader::StringList &strings, traxrChange *change) {
-    *change = traxrChange{};
+    // Every field is set below: the walk fills one change per call.
     change->time = c.time;
     change->session = c.session;
     change->has_sequence = c.has_sequence ? 1 : 0;

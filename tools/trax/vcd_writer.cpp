@@ -21,7 +21,12 @@ enum class Kind : uint8_t { kNone, kScalar, kVector, kEvent, kReal, kString };
 
 struct VcdVar {
     Kind kind = Kind::kNone;
-    std::string id_line;  // the identifier and a newline: what ends a value line
+    // The identifier and a newline, what ends a value line: at most five
+    // characters and the newline, kept in 8 bytes so that one fixed-size
+    // copy writes it.
+    char id_line[8] = {};
+    uint8_t id_length = 0;
+    std::string_view id() const { return std::string_view(id_line, id_length); }
     VarShape shape;
     std::string last;  // the last value line without the identifier (for $dumpon)
     uint64_t last_time = kNoTime;  // when it was written; kNoTime after $dumpoff/$dumpon
@@ -77,6 +82,21 @@ class Output {
     size_t capacity_ = 0;
     uint64_t written_ = 0;
 };
+
+// Copies a few bytes without a call: most value lines are short.
+inline void CopyShort(char *to, const char *from, size_t count) {
+    if (count > 16) {
+        std::memcpy(to, from, count);
+    } else if (count >= 8) {
+        uint64_t head, tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + count - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + count - 8, &tail, 8);
+    } else {
+        for (size_t i = 0; i < count; ++i) to[i] = from[i];
+    }
+}
 
 // Names in a VCD are single tokens.
 std::string Token(const char *name) {
@@ -194,7 +214,9 @@ void VcdStream::Export::Definition(traxrReader *reader, uint32_t index) {
     VcdVar &v = vars_[var.idcode];
     if (!var.is_alias) {
         v.kind = KindOf(var);
-        v.id_line = VcdIdentifier(var.idcode) + '\n';
+        const std::string id = VcdIdentifier(var.idcode) + '\n';
+        std::memcpy(v.id_line, id.data(), id.size());
+        v.id_length = static_cast<uint8_t>(id.size());
         v.shape = VarShape{var.bytes_per_bit_code, var.width};
     }
     const Kind kind = KindOf(var);
@@ -329,9 +351,11 @@ VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const tr
         return Appended::kRepeated;
     }
     var.last.resize(length);
-    std::memcpy(var.last.data(), line, length);
+    CopyShort(var.last.data(), line, length);
     var.last_time = change.time;
-    out_ += var.id_line;
+    char *end = out_.Extend(sizeof var.id_line);
+    std::memcpy(end, var.id_line, sizeof var.id_line);
+    out_.Truncate(out_.size() - sizeof var.id_line + var.id_length);
     return Appended::kWritten;
 }
 
@@ -382,10 +406,10 @@ void VcdStream::Export::DumpOff() {
         v.last_time = kNoTime;
         if (v.kind == Kind::kScalar) {
             b += 'x';
-            b += v.id_line;
+            b += v.id();
         } else if (v.kind == Kind::kVector) {
             b += "bx ";
-            b += v.id_line;
+            b += v.id();
         }
     }
     b += "$end\n";
@@ -398,7 +422,7 @@ void VcdStream::Export::DumpOn() {
         v.last_time = kNoTime;
         if (!v.last.empty() && v.kind != Kind::kEvent) {
             b += v.last;
-            b += v.id_line;
+            b += v.id();
         }
     }
     b += "$end\n";
