@@ -70,7 +70,8 @@ class Output {
   private:
     void Grow(size_t needed) {
         const size_t capacity = std::max(needed, 2 * capacity_);
-        auto grown = std::make_unique<char[]>(capacity);
+        // Left uninitialised: every byte is written before it is used.
+        std::unique_ptr<char[]> grown(new char[capacity]);
         if (size_ != 0) std::memcpy(grown.get(), data_.get(), size_);
         data_ = std::move(grown);
         capacity_ = capacity;
