@@ -185,16 +185,18 @@ Status ChangeWalk::Advance(uint32_t lane) {
         again_ = lane;
         return Status();
     }
-    if (last_filed_ == pending_.end() || last_filed_->first != time) {
-        last_filed_ = pending_.try_emplace(time).first;
+    Pending::iterator &filed = FiledFor(time);
+    if (filed == pending_.end() || filed->first != time) {
+        filed = pending_.try_emplace(time).first;
     }
-    last_filed_->second.push_back(lane);
+    filed->second.push_back(lane);
     return Status();
 }
 
 Status ChangeWalk::TakeEarliest() {
     const auto earliest = pending_.begin();
-    if (last_filed_ == earliest) last_filed_ = pending_.end();
+    Pending::iterator &filed = FiledFor(earliest->first);
+    if (filed == earliest) filed = pending_.end();
     now_time_ = earliest->first;
     now_.swap(earliest->second);
     pending_.erase(earliest);
@@ -260,7 +262,7 @@ void ChangeWalk::Prefetch() const {
 
 void ChangeWalk::DropLanes() {
     pending_.clear();
-    last_filed_ = pending_.end();
+    for (Pending::iterator &filed : filed_) filed = pending_.end();
     now_.clear();
     now_next_ = 0;
     have_now_ = false;

@@ -107,7 +107,14 @@ class ChangeWalk {
     // handed out by idcode (now_), a lane whose next change is at that time
     // again straight after (again_).
     Pending pending_;
-    Pending::iterator last_filed_;  // where the last lane was filed, or end
+    // Where lanes were filed lately, by a hash of the time (or end): lanes
+    // that change again at a few distinct times find their time's entry
+    // without a search.
+    static constexpr size_t kFiledWays = 8;
+    Pending::iterator filed_[kFiledWays];
+    Pending::iterator &FiledFor(uint64_t time) {
+        return filed_[(time * 0x9E3779B97F4A7C15u) >> 61];
+    }
     std::vector<uint32_t> now_;
     std::vector<uint32_t> merged_;  // room for ordering now_
     std::vector<uint64_t> marks_;

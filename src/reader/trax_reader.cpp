@@ -537,12 +537,19 @@ traxrStatus traxr_WalkNext(traxrWalk *walk, uint32_t *idcode, traxrChange *chang
     if (walk == nullptr || idcode == nullptr || change == nullptr) return TRAXR_ERR_ARGUMENT;
     bool done = false;
     const Change *next = nullptr;
-    const traxrStatus status = Guarded(walk->reader, [&]() -> Status {
-        return walk->walk.Next(idcode, &next, &done);
-    });
-    if (status != TRAXR_OK) return status;
+    traxrReader *reader = walk->reader;
+    // Called once per change: a success leaves the status and the message
+    // (empty after the walk's previous success) as they are.
+    try {
+        Status status = walk->walk.Next(idcode, &next, &done);
+        if (!status.ok()) return Record(reader, status);
+    } catch (const std::bad_alloc &) {
+        reader->message = "out of memory";
+        return TRAXR_ERR_NO_MEMORY;
+    }
+    if (!reader->message.empty()) reader->message.clear();
     if (done) return TRAXR_END;
-    FillChange(*next, walk->reader->db.strings(), change);
+    FillChange(*next, reader->db.strings(), change);
     return TRAXR_OK;
 }
 
