@@ -167,6 +167,7 @@ Status ChangeWalk::EnterSession(uint32_t s) {
         TAVRI_RETURN_IF_ERROR(Advance(lane));
     }
     starting_.clear();
+    prefetch_ = lanes_used_ >= kPrefetchLanes;
     return Status();
 }
 
@@ -308,7 +309,7 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
             lane = again_;
             again_ = UINT32_MAX;
         } else if (now_next_ < now_.size()) {
-            Prefetch();
+            if (prefetch_) Prefetch();
             lane = now_[now_next_++];
         } else if (!pending_.empty()) {
             TAVRI_RETURN_IF_ERROR(TakeEarliest());

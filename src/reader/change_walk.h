@@ -87,6 +87,9 @@ class ChangeWalk {
     // Puts the lanes due now in idcode order.
     void OrderNow();
     void Prefetch() const;
+    // Below this many lanes their records stay in the processor's caches
+    // from one time to the next, and fetching them ahead only costs.
+    static constexpr uint32_t kPrefetchLanes = 2048;
     // Lets go of every lane: nothing more is handed out this session.
     void DropLanes();
     Status CheckEnd() const;
@@ -121,6 +124,7 @@ class ChangeWalk {
     std::vector<Starting> starting_;
     size_t now_next_ = 0;
     uint64_t now_time_ = 0;
+    bool prefetch_ = false;  // the session has kPrefetchLanes lanes or more
     bool have_now_ = false;  // now_time_ is current: lanes stand at it
     uint32_t again_ = UINT32_MAX;
     uint32_t next_session_ = 0;
