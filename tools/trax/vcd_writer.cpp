@@ -94,6 +94,12 @@ inline void CopyShort(char *to, const char *from, size_t count) {
         std::memcpy(&tail, from + count - 8, 8);
         std::memcpy(to, &head, 8);
         std::memcpy(to + count - 8, &tail, 8);
+    } else if (count >= 4) {
+        uint32_t head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + count - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + count - 4, &tail, 4);
     } else {
         for (size_t i = 0; i < count; ++i) to[i] = from[i];
     }
