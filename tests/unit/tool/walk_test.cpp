@@ -92,6 +92,7 @@ struct Shape {
     int never_change;   // every this-th variable never changes (0: all change)
     uint32_t wide_bits; // width of one extra wide vector (0: none)
     int flush_every;    // flush after this many steps (0: never)
+    uint32_t vc_blocks = 1;  // value-change blocks the file has at least
 };
 
 void WriteShape(const std::string &path, const Shape &shape) {
@@ -256,6 +257,9 @@ TEST_F(ReaderWalk, ShapesTheMergeTreatsApartWalkAndExportWhole) {
         {"many_lanes", 9000, 12, 5, 3, 7, 0, 0},
         // A value line longer than the export's buffer.
         {"long_line", 20, 9, 3, 2, 0, 1000000, 0},
+        // A session of more value-change blocks than the reader caches:
+        // blocks let go of are decompressed again into reused buffers.
+        {"many_blocks", 10, 80, 2, 3, 0, 400000, 0, 6},
         // Sessions that end inside a time step.
         {"sessions", 150, 90, 2, 5, 11, 0, 7},
     };
@@ -265,6 +269,7 @@ TEST_F(ReaderWalk, ShapesTheMergeTreatsApartWalkAndExportWhole) {
         WriteShape(path, shape);
         traxrReader *reader = nullptr;
         ASSERT_EQ(traxr_Open(path.c_str(), &reader, nullptr, 0), TRAXR_OK);
+        ASSERT_GE(traxr_GetHeader(reader)->vc_blk_cnt, shape.vc_blocks);
         const std::vector<Seen> all = OneByOne(reader, {}, 0, UINT64_MAX);
         ASSERT_GT(all.size(), static_cast<size_t>(shape.steps));
         EXPECT_TRUE(Walk(reader, {}, 0, UINT64_MAX) == all)
