@@ -538,8 +538,8 @@ traxrStatus traxr_WalkNext(traxrWalk *walk, uint32_t *idcode, traxrChange *chang
     bool done = false;
     const Change *next = nullptr;
     traxrReader *reader = walk->reader;
-    // Called once per change: a success leaves the status and the message
-    // (empty after the walk's previous success) as they are.
+    // Called once per change, so without the general wrapper: a success
+    // only empties a message an earlier failure left.
     try {
         Status status = walk->walk.Next(idcode, &next, &done);
         if (!status.ok()) return Record(reader, status);

@@ -84,22 +84,25 @@ class Output {
     uint64_t written_ = 0;
 };
 
+// Copies `count` bytes, from one to two words' size, as a word at each end
+// (the two may overlap).
+template <typename Word>
+inline void CopyEnds(char *to, const char *from, size_t count) {
+    Word head, tail;
+    std::memcpy(&head, from, sizeof head);
+    std::memcpy(&tail, from + count - sizeof tail, sizeof tail);
+    std::memcpy(to, &head, sizeof head);
+    std::memcpy(to + count - sizeof tail, &tail, sizeof tail);
+}
+
 // Copies a few bytes without a call: most value lines are short.
 inline void CopyShort(char *to, const char *from, size_t count) {
     if (count > 16) {
         std::memcpy(to, from, count);
     } else if (count >= 8) {
-        uint64_t head, tail;
-        std::memcpy(&head, from, 8);
-        std::memcpy(&tail, from + count - 8, 8);
-        std::memcpy(to, &head, 8);
-        std::memcpy(to + count - 8, &tail, 8);
+        CopyEnds<uint64_t>(to, from, count);
     } else if (count >= 4) {
-        uint32_t head, tail;
-        std::memcpy(&head, from, 4);
-        std::memcpy(&tail, from + count - 4, 4);
-        std::memcpy(to, &head, 4);
-        std::memcpy(to + count - 4, &tail, 4);
+        CopyEnds<uint32_t>(to, from, count);
     } else {
         for (size_t i = 0; i < count; ++i) to[i] = from[i];
     }
