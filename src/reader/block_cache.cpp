@@ -1,5 +1,9 @@
 #include "reader/block_cache.h"
 
+#include <memory>
+#include <string>
+#include <utility>
+
 #include "reader/header.h"
 
 namespace tavri::reader {
@@ -11,7 +15,32 @@ BlockLayout ReadLayout(const FieldOrder &order, const uint8_t *bytes) {
 }
 
 BlockCache::BlockCache(const FileSource *file, size_t capacity, uint8_t method)
-    : file_(file), capacity_(capacity < 2 ? 2 : capacity), decoder_(method) {}
+    : file_(file),
+      capacity_(capacity < 2 ? 2 : capacity),
+      decoder_(method),
+      spares_(std::make_shared<Spares>()) {
+    // Room for every spare up front: giving a buffer back never allocates.
+    spares_->limit = capacity_ + 4;
+    spares_->buffers.reserve(spares_->limit);
+}
+
+std::unique_ptr<std::vector<uint8_t>> BlockCache::TakeSpare() {
+    if (spares_->buffers.empty()) return std::make_unique<std::vector<uint8_t>>();
+    std::unique_ptr<std::vector<uint8_t>> buffer = std::move(spares_->buffers.back());
+    spares_->buffers.pop_back();
+    return buffer;
+}
+
+BlockData BlockCache::Share(std::unique_ptr<std::vector<uint8_t>> buffer) {
+    return BlockData(buffer.release(), [spares = spares_](const std::vector<uint8_t> *block) {
+        auto *mutable_block = const_cast<std::vector<uint8_t> *>(block);
+        if (spares->buffers.size() < spares->limit) {
+            spares->buffers.emplace_back(mutable_block);
+        } else {
+            delete mutable_block;
+        }
+    });
+}
 
 Status BlockCache::CheckLayout(const BlockLayout &layout) const {
     if (layout.stored_length == 0 || layout.stored_length > kMaxStoredLength) {
@@ -59,7 +88,8 @@ Status BlockCache::Get(const BlockLayout &layout, BlockData *out) {
     if (read_check_) TAVRI_RETURN_IF_ERROR(read_check_(layout));
 
     // Decompressed into a buffer kept for every block, then copied to a
-    // block of its own size.
+    // block of its own size: a spare one when there is, so that its pages
+    // are not faulted in again.
     if (scratch_.size() != kBlockSize) scratch_.resize(kBlockSize);
     size_t length = 0;
     std::string why;
@@ -70,8 +100,9 @@ Status BlockCache::Get(const BlockLayout &layout, BlockData *out) {
                     static_cast<unsigned long long>(layout.offset), layout.stored_length,
                     why.empty() ? "no bytes out" : why.c_str());
     }
-    auto block = std::make_shared<std::vector<uint8_t>>(scratch_.begin(),
-                                                        scratch_.begin() + static_cast<long>(length));
+    std::unique_ptr<std::vector<uint8_t>> buffer = TakeSpare();
+    buffer->assign(scratch_.begin(), scratch_.begin() + static_cast<long>(length));
+    BlockData block = Share(std::move(buffer));
     ++decompressed_;
 
     Slot *victim = Victim();

@@ -70,8 +70,18 @@ class BlockCache {
         uint32_t length = 0;
         std::weak_ptr<const std::vector<uint8_t>> data;
     };
+    // Buffers of blocks that nobody holds any more, kept for the next blocks:
+    // a fresh megabyte for every block costs a page fault per 4 KB. Shared with the blocks' deleters, so a
+    // block may outlive the cache.
+    struct Spares {
+        std::vector<std::unique_ptr<std::vector<uint8_t>>> buffers;  // at most `limit`
+        size_t limit = 0;
+    };
+
     Slot *Victim();
     void Remember(const BlockLayout &layout, const BlockData &data);
+    std::unique_ptr<std::vector<uint8_t>> TakeSpare();
+    BlockData Share(std::unique_ptr<std::vector<uint8_t>> buffer);
 
     const FileSource *file_;
     size_t capacity_;
@@ -81,6 +91,7 @@ class BlockCache {
     std::unordered_map<uint64_t, Held> held_;  // by block offset
     std::vector<uint8_t> stored_;
     std::vector<uint8_t> scratch_;
+    std::shared_ptr<Spares> spares_;
     uint64_t clock_ = 0;
     uint64_t decompressed_ = 0;
     uint64_t hits_ = 0;

@@ -167,6 +167,7 @@ Status ChangeWalk::EnterSession(uint32_t s) {
         TAVRI_RETURN_IF_ERROR(Advance(lane));
     }
     starting_.clear();
+    prefetch_ = lanes_used_ >= kPrefetchLanes;
     return Status();
 }
 
@@ -185,16 +186,18 @@ Status ChangeWalk::Advance(uint32_t lane) {
         again_ = lane;
         return Status();
     }
-    if (last_filed_ == pending_.end() || last_filed_->first != time) {
-        last_filed_ = pending_.try_emplace(time).first;
+    Pending::iterator &filed = FiledFor(time);
+    if (filed == pending_.end() || filed->first != time) {
+        filed = pending_.try_emplace(time).first;
     }
-    last_filed_->second.push_back(lane);
+    filed->second.push_back(lane);
     return Status();
 }
 
 Status ChangeWalk::TakeEarliest() {
     const auto earliest = pending_.begin();
-    if (last_filed_ == earliest) last_filed_ = pending_.end();
+    Pending::iterator &filed = FiledFor(earliest->first);
+    if (filed == earliest) filed = pending_.end();
     now_time_ = earliest->first;
     now_.swap(earliest->second);
     pending_.erase(earliest);
@@ -260,7 +263,7 @@ void ChangeWalk::Prefetch() const {
 
 void ChangeWalk::DropLanes() {
     pending_.clear();
-    last_filed_ = pending_.end();
+    for (Pending::iterator &filed : filed_) filed = pending_.end();
     now_.clear();
     now_next_ = 0;
     have_now_ = false;
@@ -306,7 +309,7 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
             lane = again_;
             again_ = UINT32_MAX;
         } else if (now_next_ < now_.size()) {
-            Prefetch();
+            if (prefetch_) Prefetch();
             lane = now_[now_next_++];
         } else if (!pending_.empty()) {
             TAVRI_RETURN_IF_ERROR(TakeEarliest());

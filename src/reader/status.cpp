@@ -7,6 +7,11 @@
 
 namespace tavri::reader {
 
+const std::string &Status::Empty() {
+    static const std::string empty;
+    return empty;
+}
+
 // Messages name files, and a path can be long (a name too long to open is
 // itself a reason to report), so the text is never cut.
 Status Fail(traxrStatus code, const char *format, ...) {

@@ -3,6 +3,7 @@
 #ifndef TAVRI_READER_STATUS_H
 #define TAVRI_READER_STATUS_H
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -13,15 +14,29 @@ namespace tavri::reader {
 class Status {
   public:
     Status() = default;
-    Status(traxrStatus code, std::string message) : code_(code), message_(std::move(message)) {}
+    Status(traxrStatus code, std::string message)
+        : code_(code), message_(std::make_unique<std::string>(std::move(message))) {}
+    Status(const Status &other)
+        : code_(other.code_),
+          message_(other.message_ ? std::make_unique<std::string>(*other.message_) : nullptr) {}
+    Status(Status &&other) noexcept = default;
+    Status &operator=(const Status &other) {
+        if (this != &other) *this = Status(other);
+        return *this;
+    }
+    Status &operator=(Status &&other) noexcept = default;
 
     bool ok() const { return code_ == TRAXR_OK; }
     traxrStatus code() const { return code_; }
-    const std::string &message() const { return message_; }
+    const std::string &message() const { return message_ ? *message_ : Empty(); }
 
   private:
+    static const std::string &Empty();
+
+    // Success is by far the most common outcome and is returned from every
+    // byte read: it holds no string, so making and dropping one is cheap.
     traxrStatus code_ = TRAXR_OK;
-    std::string message_;
+    std::unique_ptr<std::string> message_;
 };
 
 // A failed status with a printf-style message.

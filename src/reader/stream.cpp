@@ -64,10 +64,6 @@ void Cursor::Release() {
     offset_ = 0;
 }
 
-uint64_t Cursor::position() const {
-    return block_ == nullptr ? 0 : (static_cast<uint64_t>(block_->index) << kBlockShift) + offset_;
-}
-
 Status Cursor::Unavailable() const {
     if (block_ == nullptr) {
         return Fail(TRAXR_ERR_CORRUPT, "the %s stream is read before a position was set",

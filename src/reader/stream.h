@@ -58,7 +58,11 @@ class Cursor {
 
     // Moves to a logical position; CORRUPT when no block of the stream holds it.
     Status Seek(uint64_t position);
-    uint64_t position() const;
+    uint64_t position() const {
+        return block_ == nullptr ? 0 : (static_cast<uint64_t>(block_->index) << kBlockShift) + offset_;
+    }
+    // The bytes left in the current block.
+    size_t BytesInBlock() const { return size_ - offset_; }
     const StreamBlock *block() const { return block_; }
     const Stream *stream() const { return stream_; }
     // Lets go of the current block; the next read needs a Seek.

@@ -50,7 +50,12 @@ struct traxrChangeSet {
 namespace {
 
 traxrStatus Record(traxrReader *reader, const Status &status) {
-    reader->message = status.message();
+    // Most calls succeed after a success: clearing an empty text is cheap.
+    if (status.ok()) {
+        reader->message.clear();
+    } else {
+        reader->message = status.message();
+    }
     return status.code();
 }
 
@@ -470,7 +475,7 @@ uint32_t traxr_ChangeCount(const traxrChangeList *list) {
 namespace {
 
 void FillChange(const Change &c, const tavri::reader::StringList &strings, traxrChange *change) {
-    *change = traxrChange{};
+    // Every field is set below: the walk fills one change per call.
     change->time = c.time;
     change->session = c.session;
     change->has_sequence = c.has_sequence ? 1 : 0;
@@ -532,12 +537,19 @@ traxrStatus traxr_WalkNext(traxrWalk *walk, uint32_t *idcode, traxrChange *chang
     if (walk == nullptr || idcode == nullptr || change == nullptr) return TRAXR_ERR_ARGUMENT;
     bool done = false;
     const Change *next = nullptr;
-    const traxrStatus status = Guarded(walk->reader, [&]() -> Status {
-        return walk->walk.Next(idcode, &next, &done);
-    });
-    if (status != TRAXR_OK) return status;
+    traxrReader *reader = walk->reader;
+    // Called once per change, so without the general wrapper: a success
+    // only empties a message an earlier failure left.
+    try {
+        Status status = walk->walk.Next(idcode, &next, &done);
+        if (!status.ok()) return Record(reader, status);
+    } catch (const std::bad_alloc &) {
+        reader->message = "out of memory";
+        return TRAXR_ERR_NO_MEMORY;
+    }
+    if (!reader->message.empty()) reader->message.clear();
     if (done) return TRAXR_END;
-    FillChange(*next, walk->reader->db.strings(), change);
+    FillChange(*next, reader->db.strings(), change);
     return TRAXR_OK;
 }
 

@@ -19,8 +19,33 @@ constexpr uint8_t kABMemory = 11;
 constexpr uint8_t kCompactBit = 0x08;
 constexpr uint32_t kValueSizeLimit = 0x8000000;
 
-bool AllLogic(const std::vector<uint8_t> &codes) {
-    return std::all_of(codes.begin(), codes.end(), [](uint8_t code) { return code <= 3; });
+// Copies per-bit codes, eight at a time where it can; true when every one
+// is a logic level (below 4).
+bool CopyLogicCodes(const uint8_t *from, size_t count, uint8_t *to) {
+    uint64_t seen = 0;
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, from + i, sizeof eight);
+        seen |= eight;
+        std::memcpy(to + i, &eight, sizeof eight);
+    }
+    if (i + 4 <= count) {
+        // The last four to seven codes, as two four-byte pieces that may
+        // overlap.
+        uint32_t head, tail;
+        std::memcpy(&head, from + i, sizeof head);
+        std::memcpy(&tail, from + count - 4, sizeof tail);
+        seen |= head | tail;
+        std::memcpy(to + i, &head, sizeof head);
+        std::memcpy(to + count - 4, &tail, sizeof tail);
+    } else {
+        for (; i < count; ++i) {
+            seen |= from[i];
+            to[i] = from[i];
+        }
+    }
+    return (seen & 0xFCFCFCFCFCFCFCFCu) == 0;
 }
 
 Status ReadGroupHeader(Cursor *cursor, uint8_t format, const ArrayContext &context, Group *group) {
@@ -172,8 +197,8 @@ Status DecodeValue(const Group &group, const ArrayContext &context, Change *chan
             return Status();
         case kNormalBus:
             if (group.bytes_per_bit == 0) {
-                if (AllLogic(raw)) {
-                    change->bits = raw;
+                change->bits.resize(raw.size());
+                if (CopyLogicCodes(raw.data(), raw.size(), change->bits.data())) {
                     change->kind = TRAXR_VALUE_LOGIC;
                 }
             } else if (group.bytes_per_bit == 2 && group.value_size == 4) {
@@ -318,7 +343,6 @@ Status ElementDecoder::Next(Change *change, bool *done) {
     change->format = group_.format;
     change->compact = compact;
     change->kind = TRAXR_VALUE_RAW;
-    change->bits.clear();
     change->real = 0.0;
     change->string_id = 0;
     change->has_sequence = false;
@@ -354,7 +378,7 @@ Status ElementDecoder::Next(Change *change, bool *done) {
     }
     if (!scalar) {
         const uint64_t length = compact ? group_.compact_length : group_.full_length;
-        if (length > cursor_.RemainingBound()) {
+        if (length > cursor_.BytesInBlock() && length > cursor_.RemainingBound()) {
             return Fail(TRAXR_ERR_CORRUPT,
                         "the %llu value bytes of the element at 0x%llx run past the "
                         "value-change stream",
@@ -364,7 +388,11 @@ Status ElementDecoder::Next(Change *change, bool *done) {
         change->raw.resize(static_cast<size_t>(length));
         TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), change->raw.size()));
     }
-    return DecodeValue(group_, context_, change);
+    // The bits of the change before are overwritten in place, not cleared
+    // first: they are dropped only when this change has none.
+    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, context_, change));
+    if (change->kind != TRAXR_VALUE_LOGIC) change->bits.clear();
+    return Status();
 }
 
 Status ReadElementArray(Cursor *cursor, const ChainEntry &entry, const ArrayContext &context,

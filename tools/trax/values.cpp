@@ -29,6 +29,16 @@ void WriteBitChars(const uint8_t *codes, size_t count, char *chars) {
             for (size_t k = i; k < i + 8; ++k) chars[k] = "01xz"[codes[k] & 3];
         }
     }
+    if (i + 4 <= count) {
+        constexpr uint32_t kFourOnes = 0x01010101;
+        uint32_t four;
+        std::memcpy(&four, codes + i, sizeof four);
+        if ((four & ~kFourOnes) == 0) {
+            four += kFourOnes * '0';
+            std::memcpy(chars + i, &four, sizeof four);
+            i += 4;
+        }
+    }
     for (; i < count; ++i) chars[i] = "01xz"[codes[i] & 3];
 }
 

@@ -1,10 +1,12 @@
 #include "vcd_writer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "values.h"
@@ -19,32 +21,92 @@ enum class Kind : uint8_t { kNone, kScalar, kVector, kEvent, kReal, kString };
 
 struct VcdVar {
     Kind kind = Kind::kNone;
-    std::string id_line;  // the identifier and a newline: what ends a value line
+    // The identifier and a newline, what ends a value line: at most five
+    // characters and the newline, kept in 8 bytes so that one fixed-size
+    // copy writes it.
+    char id_line[8] = {};
+    uint8_t id_length = 0;
+    std::string_view id() const { return std::string_view(id_line, id_length); }
     VarShape shape;
     std::string last;  // the last value line without the identifier (for $dumpon)
     uint64_t last_time = kNoTime;  // when it was written; kNoTime after $dumpoff/$dumpon
 };
 
+// The VCD text waiting to be written: appended to in place, handed to the
+// output in large writes. A value line is written straight into the buffer
+// (Extend) rather than built elsewhere and copied.
 class Output {
   public:
-    explicit Output(std::FILE *out) : out_(out) { buffer_.reserve(kFlushAt + 4096); }
-    std::string &buffer() { return buffer_; }
-    bool MaybeFlush() { return buffer_.size() < kFlushAt || Flush(); }
+    explicit Output(std::FILE *out) : out_(out) { Grow(kFlushAt + 4096); }
+    size_t size() const { return size_; }
+    char *data() { return data_.get(); }
+    // `count` more bytes at the end, left for the caller to fill.
+    char *Extend(size_t count) {
+        if (count > capacity_ - size_) Grow(size_ + count);
+        char *at = data_.get() + size_;
+        size_ += count;
+        return at;
+    }
+    void Truncate(size_t size) { size_ = size; }
+    Output &operator+=(std::string_view text) {
+        if (!text.empty()) std::memcpy(Extend(text.size()), text.data(), text.size());
+        return *this;
+    }
+    Output &operator+=(char c) {
+        *Extend(1) = c;
+        return *this;
+    }
+    bool MaybeFlush() { return size_ < kFlushAt || Flush(); }
     bool Flush() {
-        if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) {
+        if (size_ != 0 && std::fwrite(data_.get(), 1, size_, out_) != size_) {
             return false;
         }
-        written_ += buffer_.size();
-        buffer_.clear();
+        written_ += size_;
+        size_ = 0;
         return true;
     }
-    uint64_t written() const { return written_ + buffer_.size(); }
+    uint64_t written() const { return written_ + size_; }
 
   private:
+    void Grow(size_t needed) {
+        const size_t capacity = std::max(needed, 2 * capacity_);
+        // Left uninitialised: every byte is written before it is used.
+        std::unique_ptr<char[]> grown(new char[capacity]);
+        if (size_ != 0) std::memcpy(grown.get(), data_.get(), size_);
+        data_ = std::move(grown);
+        capacity_ = capacity;
+    }
+
     std::FILE *out_;
-    std::string buffer_;
+    std::unique_ptr<char[]> data_;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
     uint64_t written_ = 0;
 };
+
+// Copies `count` bytes, from one to two words' size, as a word at each end
+// (the two may overlap).
+template <typename Word>
+inline void CopyEnds(char *to, const char *from, size_t count) {
+    Word head, tail;
+    std::memcpy(&head, from, sizeof head);
+    std::memcpy(&tail, from + count - sizeof tail, sizeof tail);
+    std::memcpy(to, &head, sizeof head);
+    std::memcpy(to + count - sizeof tail, &tail, sizeof tail);
+}
+
+// Copies a few bytes without a call: most value lines are short.
+inline void CopyShort(char *to, const char *from, size_t count) {
+    if (count > 16) {
+        std::memcpy(to, from, count);
+    } else if (count >= 8) {
+        CopyEnds<uint64_t>(to, from, count);
+    } else if (count >= 4) {
+        CopyEnds<uint32_t>(to, from, count);
+    } else {
+        for (size_t i = 0; i < count; ++i) to[i] = from[i];
+    }
+}
 
 // Names in a VCD are single tokens.
 std::string Token(const char *name) {
@@ -123,18 +185,22 @@ class VcdStream::Export {
     // Appends a value line for the change, unless it repeats the line just
     // written for the variable at the same time or has no VCD form.
     Appended AppendValue(VcdVar &var, const traxrChange &change);
+    // The value part of a line for a change other than plain logic bits;
+    // false when it has no VCD form.
+    bool AppendOtherValue(const VcdVar &var, const traxrChange &change);
     void DumpOff();
     void DumpOn();
 
     Output out_;
     std::vector<VcdVar> vars_;  // by idcode
+    std::string text_;          // room for building a value line
     bool have_time_ = false;  // a #TIME line was written; time_ is its time
     uint64_t time_ = 0;
 };
 
 void VcdStream::Export::Header(const Database &db) {
     const traxrHeader &h = db.header();
-    std::string &b = out_.buffer();
+    Output &b = out_;
     b += "$date\n\t";
     b += h.simulation_date;
     b += "\n$end\n$version\n\t";
@@ -158,11 +224,13 @@ void VcdStream::Export::Definition(traxrReader *reader, uint32_t index) {
     VcdVar &v = vars_[var.idcode];
     if (!var.is_alias) {
         v.kind = KindOf(var);
-        v.id_line = VcdIdentifier(var.idcode) + '\n';
+        const std::string id = VcdIdentifier(var.idcode) + '\n';
+        std::memcpy(v.id_line, id.data(), id.size());
+        v.id_length = static_cast<uint8_t>(id.size());
         v.shape = VarShape{var.bytes_per_bit_code, var.width};
     }
     const Kind kind = KindOf(var);
-    std::string &b = out_.buffer();
+    Output &b = out_;
     b += "$var ";
     switch (kind) {
         case Kind::kReal:
@@ -244,7 +312,7 @@ void VcdStream::Export::Definitions(const Database &db) {
         }
     }
     // Depth first, without recursion: a file may nest scopes deeply.
-    std::string &b = out_.buffer();
+    Output &b = out_;
     std::vector<std::pair<uint32_t, size_t>> stack{{0, 0}};  // node, next child
     while (!stack.empty()) {
         auto &[node, next] = stack.back();
@@ -269,93 +337,102 @@ void VcdStream::Export::Definitions(const Database &db) {
 }
 
 VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const traxrChange &change) {
-    std::string &b = out_.buffer();
-    const size_t start = b.size();
+    const size_t start = out_.size();
+    if (change.kind == TRAXR_VALUE_LOGIC && change.bit_count > 0) {
+        const uint32_t count = change.bit_count;
+        if (count == 1 && var.kind != Kind::kVector) {
+            *out_.Extend(1) = "01xz"[change.bits[0] & 3];
+        } else {
+            char *line = out_.Extend(count + 2);
+            line[0] = 'b';
+            WriteBitChars(change.bits, count, line + 1);
+            line[count + 1] = ' ';
+        }
+    } else if (!AppendOtherValue(var, change)) {
+        return Appended::kNoForm;
+    }
+    // The same value twice at one time tells a viewer nothing; a file holds
+    // that when a value was dumped again in the same time step.
+    const size_t length = out_.size() - start;
+    const char *line = out_.data() + start;
+    if (var.last_time == change.time && var.last.size() == length &&
+        std::memcmp(var.last.data(), line, length) == 0) {
+        out_.Truncate(start);
+        return Appended::kRepeated;
+    }
+    var.last.resize(length);
+    CopyShort(var.last.data(), line, length);
+    var.last_time = change.time;
+    char *end = out_.Extend(sizeof var.id_line);
+    std::memcpy(end, var.id_line, sizeof var.id_line);
+    out_.Truncate(out_.size() - sizeof var.id_line + var.id_length);
+    return Appended::kWritten;
+}
+
+bool VcdStream::Export::AppendOtherValue(const VcdVar &var, const traxrChange &change) {
+    std::string &t = text_;
+    t.clear();
     switch (change.kind) {
         case TRAXR_VALUE_REAL:
-            b += 'r';
-            AppendReal(change.real, &b);
-            b += ' ';
+            t += 'r';
+            AppendReal(change.real, &t);
+            t += ' ';
             break;
         case TRAXR_VALUE_STRING:
-            b += 's';
-            AppendEscaped(change.text != nullptr ? change.text : "", &b);
-            b += ' ';
+            t += 's';
+            AppendEscaped(change.text != nullptr ? change.text : "", &t);
+            t += ' ';
             break;
         case TRAXR_VALUE_WORDS: {
             std::string words;
             AppendWords(change, &words);
-            b += 's';
-            AppendEscaped(words.c_str(), &b);
-            b += ' ';
+            t += 's';
+            AppendEscaped(words.c_str(), &t);
+            t += ' ';
             break;
         }
         default:
-            if (change.kind == TRAXR_VALUE_LOGIC && change.bit_count > 0) {
-                // Sized once, then written in place.
-                const uint32_t count = change.bit_count;
-                if (count == 1 && var.kind != Kind::kVector) {
-                    b += "01xz"[change.bits[0] & 3];
-                    break;
-                }
-                b.resize(start + count + 2);
-                char *line = b.data() + start;
-                line[0] = 'b';
-                WriteBitChars(change.bits, count, line + 1);
-                line[count + 1] = ' ';
-                break;
-            }
             // The bits go straight after a 'b'; a scalar's one bit then
             // takes the 'b''s place.
-            b += 'b';
-            if (ValueBits(change, var.shape, &b) != ValueForm::kBits || b.size() == start + 1) {
-                b.resize(start);
-                return Appended::kNoForm;
+            t += 'b';
+            if (ValueBits(change, var.shape, &t) != ValueForm::kBits || t.size() == 1) {
+                return false;
             }
-            if (var.kind != Kind::kVector && b.size() == start + 2) {
-                b[start] = b[start + 1];
-                b.resize(start + 1);
+            if (var.kind != Kind::kVector && t.size() == 2) {
+                t.erase(0, 1);
             } else {
-                b += ' ';
+                t += ' ';
             }
             break;
     }
-    // The same value twice at one time tells a viewer nothing; a file holds
-    // that when a value was dumped again in the same time step.
-    if (var.last_time == change.time && b.compare(start, std::string::npos, var.last) == 0) {
-        b.resize(start);
-        return Appended::kRepeated;
-    }
-    var.last.assign(b, start, std::string::npos);
-    var.last_time = change.time;
-    b += var.id_line;
-    return Appended::kWritten;
+    out_ += t;
+    return true;
 }
 
 void VcdStream::Export::DumpOff() {
-    std::string &b = out_.buffer();
+    Output &b = out_;
     b += "$dumpoff\n";
     for (VcdVar &v : vars_) {
         v.last_time = kNoTime;
         if (v.kind == Kind::kScalar) {
             b += 'x';
-            b += v.id_line;
+            b += v.id();
         } else if (v.kind == Kind::kVector) {
             b += "bx ";
-            b += v.id_line;
+            b += v.id();
         }
     }
     b += "$end\n";
 }
 
 void VcdStream::Export::DumpOn() {
-    std::string &b = out_.buffer();
+    Output &b = out_;
     b += "$dumpon\n";
     for (VcdVar &v : vars_) {
         v.last_time = kNoTime;
         if (!v.last.empty() && v.kind != Kind::kEvent) {
             b += v.last;
-            b += v.id_line;
+            b += v.id();
         }
     }
     b += "$end\n";
@@ -386,7 +463,7 @@ bool VcdStream::Export::Changes(const Database &db, traxrWalk *walk, const Filte
                 break;
             }
         }
-        std::string &b = out_.buffer();
+        Output &b = out_;
         if (!have_time_ || change.time != time_) {
             have_time_ = true;
             time_ = change.time;
