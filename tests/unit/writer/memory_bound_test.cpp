@@ -31,7 +31,7 @@ txwObject *OpenWithVariables(const std::string &path, uint32_t count) {
 }
 
 TEST(DefaultMemLimitTest, GrowsWithTheVariablesWithinItsBounds) {
-    const uint32_t cases[][2] = {{0, 3},     {1, 3},     {4096, 3},     {4097, 4},
+    const uint32_t cases[][2] = {{0, 6},     {1, 6},     {8192, 6},     {8193, 7},
                                  {12002, 9}, {21845, 16}, {21846, 16}, {5000000, 16}};
     for (const auto &test : cases) {
         EXPECT_EQ(DefaultMemLimit(test[0]), test[1]) << test[0] << " idcodes";
@@ -55,7 +55,7 @@ TEST_F(WriterTest, LaterTreesKeepTheMemoryBounded) {
         uint32_t expected;
     };
     const Case cases[] = {
-        {"default", nullptr, 0, 5},
+        {"default", nullptr, 0, 8},
         {"from the environment", "2", 0, 2},
         {"set by the caller", nullptr, 2, 2},
     };
@@ -70,7 +70,7 @@ TEST_F(WriterTest, LaterTreesKeepTheMemoryBounded) {
         ASSERT_TRUE(txw_BeginTree(obj));
         txwScopeDesc scope{"more", nullptr, nullptr, 0, 0};
         ASSERT_EQ(txw_CreateScope(obj, &scope), 0);
-        for (int32_t idcode = 11; idcode <= 6000; ++idcode) {
+        for (int32_t idcode = 11; idcode <= 10000; ++idcode) {
             ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 4, 0, 0, 1, 0, idcode, "w", 0), idcode);
         }
         ASSERT_EQ(txw_EndTree(obj), 0);
@@ -87,8 +87,8 @@ TEST_F(WriterTest, DefaultMemoryIsUsedThenFlushedNotGrown) {
     ASSERT_EQ(txw_CreateScope(obj, &scope), 0);
     ASSERT_EQ(txw_CreateVarByVarIdcode(obj, 4, 0, 0, 63, 0, 1, "b", 0), 1);
     ASSERT_EQ(txw_EndTree(obj), 0);
-    // 32 bytes per change: 6 MB of changes in all.
-    constexpr uint32_t kChanges = 6u << 15;
+    // 32 bytes per change: 8 MB of changes in all.
+    constexpr uint32_t kChanges = 8u << 15;
     uint32_t most_chunks = 0;
     for (uint32_t t = 1; t <= kChanges; ++t) {
         txw_CreateXCoor(obj, 0, t);
