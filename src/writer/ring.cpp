@@ -106,10 +106,12 @@ void MoveUp(txwObject *obj, Uoff from, Uoff to, Uoff length) {
         if (!platform::ReadAt(obj->main_file, from + left, chunk, count)) {
             MoveFailed("read) ", count);
         }
-        if (obj->offsets->seek(obj->main_file, to + left) != 0 ||
-            platform::WriteSome(obj->main_file, chunk, count) != static_cast<long>(count)) {
+        if (obj->offsets->seek(obj->main_file, to + left) != 0) {
             MoveFailed("write", count);
         }
+        // A write that stores part of the chunk is no error: the rest follows,
+        // and a failing write goes to the user as every other write does.
+        WriteAll(obj->main_file, chunk, count);
     }
 }
 

@@ -403,6 +403,7 @@ class SizeLimitWithMessages : public SizeLimit {
         txw_SetMessageHooks([](const char *text) { Warnings().emplace_back(text); }, nullptr, nullptr);
     }
     void TearDown() override {
+        platform::SetWriteFunction(nullptr);
         txw_SetMessageHooks(nullptr, nullptr, nullptr);
         SizeLimit::TearDown();
     }
@@ -449,6 +450,34 @@ TEST_F(SizeLimitWithMessages, TimeStepsBiggerThanTheRingEnlargeItAndAreKeptWhole
     const std::string_view late = "late";
     EXPECT_NE(std::search(scopes.begin(), scopes.end(), late.begin(), late.end()), scopes.end());
 
+    ExpectTheLastStretch(file);
+}
+
+// Every write storing half of its bytes, as a nearly full disk or a signal
+// can make it: when the ring grows and its trees move up, the move finishes
+// each chunk instead of giving up on the run.
+TEST_F(SizeLimitWithMessages, TreesMoveWholeWhenWritesStoreOnlyPartOfTheirBytes) {
+    ASSERT_NO_FATAL_FAILURE(OpenFiles(DumpLimit10, true, [](txwObject *obj) { txw_SetGlitchNum(obj, 0); }));
+    Steps(3000);
+    for (txwObject *obj : Writers()) ASSERT_NO_FATAL_FAILURE(DeclareLateTree(obj));
+    Steps(3000);
+    platform::SetWriteFunction([](platform::FileHandle file, const void *data, size_t length) {
+        return static_cast<long>(::write(file, data, length > 1 ? length / 2 : length));
+    });
+    stream_.Step(Writers(), 400000, true);
+    Steps(300);
+    ASSERT_NO_FATAL_FAILURE(CloseFiles());
+    EXPECT_EQ(EnlargedSizes(Warnings()), std::vector<uint32_t>{20});
+
+    RingFile file;
+    ASSERT_TRUE(file.Load(path_, false)) << file.error;
+    EXPECT_EQ(RingFault(file), "");
+    ASSERT_EQ(file.trees.size(), 2u);
+    ASSERT_FALSE(file.trees[1].scope_blocks.empty());
+    std::vector<uint8_t> scopes;
+    ASSERT_TRUE(file.Block(file.trees[1].scope_blocks[0], &scopes)) << file.error;
+    const std::string_view late = "late";
+    EXPECT_NE(std::search(scopes.begin(), scopes.end(), late.begin(), late.end()), scopes.end());
     ExpectTheLastStretch(file);
 }
 
