@@ -54,7 +54,12 @@ bool Lasting(int vpi_type) {
     }
 }
 
-std::unordered_map<vpiHandle, Facts> g_kept;
+// The tables of this binding (these, the links and the listings) hold an
+// entry for every object of the design and live until the simulator unloads
+// the dumper as its process ends: they are left to the exit instead of being
+// freed entry by entry then, which took 7.6 M instructions for 17,000
+// signals.
+std::unordered_map<vpiHandle, Facts> &g_kept = *new std::unordered_map<vpiHandle, Facts>;
 
 // The dumper asks several questions in a row about one object: the last
 // kept object answers them without a lookup.
@@ -275,7 +280,8 @@ PLI_INT32 Nexus(vpiHandle object, Facts &facts) {
 }
 
 // The first signal of each simulated net that the dumper looked at.
-std::unordered_map<PLI_INT32, vpiHandle> g_first_of_nexus;
+// Left to the exit, as the facts are.
+std::unordered_map<PLI_INT32, vpiHandle> &g_first_of_nexus = *new std::unordered_map<PLI_INT32, vpiHandle>;
 
 }  // namespace
 
