@@ -1,8 +1,9 @@
 // The two block compressions and their levels: exact round trips of every
 // row of the method table, LZO1B's higher levels writing the stream its one
-// decompressor reads, the user's settings, and a method fixed once blocks
-// are stored.
+// decompressor reads, zstd contexts sized for the block at every level, the
+// user's settings, and a method fixed once blocks are stored.
 #include <lzo/lzo1b.h>
+#include <zstd.h>
 
 #include <random>
 
@@ -119,6 +120,37 @@ TEST(CompressionMethods, ZstdLevelChangeLeavesNothingBehind) {
         CompressorFree(fresh);
     }
     CompressorFree(reused);
+}
+
+// zstd's match-finder tables are sized for blocks of at most 1 MB: a
+// context that compressed a full block stays small where the level would
+// ask for tables of millions of entries, and every level comes back exact.
+TEST(CompressionMethods, ZstdContextIsSizedForTheBlockAtEveryLevel) {
+    const std::vector<uint8_t> block = BlockLikeData();
+    for (int level = 1; level <= 19; ++level) {
+        SCOPED_TRACE(level);
+        Compressor *compressor = CompressorCreate();
+        ASSERT_NE(compressor, nullptr);
+        CompressorSetMethod(compressor, kCompressionMethodZstd);
+        CompressorSetLevel(compressor, kCompressionMethodZstd, level);
+        CompressorSetInput(compressor, block.data(), static_cast<uint32_t>(block.size()));
+        const uint8_t *stored = nullptr;
+        uint32_t length = 0;
+        ASSERT_TRUE(Compress(compressor, &stored, &length));
+        EXPECT_LT(length, block.size());
+        // Levels 5 to 12 asked for 3.6 to 13 MB here, the binary-tree
+        // levels for 17 to 18 MB, of which they keep a tree over the whole
+        // block (8 MB).
+        const size_t context = ZSTD_sizeof_CCtx(static_cast<ZSTD_CCtx *>(compressor->zstd_compress));
+        EXPECT_LE(context, level < 13 ? size_t{3} << 20 : size_t{11} << 20);
+        const std::vector<uint8_t> frame(stored, stored + length);
+        CompressorSetInput(compressor, frame.data(), length);
+        const uint8_t *out = nullptr;
+        uint32_t out_length = 0;
+        ASSERT_TRUE(Decompress(compressor, &out, &out_length));
+        EXPECT_TRUE(std::vector<uint8_t>(out, out + out_length) == block);
+        CompressorFree(compressor);
+    }
 }
 
 TEST(CompressionMethods, SettingsOfTheUser) {
