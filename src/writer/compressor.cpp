@@ -11,6 +11,8 @@
 #include <cstring>
 #include <new>
 
+#include "writer/messages.h"
+
 namespace tavri::writer {
 namespace {
 
@@ -155,10 +157,12 @@ bool LzoReady() {
 
 // The work memory and output area, made when the first block comes: a
 // writer that stores no block (a file closed before its first flush, one
-// that is only read back) never holds them.
+// that is only read back) never holds them. Memory short then is said as
+// at an open that could not get them.
 bool AllocateAreas(Compressor &c) {
     auto *areas = static_cast<uint8_t *>(std::malloc(kCompressWorkSize + kCompressOutputSize));
     if (areas == nullptr) {
+        Warn("trax writer: Compression resources exhausted!\n");
         return false;
     }
     c.work = areas;
