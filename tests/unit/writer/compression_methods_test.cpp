@@ -26,6 +26,17 @@ std::vector<uint8_t> BlockLikeData() {
     return data;
 }
 
+// `input` compressed by `compressor` with zstd at `level`.
+std::vector<uint8_t> ZstdFrame(Compressor *compressor, int level, const std::vector<uint8_t> &input) {
+    CompressorSetMethod(compressor, kCompressionMethodZstd);
+    CompressorSetLevel(compressor, kCompressionMethodZstd, level);
+    CompressorSetInput(compressor, input.data(), static_cast<uint32_t>(input.size()));
+    const uint8_t *stored = nullptr;
+    uint32_t length = 0;
+    EXPECT_TRUE(Compress(compressor, &stored, &length));
+    return std::vector<uint8_t>(stored, stored + length);
+}
+
 TEST(CompressionMethods, EveryMethodAndLevelComesBackExactly) {
     struct Case {
         uint32_t method;
@@ -101,22 +112,13 @@ TEST(CompressionMethods, ZstdRefusesTrailingAndMissingBytes) {
 // writes: no setting of an earlier level (its minimum match) stays behind.
 TEST(CompressionMethods, ZstdLevelChangeLeavesNothingBehind) {
     const std::vector<uint8_t> input = BlockLikeData();
-    const auto compress = [&](Compressor *compressor, int level) {
-        CompressorSetMethod(compressor, kCompressionMethodZstd);
-        CompressorSetLevel(compressor, kCompressionMethodZstd, level);
-        CompressorSetInput(compressor, input.data(), static_cast<uint32_t>(input.size()));
-        const uint8_t *stored = nullptr;
-        uint32_t length = 0;
-        EXPECT_TRUE(Compress(compressor, &stored, &length));
-        return std::vector<uint8_t>(stored, stored + length);
-    };
     Compressor *reused = CompressorCreate();
     ASSERT_NE(reused, nullptr);
     for (const int level : {kDefaultZstdLevel, 19, 1, kDefaultZstdLevel, 16, 2}) {
         SCOPED_TRACE(level);
         Compressor *fresh = CompressorCreate();
         ASSERT_NE(fresh, nullptr);
-        EXPECT_EQ(compress(reused, level), compress(fresh, level));
+        EXPECT_EQ(ZstdFrame(reused, level, input), ZstdFrame(fresh, level, input));
         CompressorFree(fresh);
     }
     CompressorFree(reused);
@@ -131,20 +133,15 @@ TEST(CompressionMethods, ZstdContextIsSizedForTheBlockAtEveryLevel) {
         SCOPED_TRACE(level);
         Compressor *compressor = CompressorCreate();
         ASSERT_NE(compressor, nullptr);
-        CompressorSetMethod(compressor, kCompressionMethodZstd);
-        CompressorSetLevel(compressor, kCompressionMethodZstd, level);
-        CompressorSetInput(compressor, block.data(), static_cast<uint32_t>(block.size()));
-        const uint8_t *stored = nullptr;
-        uint32_t length = 0;
-        ASSERT_TRUE(Compress(compressor, &stored, &length));
-        EXPECT_LT(length, block.size());
+        const std::vector<uint8_t> frame = ZstdFrame(compressor, level, block);
+        ASSERT_FALSE(frame.empty());
+        EXPECT_LT(frame.size(), block.size());
         // Levels 5 to 12 asked for 3.6 to 13 MB here, the binary-tree
         // levels for 17 to 18 MB, of which they keep a tree over the whole
         // block (8 MB).
         const size_t context = ZSTD_sizeof_CCtx(static_cast<ZSTD_CCtx *>(compressor->zstd_compress));
         EXPECT_LE(context, level < 13 ? size_t{3} << 20 : size_t{11} << 20);
-        const std::vector<uint8_t> frame(stored, stored + length);
-        CompressorSetInput(compressor, frame.data(), length);
+        CompressorSetInput(compressor, frame.data(), static_cast<uint32_t>(frame.size()));
         const uint8_t *out = nullptr;
         uint32_t out_length = 0;
         ASSERT_TRUE(Decompress(compressor, &out, &out_length));
