@@ -11,8 +11,6 @@
 #include <cstring>
 #include <new>
 
-#include "writer/messages.h"
-
 namespace tavri::writer {
 namespace {
 
@@ -155,21 +153,6 @@ bool LzoReady() {
     return ready;
 }
 
-// The work memory and output area, made when the first block comes: a
-// writer that stores no block (a file closed before its first flush, one
-// that is only read back) never holds them. Memory short then is said as
-// at an open that could not get them.
-bool AllocateAreas(Compressor &c) {
-    auto *areas = static_cast<uint8_t *>(std::malloc(kCompressWorkSize + kCompressOutputSize));
-    if (areas == nullptr) {
-        Warn("trax writer: Compression resources exhausted!\n");
-        return false;
-    }
-    c.work = areas;
-    c.output = areas + kCompressWorkSize;
-    return true;
-}
-
 Compressor *OrDefault(Compressor *compressor) {
     if (compressor != nullptr) {
         return compressor;
@@ -189,12 +172,8 @@ bool Run(Compressor *compressor, bool compress, const uint8_t **output, uint32_t
     }
     if (compressor->input_length == 0) {
         // Nothing in gives nothing out: an empty block is never stored.
-        static const uint8_t kNothing = 0;
-        *output = compressor->output != nullptr ? compressor->output : &kNothing;
+        *output = compressor->output;
         return true;
-    }
-    if (compressor->work == nullptr && !AllocateAreas(*compressor)) {
-        return false;
     }
     const MethodRow &row = kMethods[compressor->method];
     size_t produced = kCompressOutputSize;
@@ -279,10 +258,17 @@ Compressor *CompressorCreate() {
     if (!LzoReady()) {
         return nullptr;
     }
-    auto *compressor = new (std::nothrow) Compressor;
-    if (compressor == nullptr) {
+    auto *areas = static_cast<uint8_t *>(std::malloc(kCompressWorkSize + kCompressOutputSize));
+    if (areas == nullptr) {
         return nullptr;
     }
+    auto *compressor = new (std::nothrow) Compressor;
+    if (compressor == nullptr) {
+        std::free(areas);
+        return nullptr;
+    }
+    compressor->work = areas;
+    compressor->output = areas + kCompressWorkSize;
     compressor->next = g_compressors;
     g_compressors = compressor;
     return compressor;

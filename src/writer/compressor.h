@@ -2,8 +2,8 @@
 // can decompress any block without the others. Method 0 is LZO1B (the
 // default, which every reader of the format knows), method 1 zstd; the file
 // header records which one a file uses. The compressor owns its work memory,
-// output area and zstd contexts, allocated at the first block that needs them
-// and kept, so that compressing a block allocates nothing after the first.
+// output area and zstd contexts, allocated once, so that compressing a block
+// allocates nothing after the first block.
 #ifndef TAVRI_WRITER_COMPRESSOR_H
 #define TAVRI_WRITER_COMPRESSOR_H
 
@@ -36,7 +36,7 @@ struct Compressor {
     const uint8_t *input = nullptr;
     uint32_t input_length = 0;
     uint8_t *work = nullptr;    // kCompressWorkSize bytes of work memory ...
-    uint8_t *output = nullptr;  // ... followed by the output area; both null until a block comes
+    uint8_t *output = nullptr;  // ... followed by the output area
     void *zstd_compress = nullptr;    // contexts made at the first zstd use
     void *zstd_decompress = nullptr;
 };
