@@ -34,8 +34,9 @@ namespace {
 vpiHandle Vpi(handle object) { return static_cast<vpiHandle>(object); }
 
 // Links by their user data (a hook entry per link in the dumper). A link
-// stays where it was made: the simulator's callback points at it.
-std::unordered_multimap<char *, Link> g_links;
+// stays where it was made: the simulator's callback points at it. Left to
+// the exit, as the object facts are (vpi_object_facts.cpp).
+std::unordered_multimap<char *, Link> &g_links = *new std::unordered_multimap<char *, Link>;
 
 // The widest vector whose callback delivers its value.
 constexpr int kDeliveredWidthLimit = 16;

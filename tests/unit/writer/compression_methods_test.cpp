@@ -1,8 +1,9 @@
 // The two block compressions and their levels: exact round trips of every
 // row of the method table, LZO1B's higher levels writing the stream its one
-// decompressor reads, the user's settings, and a method fixed once blocks
-// are stored.
+// decompressor reads, zstd contexts sized for the block at every level, the
+// user's settings, and a method fixed once blocks are stored.
 #include <lzo/lzo1b.h>
+#include <zstd.h>
 
 #include <random>
 
@@ -23,6 +24,17 @@ std::vector<uint8_t> BlockLikeData() {
         data[i] = (i / 64) % 3 == 0 ? static_cast<uint8_t>(i / 640) : static_cast<uint8_t>(random() & 0x0F);
     }
     return data;
+}
+
+// `input` compressed by `compressor` with zstd at `level`.
+std::vector<uint8_t> ZstdFrame(Compressor *compressor, int level, const std::vector<uint8_t> &input) {
+    CompressorSetMethod(compressor, kCompressionMethodZstd);
+    CompressorSetLevel(compressor, kCompressionMethodZstd, level);
+    CompressorSetInput(compressor, input.data(), static_cast<uint32_t>(input.size()));
+    const uint8_t *stored = nullptr;
+    uint32_t length = 0;
+    EXPECT_TRUE(Compress(compressor, &stored, &length));
+    return std::vector<uint8_t>(stored, stored + length);
 }
 
 TEST(CompressionMethods, EveryMethodAndLevelComesBackExactly) {
@@ -100,25 +112,42 @@ TEST(CompressionMethods, ZstdRefusesTrailingAndMissingBytes) {
 // writes: no setting of an earlier level (its minimum match) stays behind.
 TEST(CompressionMethods, ZstdLevelChangeLeavesNothingBehind) {
     const std::vector<uint8_t> input = BlockLikeData();
-    const auto compress = [&](Compressor *compressor, int level) {
-        CompressorSetMethod(compressor, kCompressionMethodZstd);
-        CompressorSetLevel(compressor, kCompressionMethodZstd, level);
-        CompressorSetInput(compressor, input.data(), static_cast<uint32_t>(input.size()));
-        const uint8_t *stored = nullptr;
-        uint32_t length = 0;
-        EXPECT_TRUE(Compress(compressor, &stored, &length));
-        return std::vector<uint8_t>(stored, stored + length);
-    };
     Compressor *reused = CompressorCreate();
     ASSERT_NE(reused, nullptr);
     for (const int level : {kDefaultZstdLevel, 19, 1, kDefaultZstdLevel, 16, 2}) {
         SCOPED_TRACE(level);
         Compressor *fresh = CompressorCreate();
         ASSERT_NE(fresh, nullptr);
-        EXPECT_EQ(compress(reused, level), compress(fresh, level));
+        EXPECT_EQ(ZstdFrame(reused, level, input), ZstdFrame(fresh, level, input));
         CompressorFree(fresh);
     }
     CompressorFree(reused);
+}
+
+// zstd's match-finder tables are sized for blocks of at most 1 MB: a
+// context that compressed a full block stays small where the level would
+// ask for tables of millions of entries, and every level comes back exact.
+TEST(CompressionMethods, ZstdContextIsSizedForTheBlockAtEveryLevel) {
+    const std::vector<uint8_t> block = BlockLikeData();
+    for (int level = 1; level <= 19; ++level) {
+        SCOPED_TRACE(level);
+        Compressor *compressor = CompressorCreate();
+        ASSERT_NE(compressor, nullptr);
+        const std::vector<uint8_t> frame = ZstdFrame(compressor, level, block);
+        ASSERT_FALSE(frame.empty());
+        EXPECT_LT(frame.size(), block.size());
+        // Levels 5 to 12 asked for 3.6 to 13 MB here, the binary-tree
+        // levels for 17 to 18 MB, of which they keep a tree over the whole
+        // block (8 MB).
+        const size_t context = ZSTD_sizeof_CCtx(static_cast<ZSTD_CCtx *>(compressor->zstd_compress));
+        EXPECT_LE(context, level < 13 ? size_t{3} << 20 : size_t{11} << 20);
+        CompressorSetInput(compressor, frame.data(), static_cast<uint32_t>(frame.size()));
+        const uint8_t *out = nullptr;
+        uint32_t out_length = 0;
+        ASSERT_TRUE(Decompress(compressor, &out, &out_length));
+        EXPECT_TRUE(std::vector<uint8_t>(out, out + out_length) == block);
+        CompressorFree(compressor);
+    }
 }
 
 TEST(CompressionMethods, SettingsOfTheUser) {
