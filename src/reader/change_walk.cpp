@@ -158,10 +158,10 @@ Status ChangeWalk::EnterSession(uint32_t s) {
                      [](const Starting &a, const Starting &b) { return a.idcode < b.idcode; });
     for (const Starting &start : starting_) {
         if (lanes_used_ == lanes_.size()) {
-            lanes_.push_back(std::make_unique<Lane>(&db_->vc_stream(), db_->field_order()));
+            lanes_.emplace_back(&db_->vc_stream(), db_->field_order());
         }
         const uint32_t lane = lanes_used_++;
-        Lane &l = *lanes_[lane];
+        Lane &l = lanes_[lane];
         l.idcode = start.idcode;
         TAVRI_RETURN_IF_ERROR(l.decoder.Start(start.entry, db_->ContextFor(start.idcode)));
         TAVRI_RETURN_IF_ERROR(Advance(lane));
@@ -172,14 +172,14 @@ Status ChangeWalk::EnterSession(uint32_t s) {
 }
 
 Status ChangeWalk::Advance(uint32_t lane) {
-    Lane &l = *lanes_[lane];
+    ElementDecoder &decoder = lanes_[lane].decoder;
     bool done = false;
-    TAVRI_RETURN_IF_ERROR(l.decoder.Next(&l.current, &done));
+    TAVRI_RETURN_IF_ERROR(decoder.NextTime(&done));
     if (done) {
         return Status();
     }
     ++changes_decoded_;
-    const uint64_t time = l.current.time;
+    const uint64_t time = decoder.time();
     // A lane's times never go down: at the current time again, it comes
     // before the lanes of higher idcodes still due then.
     if (have_now_ && time == now_time_) {
@@ -208,7 +208,7 @@ Status ChangeWalk::TakeEarliest() {
         return Fail(TRAXR_ERR_CORRUPT,
                     "time goes backwards: idcode %u changes at %llu after idcode %u changed "
                     "at %llu",
-                    lanes_[now_.front()]->idcode, static_cast<unsigned long long>(now_time_),
+                    lanes_[now_.front()].idcode, static_cast<unsigned long long>(now_time_),
                     last_idcode_, static_cast<unsigned long long>(last_time_));
     }
     return Status();
@@ -250,14 +250,13 @@ void ChangeWalk::OrderNow() {
 void ChangeWalk::Prefetch() const {
     constexpr size_t kRecordsAhead = 24;
     constexpr size_t kBytesAhead = 8;
+    constexpr size_t kHotBytes = 128;  // see Lane
     if (now_next_ + kRecordsAhead < now_.size()) {
-        const Lane *l = lanes_[now_[now_next_ + kRecordsAhead]].get();
-        const char *record = reinterpret_cast<const char *>(l);
-        for (size_t at = 0; at < sizeof(Lane); at += 64) __builtin_prefetch(record + at);
+        const char *record = reinterpret_cast<const char *>(&lanes_[now_[now_next_ + kRecordsAhead]]);
+        for (size_t at = 0; at < kHotBytes; at += 64) __builtin_prefetch(record + at);
     }
     if (now_next_ + kBytesAhead < now_.size()) {
-        const Lane &l = *lanes_[now_[now_next_ + kBytesAhead]];
-        l.decoder.Prefetch();
+        lanes_[now_[now_next_ + kBytesAhead]].decoder.Prefetch();
     }
 }
 
@@ -315,7 +314,7 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
             TAVRI_RETURN_IF_ERROR(TakeEarliest());
             if (now_time_ > options_.to) {
                 // Nothing later can fall inside the window.
-                for (uint32_t i = 0; i < lanes_used_; ++i) lanes_[i]->decoder.Release();
+                for (uint32_t i = 0; i < lanes_used_; ++i) lanes_[i].decoder.Release();
                 DropLanes();
                 stopped_ = true;
             }
@@ -338,16 +337,17 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
             TAVRI_RETURN_IF_ERROR(EnterSession(s));
             continue;
         }
-        Lane &l = *lanes_[lane];
+        Lane &l = lanes_[lane];
         last_time_ = now_time_;
         last_idcode_ = l.idcode;
+        TAVRI_RETURN_IF_ERROR(l.decoder.Value(&current_));
         if (now_time_ < options_.from) {
             TAVRI_RETURN_IF_ERROR(Advance(lane));
             continue;
         }
         handed_out_ = lane;
         *idcode = l.idcode;
-        *change = &l.current;
+        *change = &current_;
         return Status();
     }
 }

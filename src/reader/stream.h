@@ -54,7 +54,7 @@ class Stream {
 // Reads a stream byte by byte through the block cache.
 class Cursor {
   public:
-    Cursor(const Stream *stream, const FieldOrder &order) : stream_(stream), order_(order) {}
+    Cursor(const Stream *stream, const FieldOrder &order) : order_(order), stream_(stream) {}
 
     // Moves to a logical position; CORRUPT when no block of the stream holds it.
     Status Seek(uint64_t position);
@@ -134,14 +134,16 @@ class Cursor {
     // Unsigned for other widths, or across the end of the current block.
     Status UnsignedAcross(unsigned width, uint64_t *out);
 
-    const Stream *stream_;
-    FieldOrder order_;
-    const StreamBlock *block_ = nullptr;
-    BlockData data_;
     // The current block's bytes (none without a block): offset_ <= size_.
+    // First, with the byte order: what reading an element needs lies in
+    // the record's first bytes.
     const uint8_t *bytes_ = nullptr;
     size_t size_ = 0;
     size_t offset_ = 0;
+    FieldOrder order_;
+    const Stream *stream_;
+    const StreamBlock *block_ = nullptr;
+    BlockData data_;
 };
 
 }  // namespace tavri::reader

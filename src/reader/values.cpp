@@ -185,7 +185,7 @@ Status DecodePairs(const Group &group, const ArrayContext &context, bool compact
 }
 
 Status DecodeValue(const Group &group, const ArrayContext &context, Change *change) {
-    const std::vector<uint8_t> &raw = change->raw;
+    const ValueBytes &raw = change->raw;
     switch (group.format) {
         case kScalar:
             // One code: a logic level below 4.
@@ -257,6 +257,9 @@ Status ElementDecoder::Start(const ChainEntry &entry, const ArrayContext &contex
     }
     entry_ = entry;
     context_ = context;
+    change_count_ = entry.change_count;
+    session_ = entry.session;
+    redundant_ = entry.redundant;
     time_ = 0;
     first_time_ = 0;
     count_ = 0;
@@ -268,12 +271,17 @@ Status ElementDecoder::Start(const ChainEntry &entry, const ArrayContext &contex
                     static_cast<unsigned long long>(entry.element_position),
                     cursor_.block()->owner);
     }
+    TAVRI_RETURN_IF_ERROR(ReadGroupStart());
+    ended_ = false;
+    return Status();
+}
+
+// The format byte and, for vectors, the group header.
+Status ElementDecoder::ReadGroupStart() {
     uint8_t format;
     TAVRI_RETURN_IF_ERROR(cursor_.Byte(&format));
     group_ = Group();
-    TAVRI_RETURN_IF_ERROR(ReadGroupHeader(&cursor_, format, context_, &group_));
-    ended_ = false;
-    return Status();
+    return ReadGroupHeader(&cursor_, format, context_, &group_);
 }
 
 Status ElementDecoder::Finish() {
@@ -298,7 +306,20 @@ Status ElementDecoder::Finish() {
     return Status();
 }
 
-Status ElementDecoder::Next(Change *change, bool *done) {
+namespace {
+
+// The bytes of an element before its value: head, a scalar's own code byte,
+// time delta, sequence number.
+uint64_t ElementLeadLength(uint8_t head, bool scalar) {
+    const unsigned time_code = (head >> 4) & 3;
+    const unsigned sequence_code = head >> 6;
+    return 1 + (scalar && (head & 0x0F) == 0 ? 1 : 0) + (time_code == 3 ? 8 : 2 * time_code) +
+           2 * sequence_code;
+}
+
+}  // namespace
+
+Status ElementDecoder::NextTime(bool *done) {
     *done = false;
     if (ended_) {
         *done = true;
@@ -306,22 +327,16 @@ Status ElementDecoder::Next(Change *change, bool *done) {
     }
     uint8_t head;
     for (;;) {
-        TAVRI_RETURN_IF_ERROR(cursor_.Peek(&head));
+        TAVRI_RETURN_IF_ERROR(cursor_.Byte(&head));
         if (head != kNextGroup && head != kEndArray) {
             break;
         }
-        TAVRI_RETURN_IF_ERROR(cursor_.Byte(&head));
         if (head == kEndArray) {
             *done = true;
             return Finish();
         }
-        uint8_t format;
-        TAVRI_RETURN_IF_ERROR(cursor_.Byte(&format));
-        group_ = Group();
-        TAVRI_RETURN_IF_ERROR(ReadGroupHeader(&cursor_, format, context_, &group_));
+        TAVRI_RETURN_IF_ERROR(ReadGroupStart());
     }
-    const uint64_t at = cursor_.position();
-    TAVRI_RETURN_IF_ERROR(cursor_.Byte(&head));
     const unsigned time_code = (head >> 4) & 3;
     const unsigned sequence_code = head >> 6;
     const bool scalar = group_.format == kScalar;
@@ -329,31 +344,21 @@ Status ElementDecoder::Next(Change *change, bool *done) {
     if (time_code == 0 || sequence_code == 3 || (!scalar && (head & 0x07) != 0) ||
         (compact && group_.compact_length == 0)) {
         return Fail(TRAXR_ERR_CORRUPT, "element at 0x%llx has the head byte 0x%02x",
-                    static_cast<unsigned long long>(at), head);
+                    static_cast<unsigned long long>(cursor_.position() - 1), head);
     }
-    if (++count_ > entry_.change_count) {
+    if (++count_ > change_count_) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the element array at 0x%llx holds more than the %u changes of its "
                     "vc chain entry",
                     static_cast<unsigned long long>(entry_.element_position),
                     entry_.change_count);
     }
-    change->session = entry_.session;
-    change->redundant = entry_.redundant;
-    change->format = group_.format;
-    change->compact = compact;
-    change->kind = TRAXR_VALUE_RAW;
-    change->real = 0.0;
-    change->string_id = 0;
-    change->has_sequence = false;
-    change->sequence = 0;
+    head_ = head;
     if (scalar) {
-        uint8_t code = static_cast<uint8_t>((head & 0x0F) - 1);
+        code_ = static_cast<uint8_t>((head & 0x0F) - 1);
         if ((head & 0x0F) == 0) {
-            TAVRI_RETURN_IF_ERROR(cursor_.Byte(&code));
+            TAVRI_RETURN_IF_ERROR(cursor_.Byte(&code_));
         }
-        change->raw.resize(1);
-        change->raw[0] = code;
     }
     uint64_t delta;
     if (time_code == 3) {
@@ -363,27 +368,48 @@ Status ElementDecoder::Next(Change *change, bool *done) {
     }
     if (delta > UINT64_MAX - time_) {
         return Fail(TRAXR_ERR_CORRUPT, "element at 0x%llx overflows the time",
-                    static_cast<unsigned long long>(at));
+                    static_cast<unsigned long long>(cursor_.position() -
+                                                    ElementLeadLength(head, scalar) +
+                                                    2 * sequence_code));
     }
     time_ += delta;
     if (count_ == 1) {
         first_time_ = time_;
     }
-    change->time = time_;
+    sequence_ = 0;
     if (sequence_code != 0) {
         uint64_t sequence;
         TAVRI_RETURN_IF_ERROR(cursor_.Unsigned(sequence_code == 1 ? 2 : 4, &sequence));
-        change->has_sequence = true;
-        change->sequence = static_cast<uint32_t>(sequence);
+        sequence_ = static_cast<uint32_t>(sequence);
     }
-    if (!scalar) {
+    return Status();
+}
+
+Status ElementDecoder::Value(Change *change) {
+    const bool scalar = group_.format == kScalar;
+    const bool compact = !scalar && (head_ & kCompactBit) != 0;
+    change->time = time_;
+    change->session = session_;
+    change->redundant = redundant_;
+    change->format = group_.format;
+    change->compact = compact;
+    change->kind = TRAXR_VALUE_RAW;
+    change->real = 0.0;
+    change->string_id = 0;
+    change->has_sequence = (head_ >> 6) != 0;
+    change->sequence = sequence_;
+    if (scalar) {
+        change->raw.resize(1);
+        change->raw[0] = code_;
+    } else {
         const uint64_t length = compact ? group_.compact_length : group_.full_length;
         if (length > cursor_.BytesInBlock() && length > cursor_.RemainingBound()) {
             return Fail(TRAXR_ERR_CORRUPT,
                         "the %llu value bytes of the element at 0x%llx run past the "
                         "value-change stream",
                         static_cast<unsigned long long>(length),
-                        static_cast<unsigned long long>(at));
+                        static_cast<unsigned long long>(cursor_.position() -
+                                                        ElementLeadLength(head_, false)));
         }
         change->raw.resize(static_cast<size_t>(length));
         TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), change->raw.size()));

@@ -28,6 +28,9 @@
 #define TAVRI_READER_VALUES_H
 
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "reader/byte_order.h"
@@ -39,6 +42,30 @@
 
 namespace tavri::reader {
 
+// Allocates for a vector whose resize leaves the new elements unset: a
+// change's value bytes are always written straight after the resize, and
+// one Change serves variables of different widths in turn.
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+    using value_type = T;
+    template <typename U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() = default;
+    template <typename U>
+    UnsetAllocator(const UnsetAllocator<U> &) noexcept {}
+    template <typename U>
+    void construct(U *at) noexcept {
+        ::new (static_cast<void *>(at)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U *at, Args &&...args) {
+        ::new (static_cast<void *>(at)) U(std::forward<Args>(args)...);
+    }
+};
+using ValueBytes = std::vector<uint8_t, UnsetAllocator<uint8_t>>;
+
 struct Change {
     uint64_t time = 0;
     uint32_t session = 0;
@@ -47,11 +74,11 @@ struct Change {
     uint8_t format = 0;
     bool compact = false;
     int kind = TRAXR_VALUE_RAW;
-    std::vector<uint8_t> bits;
+    ValueBytes bits;
     double real = 0.0;
     uint32_t string_id = 0;
     std::vector<int32_t> words;
-    std::vector<uint8_t> raw;
+    ValueBytes raw;
     // A ring file's value at the start of its retained stretch, repeated by
     // the writer rather than changed by the design (see ring.h).
     bool redundant = false;
@@ -78,6 +105,11 @@ struct Group {
 // read side by side (merging them in time order) without holding their
 // changes. Checks every change against the array's vc chain entry as it
 // goes, and the count and the first and last time tags at the end.
+//
+// A change is read in two steps: NextTime reads its element up to the value
+// bytes, Value decodes them. A merge learns each array's next time from the
+// first and decodes a value only when it hands the change out, into one
+// Change for all arrays: the decoder itself then holds no value.
 class ElementDecoder {
   public:
     ElementDecoder(const Stream *stream, const FieldOrder &order) : cursor_(stream, order) {}
@@ -85,7 +117,18 @@ class ElementDecoder {
     Status Start(const ChainEntry &entry, const ArrayContext &context);
     // Decodes the next change into `change` (its buffers are reused); sets
     // *done instead when the array has ended.
-    Status Next(Change *change, bool *done);
+    Status Next(Change *change, bool *done) {
+        TAVRI_RETURN_IF_ERROR(NextTime(done));
+        return *done ? Status() : Value(change);
+    }
+    // Reads the next element up to its value bytes; its time is then time().
+    // Sets *done instead when the array has ended. Value must follow before
+    // the next call.
+    Status NextTime(bool *done);
+    uint64_t time() const { return time_; }
+    // Decodes the value of the element NextTime read, and the rest of the
+    // change, into `change` (its buffers are reused).
+    Status Value(Change *change);
     // Fetches the next element's first bytes into the cache.
     void Prefetch() const { cursor_.Prefetch(); }
     // Lets go of the block the decoder was reading.
@@ -94,15 +137,25 @@ class ElementDecoder {
 
   private:
     Status Finish();
+    Status ReadGroupStart();
 
+    // What every change reads comes first, so that a merge of many arrays
+    // touches few cache lines per change; the entry and context after it are
+    // read at the start and end of the array and for vectors.
     Cursor cursor_;
-    ChainEntry entry_;
-    ArrayContext context_;
     Group group_;
     uint64_t time_ = 0;
-    uint64_t first_time_ = 0;
     uint32_t count_ = 0;
+    uint32_t change_count_ = 0;  // entry_.change_count
+    uint32_t session_ = 0;       // entry_.session
+    uint32_t sequence_ = 0;      // of the element read
+    uint8_t head_ = 0;           // of the element read
+    uint8_t code_ = 0;           // a scalar element's value code
+    bool redundant_ = false;     // entry_.redundant
     bool ended_ = true;
+    uint64_t first_time_ = 0;
+    ChainEntry entry_;
+    ArrayContext context_;
 };
 
 // Reads the element array that `entry` points to and appends its changes,
