@@ -15,7 +15,7 @@ Status ChangeWalk::Start(const WalkOptions &options) {
     DropLanes();
     lanes_used_ = 0;
     next_session_ = db_->first_session();
-    handed_out_ = UINT32_MAX;
+    deferred_ = Status();
     last_time_ = 0;
     last_idcode_ = 0;
     stopped_ = false;
@@ -251,7 +251,7 @@ void ChangeWalk::Prefetch() const {
     constexpr size_t kRecordsAhead = 24;
     constexpr size_t kBytesAhead = 8;
     constexpr size_t kHotBytes = 128;  // see Lane
-    if (now_next_ + kRecordsAhead < now_.size()) {
+    if (prefetch_ && now_next_ + kRecordsAhead < now_.size()) {
         const char *record = reinterpret_cast<const char *>(&lanes_[now_[now_next_ + kRecordsAhead]]);
         for (size_t at = 0; at < kHotBytes; at += 64) __builtin_prefetch(record + at);
     }
@@ -293,10 +293,10 @@ Status ChangeWalk::CheckEnd() const {
 
 Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
     *done = false;
-    if (handed_out_ != UINT32_MAX) {
-        const uint32_t lane = handed_out_;
-        handed_out_ = UINT32_MAX;
-        TAVRI_RETURN_IF_ERROR(Advance(lane));
+    if (!deferred_.ok()) {
+        Status failure = std::move(deferred_);
+        deferred_ = Status();
+        return failure;
     }
     for (;;) {
         if (finished_) {
@@ -341,11 +341,15 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
         last_time_ = now_time_;
         last_idcode_ = l.idcode;
         TAVRI_RETURN_IF_ERROR(l.decoder.Value(&current_));
+        // The lane's next element follows the value just read, in bytes
+        // still in the cache: it is read now, not at the next call. A
+        // failure there belongs to the next change and is reported then.
+        Status advanced = Advance(lane);
         if (now_time_ < options_.from) {
-            TAVRI_RETURN_IF_ERROR(Advance(lane));
+            TAVRI_RETURN_IF_ERROR(advanced);
             continue;
         }
-        handed_out_ = lane;
+        if (!advanced.ok()) deferred_ = std::move(advanced);
         *idcode = l.idcode;
         *change = &current_;
         return Status();

@@ -134,7 +134,7 @@ class ChangeWalk {
     bool have_now_ = false;  // now_time_ is current: lanes stand at it
     uint32_t again_ = UINT32_MAX;
     uint32_t next_session_ = 0;
-    uint32_t handed_out_ = UINT32_MAX;  // lane whose change the caller holds
+    Status deferred_;  // reading past the change handed out failed
     uint64_t last_time_ = 0;
     uint32_t last_idcode_ = 0;
     bool stopped_ = false;  // the window ended before the last session

@@ -95,6 +95,14 @@ class Cursor {
         }
         return BytesAcross(out, count);
     }
+    // The next `count` bytes where the current block holds them all (moving
+    // past them), or null (not moving).
+    const uint8_t *Take(size_t count) {
+        if (count > size_ - offset_) return nullptr;
+        const uint8_t *at = bytes_ + offset_;
+        offset_ += count;
+        return at;
+    }
     // Asks the processor to fetch the next bytes into its cache ahead of a
     // read that comes later.
     void Prefetch() const {

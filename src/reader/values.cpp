@@ -152,15 +152,14 @@ inline void PutCodes(uint64_t eight, uint32_t index, uint32_t width, uint8_t *co
 }
 
 // Two 32-bit words per 32 bits; `compact` keeps only word `kept` (0 or 1).
-Status DecodePairs(const Group &group, const ArrayContext &context, bool compact, unsigned kept,
-                   Change *change) {
+Status DecodePairs(const Group &group, const ArrayContext &context, const uint8_t *raw,
+                   bool compact, unsigned kept, Change *change) {
     const uint32_t width = group.value_size;
     const uint32_t pairs = ((width - 1) >> 5) + 1;
     // A/B: A gives 1 alone; C/D: D does.
     const unsigned one = group.format == kABBus ? 0 : 1;
     change->bits.resize(width);
     uint8_t *codes = change->bits.data();
-    const uint8_t *raw = change->raw.data();
     for (uint32_t p = 0; p < pairs; ++p) {
         uint32_t words[2] = {0, 0};
         if (compact) {
@@ -184,8 +183,10 @@ Status DecodePairs(const Group &group, const ArrayContext &context, bool compact
     return Status();
 }
 
-Status DecodeValue(const Group &group, const ArrayContext &context, Change *change) {
-    const ValueBytes &raw = change->raw;
+// Decodes the value bytes at `raw` (a copy of them is in change->raw).
+Status DecodeValue(const Group &group, const ArrayContext &context, const uint8_t *raw,
+                   Change *change) {
+    const size_t size = change->raw.size();
     switch (group.format) {
         case kScalar:
             // One code: a logic level below 4.
@@ -197,12 +198,12 @@ Status DecodeValue(const Group &group, const ArrayContext &context, Change *chan
             return Status();
         case kNormalBus:
             if (group.bytes_per_bit == 0) {
-                change->bits.resize(raw.size());
-                if (CopyLogicCodes(raw.data(), raw.size(), change->bits.data())) {
+                change->bits.resize(size);
+                if (CopyLogicCodes(raw, size, change->bits.data())) {
                     change->kind = TRAXR_VALUE_LOGIC;
                 }
             } else if (group.bytes_per_bit == 2 && group.value_size == 4) {
-                change->string_id = context.order.U32(raw.data());
+                change->string_id = context.order.U32(raw);
                 if (context.strings->Get(change->string_id) == nullptr) {
                     return Fail(TRAXR_ERR_CORRUPT,
                                 "string id %u is not in the string list (%u texts)",
@@ -210,24 +211,24 @@ Status DecodeValue(const Group &group, const ArrayContext &context, Change *chan
                 }
                 change->kind = TRAXR_VALUE_STRING;
             } else if (group.bytes_per_bit == 3 && group.value_size == 8) {
-                change->real = context.order.F64(raw.data());
+                change->real = context.order.F64(raw);
                 change->kind = TRAXR_VALUE_REAL;
             } else if (group.bytes_per_bit == 2 && group.value_size > 4 && group.value_size % 4 == 0 &&
-                       raw.size() == group.value_size) {
-                change->words.resize(raw.size() / 4);
+                       size == group.value_size) {
+                change->words.resize(size / 4);
                 for (size_t i = 0; i < change->words.size(); ++i) {
-                    change->words[i] = static_cast<int32_t>(context.order.U32(raw.data() + 4 * i));
+                    change->words[i] = static_cast<int32_t>(context.order.U32(raw + 4 * i));
                 }
                 change->kind = TRAXR_VALUE_WORDS;
             }
             return Status();
         case kABBus:
             return group.bytes_per_bit == 0
-                       ? DecodePairs(group, context, change->compact, 0, change)
+                       ? DecodePairs(group, context, raw, change->compact, 0, change)
                        : Status();
         case kCDBus:
             return group.bytes_per_bit == 0
-                       ? DecodePairs(group, context, change->compact, 1, change)
+                       ? DecodePairs(group, context, raw, change->compact, 1, change)
                        : Status();
         case kABMemory:
             if (group.bytes_per_bit == 0) {
@@ -398,6 +399,7 @@ Status ElementDecoder::Value(Change *change) {
     change->string_id = 0;
     change->has_sequence = (head_ >> 6) != 0;
     change->sequence = sequence_;
+    const uint8_t *source = &code_;
     if (scalar) {
         change->raw.resize(1);
         change->raw[0] = code_;
@@ -412,11 +414,19 @@ Status ElementDecoder::Value(Change *change) {
                                                         ElementLeadLength(head_, false)));
         }
         change->raw.resize(static_cast<size_t>(length));
-        TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), change->raw.size()));
+        // Decoded from the block where it holds them rather than from the
+        // copy just written.
+        source = cursor_.Take(change->raw.size());
+        if (source != nullptr) {
+            std::memcpy(change->raw.data(), source, change->raw.size());
+        } else {
+            TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), change->raw.size()));
+            source = change->raw.data();
+        }
     }
     // The bits of the change before are overwritten in place, not cleared
     // first: they are dropped only when this change has none.
-    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, context_, change));
+    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, context_, source, change));
     if (change->kind != TRAXR_VALUE_LOGIC) change->bits.clear();
     return Status();
 }
