@@ -103,6 +103,13 @@ class Cursor {
         offset_ += count;
         return at;
     }
+    // The next `count` bytes where the current block holds them all, or
+    // null; Skip then moves past those read.
+    const uint8_t *Window(size_t count) const {
+        return count <= size_ - offset_ ? bytes_ + offset_ : nullptr;
+    }
+    void Skip(size_t count) { offset_ += count; }
+    const FieldOrder &order() const { return order_; }
     // Asks the processor to fetch the next bytes into its cache ahead of a
     // read that comes later.
     void Prefetch() const {

@@ -282,7 +282,10 @@ Status ElementDecoder::ReadGroupStart() {
     uint8_t format;
     TAVRI_RETURN_IF_ERROR(cursor_.Byte(&format));
     group_ = Group();
-    return ReadGroupHeader(&cursor_, format, context_, &group_);
+    TAVRI_RETURN_IF_ERROR(ReadGroupHeader(&cursor_, format, context_, &group_));
+    // The low three bits are 0, and the compact bit too without a compact form.
+    vector_reject_ = group_.compact_length == 0 ? 0x0F : 0x07;
+    return Status();
 }
 
 Status ElementDecoder::Finish() {
@@ -320,7 +323,7 @@ uint64_t ElementLeadLength(uint8_t head, bool scalar) {
 
 }  // namespace
 
-Status ElementDecoder::NextTime(bool *done) {
+Status ElementDecoder::ReadNextTime(bool *done) {
     *done = false;
     if (ended_) {
         *done = true;
@@ -386,43 +389,26 @@ Status ElementDecoder::NextTime(bool *done) {
     return Status();
 }
 
-Status ElementDecoder::Value(Change *change) {
-    const bool scalar = group_.format == kScalar;
-    const bool compact = !scalar && (head_ & kCompactBit) != 0;
-    change->time = time_;
-    change->session = session_;
-    change->redundant = redundant_;
-    change->format = group_.format;
-    change->compact = compact;
-    change->kind = TRAXR_VALUE_RAW;
-    change->real = 0.0;
-    change->string_id = 0;
-    change->has_sequence = (head_ >> 6) != 0;
-    change->sequence = sequence_;
-    const uint8_t *source = &code_;
-    if (scalar) {
-        change->raw.resize(1);
-        change->raw[0] = code_;
+Status ElementDecoder::DecodeVector(Change *change) {
+    SetChangeFields(change);
+    const uint64_t length = change->compact ? group_.compact_length : group_.full_length;
+    if (length > cursor_.BytesInBlock() && length > cursor_.RemainingBound()) {
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "the %llu value bytes of the element at 0x%llx run past the "
+                    "value-change stream",
+                    static_cast<unsigned long long>(length),
+                    static_cast<unsigned long long>(cursor_.position() -
+                                                    ElementLeadLength(head_, false)));
+    }
+    change->raw.resize(static_cast<size_t>(length));
+    // Decoded from the block where it holds them rather than from the copy
+    // just written.
+    const uint8_t *source = cursor_.Take(change->raw.size());
+    if (source != nullptr) {
+        std::memcpy(change->raw.data(), source, change->raw.size());
     } else {
-        const uint64_t length = compact ? group_.compact_length : group_.full_length;
-        if (length > cursor_.BytesInBlock() && length > cursor_.RemainingBound()) {
-            return Fail(TRAXR_ERR_CORRUPT,
-                        "the %llu value bytes of the element at 0x%llx run past the "
-                        "value-change stream",
-                        static_cast<unsigned long long>(length),
-                        static_cast<unsigned long long>(cursor_.position() -
-                                                        ElementLeadLength(head_, false)));
-        }
-        change->raw.resize(static_cast<size_t>(length));
-        // Decoded from the block where it holds them rather than from the
-        // copy just written.
-        source = cursor_.Take(change->raw.size());
-        if (source != nullptr) {
-            std::memcpy(change->raw.data(), source, change->raw.size());
-        } else {
-            TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), change->raw.size()));
-            source = change->raw.data();
-        }
+        TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), change->raw.size()));
+        source = change->raw.data();
     }
     // The bits of the change before are overwritten in place, not cleared
     // first: they are dropped only when this change has none.

@@ -136,6 +136,25 @@ class ElementDecoder {
     const ChainEntry &entry() const { return entry_; }
 
   private:
+    // The general forms of NextTime and Value; the inline ones below take
+    // the common elements (a 2- or 4-byte time delta, no sequence number,
+    // inside the block) and scalar values without a call.
+    Status ReadNextTime(bool *done);
+    Status DecodeVector(Change *change);
+    // The fields of `change` other than its value.
+    void SetChangeFields(Change *change) const {
+        const bool compact = group_.format != 0 && (head_ & 0x08) != 0;
+        change->time = time_;
+        change->session = session_;
+        change->redundant = redundant_;
+        change->format = group_.format;
+        change->compact = compact;
+        change->kind = TRAXR_VALUE_RAW;
+        change->real = 0.0;
+        change->string_id = 0;
+        change->has_sequence = (head_ >> 6) != 0;
+        change->sequence = sequence_;
+    }
     Status Finish();
     Status ReadGroupStart();
 
@@ -151,12 +170,55 @@ class ElementDecoder {
     uint32_t sequence_ = 0;      // of the element read
     uint8_t head_ = 0;           // of the element read
     uint8_t code_ = 0;           // a scalar element's value code
+    uint8_t vector_reject_ = 0;  // head bits a vector element of the group may not have
     bool redundant_ = false;     // entry_.redundant
     bool ended_ = true;
     uint64_t first_time_ = 0;
     ChainEntry entry_;
     ArrayContext context_;
 };
+
+inline Status ElementDecoder::NextTime(bool *done) {
+    *done = false;
+    const uint8_t *at = cursor_.Window(5);
+    if (at != nullptr && !ended_ && count_ < change_count_) {
+        const uint8_t head = at[0];
+        const unsigned time_code = (head >> 4) & 3;
+        // No sequence number (nor a group separator), a 2- or 4-byte delta.
+        const bool plain = head < 0x40 && (time_code == 1 || time_code == 2);
+        const bool scalar = group_.format == 0;
+        if (plain && (scalar ? (head & 0x0F) != 0 : (head & vector_reject_) == 0)) {
+            const uint64_t delta =
+                time_code == 1 ? cursor_.order().U16(at + 1) : cursor_.order().U32(at + 1);
+            if (delta <= UINT64_MAX - time_) {
+                cursor_.Skip(1 + 2 * time_code);
+                head_ = head;
+                code_ = static_cast<uint8_t>((head & 0x0F) - 1);
+                time_ += delta;
+                if (++count_ == 1) first_time_ = time_;
+                sequence_ = 0;
+                return Status();
+            }
+        }
+    }
+    return ReadNextTime(done);
+}
+
+inline Status ElementDecoder::Value(Change *change) {
+    if (group_.format != 0) return DecodeVector(change);
+    SetChangeFields(change);
+    change->raw.resize(1);
+    change->raw[0] = code_;
+    // One code: a logic level below 4.
+    if (code_ <= 3) {
+        change->bits.resize(1);
+        change->bits[0] = code_;
+        change->kind = TRAXR_VALUE_LOGIC;
+    } else {
+        change->bits.clear();
+    }
+    return Status();
+}
 
 // Reads the element array that `entry` points to and appends its changes,
 // checking them against the entry's count and first and last time tags.
