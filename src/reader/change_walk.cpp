@@ -171,7 +171,8 @@ Status ChangeWalk::EnterSession(uint32_t s) {
     return Status();
 }
 
-Status ChangeWalk::Advance(uint32_t lane) {
+// Inlined: called once per change.
+[[gnu::always_inline]] inline Status ChangeWalk::Advance(uint32_t lane) {
     ElementDecoder &decoder = lanes_[lane].decoder;
     bool done = false;
     TAVRI_RETURN_IF_ERROR(decoder.NextTime(&done));

@@ -339,23 +339,30 @@ void VcdStream::Export::Definitions(const Database &db) {
 
 VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const traxrChange &change) {
     const size_t start = out_.size();
+    char *line;
+    size_t length;
     if (change.kind == TRAXR_VALUE_LOGIC && change.bit_count > 0) {
+        // The line and its identifier in one piece of the buffer.
         const uint32_t count = change.bit_count;
         if (count == 1 && var.kind != Kind::kVector) {
-            *out_.Extend(1) = "01xz"[change.bits[0] & 3];
+            length = 1;
+            line = out_.Extend(length + sizeof var.id_line);
+            line[0] = "01xz"[change.bits[0] & 3];
         } else {
-            char *line = out_.Extend(count + 2);
+            length = count + 2;
+            line = out_.Extend(length + sizeof var.id_line);
             line[0] = 'b';
             WriteBitChars(change.bits, count, line + 1);
             line[count + 1] = ' ';
         }
-    } else if (!AppendOtherValue(var, change)) {
+    } else if (AppendOtherValue(var, change)) {
+        length = out_.size() - start;
+        line = out_.Extend(sizeof var.id_line) - length;
+    } else {
         return Appended::kNoForm;
     }
     // The same value twice at one time tells a viewer nothing; a file holds
     // that when a value was dumped again in the same time step.
-    const size_t length = out_.size() - start;
-    const char *line = out_.data() + start;
     if (var.last_time == change.time && var.last.size() == length &&
         std::memcmp(var.last.data(), line, length) == 0) {
         out_.Truncate(start);
@@ -364,9 +371,8 @@ VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const tr
     var.last.resize(length);
     CopyShort(var.last.data(), line, length);
     var.last_time = change.time;
-    char *end = out_.Extend(sizeof var.id_line);
-    std::memcpy(end, var.id_line, sizeof var.id_line);
-    out_.Truncate(out_.size() - sizeof var.id_line + var.id_length);
+    std::memcpy(line + length, var.id_line, sizeof var.id_line);
+    out_.Truncate(start + length + var.id_length);
     return Appended::kWritten;
 }
 
