@@ -19,31 +19,25 @@ constexpr uint8_t kABMemory = 11;
 constexpr uint8_t kCompactBit = 0x08;
 constexpr uint32_t kValueSizeLimit = 0x8000000;
 
-// Copies per-bit codes, eight at a time where it can; true when every one
-// is a logic level (below 4).
-bool CopyLogicCodes(const uint8_t *from, size_t count, uint8_t *to) {
+// True when every per-bit code is a logic level (below 4); reads eight at
+// a time where it can.
+bool AllLogicCodes(const uint8_t *codes, size_t count) {
     uint64_t seen = 0;
     size_t i = 0;
     for (; i + 8 <= count; i += 8) {
         uint64_t eight;
-        std::memcpy(&eight, from + i, sizeof eight);
+        std::memcpy(&eight, codes + i, sizeof eight);
         seen |= eight;
-        std::memcpy(to + i, &eight, sizeof eight);
     }
     if (i + 4 <= count) {
         // The last four to seven codes, as two four-byte pieces that may
         // overlap.
         uint32_t head, tail;
-        std::memcpy(&head, from + i, sizeof head);
-        std::memcpy(&tail, from + count - 4, sizeof tail);
+        std::memcpy(&head, codes + i, sizeof head);
+        std::memcpy(&tail, codes + count - 4, sizeof tail);
         seen |= head | tail;
-        std::memcpy(to + i, &head, sizeof head);
-        std::memcpy(to + count - 4, &tail, sizeof tail);
     } else {
-        for (; i < count; ++i) {
-            seen |= from[i];
-            to[i] = from[i];
-        }
+        for (; i < count; ++i) seen |= codes[i];
     }
     return (seen & 0xFCFCFCFCFCFCFCFCu) == 0;
 }
@@ -146,9 +140,21 @@ inline void PutCodes(uint64_t eight, uint32_t index, uint32_t width, uint8_t *co
         std::memcpy(codes + (width - low - 8), &eight, sizeof eight);
         return;
     }
+    // The top byte of the value, of `left` bits: their codes are the last
+    // `left` of the eight and go to the start of the value.
+    const uint32_t left = width - low;
+    eight = std::endian::native == std::endian::little ? eight >> (8 * (8 - left))
+                                                       : eight << (8 * (8 - left));
     uint8_t spread[8];
     std::memcpy(spread, &eight, sizeof spread);
-    for (uint32_t k = 0; low + k < width; ++k) codes[width - 1 - low - k] = spread[7 - k];
+    if (left >= 4) {
+        std::memcpy(codes, spread, 4);
+        std::memcpy(codes + left - 4, spread + left - 4, 4);
+    } else {
+        codes[0] = spread[0];
+        if (left > 1) codes[1] = spread[1];
+        if (left > 2) codes[2] = spread[2];
+    }
 }
 
 // Two 32-bit words per 32 bits; `compact` keeps only word `kept` (0 or 1).
@@ -191,15 +197,17 @@ Status DecodeValue(const Group &group, const ArrayContext &context, const uint8_
         case kScalar:
             // One code: a logic level below 4.
             if (raw[0] <= 3) {
-                change->bits.resize(1);
-                change->bits[0] = raw[0];
+                change->bits.clear();
+                change->bits_in_raw = true;
                 change->kind = TRAXR_VALUE_LOGIC;
             }
             return Status();
         case kNormalBus:
             if (group.bytes_per_bit == 0) {
-                change->bits.resize(size);
-                if (CopyLogicCodes(raw, size, change->bits.data())) {
+                // The stored bytes are the codes: they stay where they are.
+                if (AllLogicCodes(raw, size)) {
+                    change->bits.clear();
+                    change->bits_in_raw = true;
                     change->kind = TRAXR_VALUE_LOGIC;
                 }
             } else if (group.bytes_per_bit == 2 && group.value_size == 4) {

@@ -74,7 +74,14 @@ struct Change {
     uint8_t format = 0;
     bool compact = false;
     int kind = TRAXR_VALUE_RAW;
+    // Logic values (kind TRAXR_VALUE_LOGIC): one code per bit, most
+    // significant first, in `bits`; or, with bits_in_raw, the stored bytes
+    // are those codes themselves (scalars and per-bit code buses) and `bits`
+    // is empty. codes() and code_count() give them either way.
     ValueBytes bits;
+    bool bits_in_raw = false;
+    const uint8_t *codes() const { return bits_in_raw ? raw.data() : bits.data(); }
+    size_t code_count() const { return bits_in_raw ? raw.size() : bits.size(); }
     double real = 0.0;
     uint32_t string_id = 0;
     std::vector<int32_t> words;
@@ -150,6 +157,7 @@ class ElementDecoder {
         change->format = group_.format;
         change->compact = compact;
         change->kind = TRAXR_VALUE_RAW;
+        change->bits_in_raw = false;
         change->real = 0.0;
         change->string_id = 0;
         change->has_sequence = (head_ >> 6) != 0;
@@ -209,13 +217,11 @@ inline Status ElementDecoder::Value(Change *change) {
     SetChangeFields(change);
     change->raw.resize(1);
     change->raw[0] = code_;
+    change->bits.clear();
     // One code: a logic level below 4.
     if (code_ <= 3) {
-        change->bits.resize(1);
-        change->bits[0] = code_;
+        change->bits_in_raw = true;
         change->kind = TRAXR_VALUE_LOGIC;
-    } else {
-        change->bits.clear();
     }
     return Status();
 }
