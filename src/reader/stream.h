@@ -152,9 +152,10 @@ class Cursor {
     // The current block's bytes (none without a block): offset_ <= size_.
     // First, with the byte order: what reading an element needs lies in
     // the record's first bytes.
+    // A block holds at most kBlockSize bytes: 32 bits count them.
     const uint8_t *bytes_ = nullptr;
-    size_t size_ = 0;
-    size_t offset_ = 0;
+    uint32_t size_ = 0;
+    uint32_t offset_ = 0;
     FieldOrder order_;
     const Stream *stream_;
     const StreamBlock *block_ = nullptr;

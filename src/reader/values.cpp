@@ -158,7 +158,7 @@ inline void PutCodes(uint64_t eight, uint32_t index, uint32_t width, uint8_t *co
 }
 
 // Two 32-bit words per 32 bits; `compact` keeps only word `kept` (0 or 1).
-Status DecodePairs(const Group &group, const ArrayContext &context, const uint8_t *raw,
+Status DecodePairs(const Group &group, const FieldOrder &order, const uint8_t *raw,
                    bool compact, unsigned kept, Change *change) {
     const uint32_t width = group.value_size;
     const uint32_t pairs = ((width - 1) >> 5) + 1;
@@ -169,10 +169,10 @@ Status DecodePairs(const Group &group, const ArrayContext &context, const uint8_
     for (uint32_t p = 0; p < pairs; ++p) {
         uint32_t words[2] = {0, 0};
         if (compact) {
-            words[kept] = context.order.U32(raw + 4 * p);
+            words[kept] = order.U32(raw + 4 * p);
         } else {
-            words[0] = context.order.U32(raw + 8 * p);
-            words[1] = context.order.U32(raw + 8 * p + 4);
+            words[0] = order.U32(raw + 8 * p);
+            words[1] = order.U32(raw + 8 * p + 4);
         }
         const uint32_t used = p + 1 < pairs ? 32 : width - 32 * p;
         if (used < 32 && ((words[0] | words[1]) >> used) != 0) {
@@ -190,8 +190,8 @@ Status DecodePairs(const Group &group, const ArrayContext &context, const uint8_
 }
 
 // Decodes the value bytes at `raw` (a copy of them is in change->raw).
-Status DecodeValue(const Group &group, const ArrayContext &context, const uint8_t *raw,
-                   Change *change) {
+Status DecodeValue(const Group &group, const FieldOrder &order, const ArrayContext &context,
+                   const uint8_t *raw, Change *change) {
     const size_t size = change->raw.size();
     switch (group.format) {
         case kScalar:
@@ -211,7 +211,7 @@ Status DecodeValue(const Group &group, const ArrayContext &context, const uint8_
                     change->kind = TRAXR_VALUE_LOGIC;
                 }
             } else if (group.bytes_per_bit == 2 && group.value_size == 4) {
-                change->string_id = context.order.U32(raw);
+                change->string_id = order.U32(raw);
                 if (context.strings->Get(change->string_id) == nullptr) {
                     return Fail(TRAXR_ERR_CORRUPT,
                                 "string id %u is not in the string list (%u texts)",
@@ -219,24 +219,24 @@ Status DecodeValue(const Group &group, const ArrayContext &context, const uint8_
                 }
                 change->kind = TRAXR_VALUE_STRING;
             } else if (group.bytes_per_bit == 3 && group.value_size == 8) {
-                change->real = context.order.F64(raw);
+                change->real = order.F64(raw);
                 change->kind = TRAXR_VALUE_REAL;
             } else if (group.bytes_per_bit == 2 && group.value_size > 4 && group.value_size % 4 == 0 &&
                        size == group.value_size) {
                 change->words.resize(size / 4);
                 for (size_t i = 0; i < change->words.size(); ++i) {
-                    change->words[i] = static_cast<int32_t>(context.order.U32(raw + 4 * i));
+                    change->words[i] = static_cast<int32_t>(order.U32(raw + 4 * i));
                 }
                 change->kind = TRAXR_VALUE_WORDS;
             }
             return Status();
         case kABBus:
             return group.bytes_per_bit == 0
-                       ? DecodePairs(group, context, raw, change->compact, 0, change)
+                       ? DecodePairs(group, order, raw, change->compact, 0, change)
                        : Status();
         case kCDBus:
             return group.bytes_per_bit == 0
-                       ? DecodePairs(group, context, raw, change->compact, 1, change)
+                       ? DecodePairs(group, order, raw, change->compact, 1, change)
                        : Status();
         case kABMemory:
             if (group.bytes_per_bit == 0) {
@@ -291,6 +291,7 @@ Status ElementDecoder::ReadGroupStart() {
     TAVRI_RETURN_IF_ERROR(cursor_.Byte(&format));
     group_ = Group();
     TAVRI_RETURN_IF_ERROR(ReadGroupHeader(&cursor_, format, context_, &group_));
+    format_ = group_.format;
     // The low three bits are 0, and the compact bit too without a compact form.
     vector_reject_ = group_.compact_length == 0 ? 0x0F : 0x07;
     return Status();
@@ -420,7 +421,7 @@ Status ElementDecoder::DecodeVector(Change *change) {
     }
     // The bits of the change before are overwritten in place, not cleared
     // first: they are dropped only when this change has none.
-    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, context_, source, change));
+    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, cursor_.order(), context_, source, change));
     if (change->kind != TRAXR_VALUE_LOGIC) change->bits.clear();
     return Status();
 }

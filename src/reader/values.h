@@ -150,11 +150,11 @@ class ElementDecoder {
     Status DecodeVector(Change *change);
     // The fields of `change` other than its value.
     void SetChangeFields(Change *change) const {
-        const bool compact = group_.format != 0 && (head_ & 0x08) != 0;
+        const bool compact = format_ != 0 && (head_ & 0x08) != 0;
         change->time = time_;
         change->session = session_;
         change->redundant = redundant_;
-        change->format = group_.format;
+        change->format = format_;
         change->compact = compact;
         change->kind = TRAXR_VALUE_RAW;
         change->bits_in_raw = false;
@@ -166,21 +166,25 @@ class ElementDecoder {
     Status Finish();
     Status ReadGroupStart();
 
-    // What every change reads comes first, so that a merge of many arrays
-    // touches few cache lines per change; the entry and context after it are
-    // read at the start and end of the array and for vectors.
-    Cursor cursor_;
-    Group group_;
+    // What a change reads comes first, so that a merge of many arrays
+    // touches few cache lines per change: these fields and the cursor's
+    // position (its first fields) fill a line with the merge's own few
+    // bytes, and a scalar's change reads no other; a vector's reads the
+    // group too. The entry and context after them are read at the start
+    // and end of the array.
     uint64_t time_ = 0;
     uint32_t count_ = 0;
     uint32_t change_count_ = 0;  // entry_.change_count
     uint32_t session_ = 0;       // entry_.session
     uint32_t sequence_ = 0;      // of the element read
+    uint8_t format_ = 0;         // group_.format
     uint8_t head_ = 0;           // of the element read
     uint8_t code_ = 0;           // a scalar element's value code
     uint8_t vector_reject_ = 0;  // head bits a vector element of the group may not have
     bool redundant_ = false;     // entry_.redundant
     bool ended_ = true;
+    Cursor cursor_;
+    Group group_;
     uint64_t first_time_ = 0;
     ChainEntry entry_;
     ArrayContext context_;
@@ -194,7 +198,7 @@ inline Status ElementDecoder::NextTime(bool *done) {
         const unsigned time_code = (head >> 4) & 3;
         // No sequence number (nor a group separator), a 2- or 4-byte delta.
         const bool plain = head < 0x40 && (time_code == 1 || time_code == 2);
-        const bool scalar = group_.format == 0;
+        const bool scalar = format_ == 0;
         if (plain && (scalar ? (head & 0x0F) != 0 : (head & vector_reject_) == 0)) {
             const uint64_t delta =
                 time_code == 1 ? cursor_.order().U16(at + 1) : cursor_.order().U32(at + 1);
@@ -213,7 +217,7 @@ inline Status ElementDecoder::NextTime(bool *done) {
 }
 
 inline Status ElementDecoder::Value(Change *change) {
-    if (group_.format != 0) return DecodeVector(change);
+    if (format_ != 0) return DecodeVector(change);
     SetChangeFields(change);
     change->raw.resize(1);
     change->raw[0] = code_;
