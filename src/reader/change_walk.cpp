@@ -168,6 +168,12 @@ Status ChangeWalk::EnterSession(uint32_t s) {
     }
     starting_.clear();
     prefetch_ = lanes_used_ >= kPrefetchLanes;
+    if (prefetch_) {
+        ahead_.resize(lanes_used_);
+        for (uint32_t lane = 0; lane < lanes_used_; ++lane) {
+            ahead_[lane] = lanes_[lane].decoder.Ahead();
+        }
+    }
     return Status();
 }
 
@@ -180,6 +186,7 @@ Status ChangeWalk::EnterSession(uint32_t s) {
         return Status();
     }
     ++changes_decoded_;
+    if (prefetch_) ahead_[lane] = decoder.Ahead();
     const uint64_t time = decoder.time();
     // A lane's times never go down: at the current time again, it comes
     // before the lanes of higher idcodes still due then.
@@ -246,8 +253,9 @@ void ChangeWalk::OrderNow() {
 }
 
 // With many variables the lanes due at one time lie far apart in memory,
-// each read once per time: their records are fetched a few lanes ahead, then
-// (once those are in the cache) the bytes their decoders read next.
+// each read once per time: their records are fetched a few lanes ahead, and
+// the bytes their decoders read next (from ahead_, not from the records, so
+// that fetching them waits for nothing).
 void ChangeWalk::Prefetch() const {
     constexpr size_t kRecordsAhead = 24;
     constexpr size_t kBytesAhead = 8;
@@ -257,7 +265,8 @@ void ChangeWalk::Prefetch() const {
         for (size_t at = 0; at < kHotBytes; at += 64) __builtin_prefetch(record + at);
     }
     if (now_next_ + kBytesAhead < now_.size()) {
-        lanes_[now_[now_next_ + kBytesAhead]].decoder.Prefetch();
+        const uint8_t *bytes = ahead_[now_[now_next_ + kBytesAhead]];
+        if (bytes != nullptr) __builtin_prefetch(bytes);
     }
 }
 

@@ -131,6 +131,9 @@ class ChangeWalk {
     size_t now_next_ = 0;
     uint64_t now_time_ = 0;
     bool prefetch_ = false;  // the session has kPrefetchLanes lanes or more
+    // With prefetch_, by lane: where its decoder reads next (null at the end
+    // of a block).
+    std::vector<const uint8_t *> ahead_;
     bool have_now_ = false;  // now_time_ is current: lanes stand at it
     uint32_t again_ = UINT32_MAX;
     uint32_t next_session_ = 0;

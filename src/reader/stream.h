@@ -110,11 +110,10 @@ class Cursor {
     }
     void Skip(size_t count) { offset_ += count; }
     const FieldOrder &order() const { return order_; }
-    // Asks the processor to fetch the next bytes into its cache ahead of a
-    // read that comes later.
-    void Prefetch() const {
-        if (offset_ < size_) __builtin_prefetch(bytes_ + offset_);
-    }
+    // Where the next bytes lie in memory, for fetching them into the
+    // processor's cache ahead of a read that comes later; null at the end of
+    // the block.
+    const uint8_t *Ahead() const { return offset_ < size_ ? bytes_ + offset_ : nullptr; }
 
     Status U16(uint16_t *out);
     Status U32(uint32_t *out);

@@ -136,8 +136,8 @@ class ElementDecoder {
     // Decodes the value of the element NextTime read, and the rest of the
     // change, into `change` (its buffers are reused).
     Status Value(Change *change);
-    // Fetches the next element's first bytes into the cache.
-    void Prefetch() const { cursor_.Prefetch(); }
+    // Where the bytes the decoder reads next lie (see Cursor::Ahead).
+    const uint8_t *Ahead() const { return cursor_.Ahead(); }
     // Lets go of the block the decoder was reading.
     void Release() { cursor_.Release(); }
     const ChainEntry &entry() const { return entry_; }
