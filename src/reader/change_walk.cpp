@@ -156,6 +156,8 @@ Status ChangeWalk::EnterSession(uint32_t s) {
     // in the order they lie in memory.
     std::stable_sort(starting_.begin(), starting_.end(),
                      [](const Starting &a, const Starting &b) { return a.idcode < b.idcode; });
+    // Off while the lanes start: ahead_ is sized for them once all are.
+    prefetch_ = false;
     for (const Starting &start : starting_) {
         if (lanes_used_ == lanes_.size()) {
             lanes_.emplace_back(&db_->vc_stream(), db_->field_order());
