@@ -15,7 +15,7 @@ Status ChangeWalk::Start(const WalkOptions &options) {
     DropLanes();
     lanes_used_ = 0;
     next_session_ = db_->first_session();
-    handed_out_ = UINT32_MAX;
+    deferred_ = Status();
     last_time_ = 0;
     last_idcode_ = 0;
     stopped_ = false;
@@ -156,30 +156,40 @@ Status ChangeWalk::EnterSession(uint32_t s) {
     // in the order they lie in memory.
     std::stable_sort(starting_.begin(), starting_.end(),
                      [](const Starting &a, const Starting &b) { return a.idcode < b.idcode; });
+    // Off while the lanes start: ahead_ is sized for them once all are.
+    prefetch_ = false;
     for (const Starting &start : starting_) {
         if (lanes_used_ == lanes_.size()) {
-            lanes_.push_back(std::make_unique<Lane>(&db_->vc_stream(), db_->field_order()));
+            lanes_.emplace_back(&db_->vc_stream(), db_->field_order());
         }
         const uint32_t lane = lanes_used_++;
-        Lane &l = *lanes_[lane];
+        Lane &l = lanes_[lane];
         l.idcode = start.idcode;
         TAVRI_RETURN_IF_ERROR(l.decoder.Start(start.entry, db_->ContextFor(start.idcode)));
         TAVRI_RETURN_IF_ERROR(Advance(lane));
     }
     starting_.clear();
     prefetch_ = lanes_used_ >= kPrefetchLanes;
+    if (prefetch_) {
+        ahead_.resize(lanes_used_);
+        for (uint32_t lane = 0; lane < lanes_used_; ++lane) {
+            ahead_[lane] = lanes_[lane].decoder.Ahead();
+        }
+    }
     return Status();
 }
 
-Status ChangeWalk::Advance(uint32_t lane) {
-    Lane &l = *lanes_[lane];
+// Inlined: called once per change.
+[[gnu::always_inline]] inline Status ChangeWalk::Advance(uint32_t lane) {
+    ElementDecoder &decoder = lanes_[lane].decoder;
     bool done = false;
-    TAVRI_RETURN_IF_ERROR(l.decoder.Next(&l.current, &done));
+    TAVRI_RETURN_IF_ERROR(decoder.NextTime(&done));
     if (done) {
         return Status();
     }
     ++changes_decoded_;
-    const uint64_t time = l.current.time;
+    if (prefetch_) ahead_[lane] = decoder.Ahead();
+    const uint64_t time = decoder.time();
     // A lane's times never go down: at the current time again, it comes
     // before the lanes of higher idcodes still due then.
     if (have_now_ && time == now_time_) {
@@ -208,7 +218,7 @@ Status ChangeWalk::TakeEarliest() {
         return Fail(TRAXR_ERR_CORRUPT,
                     "time goes backwards: idcode %u changes at %llu after idcode %u changed "
                     "at %llu",
-                    lanes_[now_.front()]->idcode, static_cast<unsigned long long>(now_time_),
+                    lanes_[now_.front()].idcode, static_cast<unsigned long long>(now_time_),
                     last_idcode_, static_cast<unsigned long long>(last_time_));
     }
     return Status();
@@ -245,19 +255,20 @@ void ChangeWalk::OrderNow() {
 }
 
 // With many variables the lanes due at one time lie far apart in memory,
-// each read once per time: their records are fetched a few lanes ahead, then
-// (once those are in the cache) the bytes their decoders read next.
+// each read once per time: their records are fetched a few lanes ahead, and
+// the bytes their decoders read next (from ahead_, not from the records, so
+// that fetching them waits for nothing).
 void ChangeWalk::Prefetch() const {
     constexpr size_t kRecordsAhead = 24;
     constexpr size_t kBytesAhead = 8;
-    if (now_next_ + kRecordsAhead < now_.size()) {
-        const Lane *l = lanes_[now_[now_next_ + kRecordsAhead]].get();
-        const char *record = reinterpret_cast<const char *>(l);
-        for (size_t at = 0; at < sizeof(Lane); at += 64) __builtin_prefetch(record + at);
+    constexpr size_t kHotBytes = 128;  // see Lane
+    if (prefetch_ && now_next_ + kRecordsAhead < now_.size()) {
+        const char *record = reinterpret_cast<const char *>(&lanes_[now_[now_next_ + kRecordsAhead]]);
+        for (size_t at = 0; at < kHotBytes; at += 64) __builtin_prefetch(record + at);
     }
     if (now_next_ + kBytesAhead < now_.size()) {
-        const Lane &l = *lanes_[now_[now_next_ + kBytesAhead]];
-        l.decoder.Prefetch();
+        const uint8_t *bytes = ahead_[now_[now_next_ + kBytesAhead]];
+        if (bytes != nullptr) __builtin_prefetch(bytes);
     }
 }
 
@@ -294,10 +305,10 @@ Status ChangeWalk::CheckEnd() const {
 
 Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
     *done = false;
-    if (handed_out_ != UINT32_MAX) {
-        const uint32_t lane = handed_out_;
-        handed_out_ = UINT32_MAX;
-        TAVRI_RETURN_IF_ERROR(Advance(lane));
+    if (!deferred_.ok()) {
+        Status failure = std::move(deferred_);
+        deferred_ = Status();
+        return failure;
     }
     for (;;) {
         if (finished_) {
@@ -315,7 +326,7 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
             TAVRI_RETURN_IF_ERROR(TakeEarliest());
             if (now_time_ > options_.to) {
                 // Nothing later can fall inside the window.
-                for (uint32_t i = 0; i < lanes_used_; ++i) lanes_[i]->decoder.Release();
+                for (uint32_t i = 0; i < lanes_used_; ++i) lanes_[i].decoder.Release();
                 DropLanes();
                 stopped_ = true;
             }
@@ -338,16 +349,21 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
             TAVRI_RETURN_IF_ERROR(EnterSession(s));
             continue;
         }
-        Lane &l = *lanes_[lane];
+        Lane &l = lanes_[lane];
         last_time_ = now_time_;
         last_idcode_ = l.idcode;
+        TAVRI_RETURN_IF_ERROR(l.decoder.Value(&current_));
+        // The lane's next element follows the value just read, in bytes
+        // still in the cache: it is read now, not at the next call. A
+        // failure there belongs to the next change and is reported then.
+        Status advanced = Advance(lane);
         if (now_time_ < options_.from) {
-            TAVRI_RETURN_IF_ERROR(Advance(lane));
+            TAVRI_RETURN_IF_ERROR(advanced);
             continue;
         }
-        handed_out_ = lane;
+        if (!advanced.ok()) deferred_ = std::move(advanced);
         *idcode = l.idcode;
-        *change = &l.current;
+        *change = &current_;
         return Status();
     }
 }

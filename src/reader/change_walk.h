@@ -63,11 +63,15 @@ class ChangeWalk {
     uint64_t changes_decoded() const { return changes_decoded_; }
 
   private:
-    struct Lane {
+    // A variable's element array in the session. It holds the time of its
+    // next change (decoder.time()) but not the value: that is decoded into
+    // current_ when the change is handed out. Lanes lie side by side, each
+    // from a cache line boundary, the few fields a step reads in its first
+    // two lines.
+    struct alignas(64) Lane {
         explicit Lane(const Stream *stream, const FieldOrder &order) : decoder(stream, order) {}
-        ElementDecoder decoder;
-        Change current;
         uint32_t idcode = 0;
+        ElementDecoder decoder;
     };
     // A variable's chain entry whose lane starts once the session's
     // entries are all read.
@@ -80,7 +84,8 @@ class ChangeWalk {
 
     Status FindFirstEntries();
     Status EnterSession(uint32_t session);
-    // Decodes the lane's next change and files the lane under its time.
+    // Reads the lane's next change up to its value and files the lane under
+    // its time.
     Status Advance(uint32_t lane);
     // Makes the earliest pending time the current one.
     Status TakeEarliest();
@@ -103,7 +108,8 @@ class ChangeWalk {
     std::unordered_map<uint64_t, uint32_t> first_;   // first entry position -> idcode
     std::unordered_set<uint64_t> hidden_first_;      // redundant first entries not shown
     std::unordered_map<uint64_t, uint32_t> latest_;  // latest entry seen -> idcode
-    std::vector<std::unique_ptr<Lane>> lanes_;
+    std::vector<Lane> lanes_;
+    Change current_;  // the change handed out
     uint32_t lanes_used_ = 0;
     // The merge: most lanes of a design change at the same few times, so
     // they are filed under their next change's time; at each time they are
@@ -125,10 +131,13 @@ class ChangeWalk {
     size_t now_next_ = 0;
     uint64_t now_time_ = 0;
     bool prefetch_ = false;  // the session has kPrefetchLanes lanes or more
+    // With prefetch_, by lane: where its decoder reads next (null at the end
+    // of a block).
+    std::vector<const uint8_t *> ahead_;
     bool have_now_ = false;  // now_time_ is current: lanes stand at it
     uint32_t again_ = UINT32_MAX;
     uint32_t next_session_ = 0;
-    uint32_t handed_out_ = UINT32_MAX;  // lane whose change the caller holds
+    Status deferred_;  // reading past the change handed out failed
     uint64_t last_time_ = 0;
     uint32_t last_idcode_ = 0;
     bool stopped_ = false;  // the window ended before the last session

@@ -22,7 +22,8 @@ bool SameValue(const Change &a, const Change &b) {
     if (a.kind != b.kind) return false;
     switch (a.kind) {
         case TRAXR_VALUE_LOGIC:
-            return a.bits == b.bits;
+            return a.code_count() == b.code_count() &&
+                   std::equal(a.codes(), a.codes() + a.code_count(), b.codes());
         case TRAXR_VALUE_REAL:
             return std::memcmp(&a.real, &b.real, sizeof a.real) == 0;
         case TRAXR_VALUE_STRING:

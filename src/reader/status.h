@@ -15,10 +15,10 @@ class Status {
   public:
     Status() = default;
     Status(traxrStatus code, std::string message)
-        : code_(code), message_(std::make_unique<std::string>(std::move(message))) {}
+        : failure_(code == TRAXR_OK ? nullptr
+                                    : std::make_unique<Failure>(Failure{code, std::move(message)})) {}
     Status(const Status &other)
-        : code_(other.code_),
-          message_(other.message_ ? std::make_unique<std::string>(*other.message_) : nullptr) {}
+        : failure_(other.failure_ ? std::make_unique<Failure>(*other.failure_) : nullptr) {}
     Status(Status &&other) noexcept = default;
     Status &operator=(const Status &other) {
         if (this != &other) *this = Status(other);
@@ -26,17 +26,21 @@ class Status {
     }
     Status &operator=(Status &&other) noexcept = default;
 
-    bool ok() const { return code_ == TRAXR_OK; }
-    traxrStatus code() const { return code_; }
-    const std::string &message() const { return message_ ? *message_ : Empty(); }
+    bool ok() const { return failure_ == nullptr; }
+    traxrStatus code() const { return failure_ ? failure_->code : TRAXR_OK; }
+    const std::string &message() const { return failure_ ? failure_->message : Empty(); }
 
   private:
     static const std::string &Empty();
 
+    struct Failure {
+        traxrStatus code;
+        std::string message;
+    };
     // Success is by far the most common outcome and is returned from every
-    // byte read: it holds no string, so making and dropping one is cheap.
-    traxrStatus code_ = TRAXR_OK;
-    std::unique_ptr<std::string> message_;
+    // byte read: it is one null pointer, so making, testing and dropping one
+    // is cheap.
+    std::unique_ptr<Failure> failure_;
 };
 
 // A failed status with a printf-style message.

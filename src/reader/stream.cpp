@@ -31,7 +31,8 @@ Status Cursor::Load(const StreamBlock *block) {
     TAVRI_RETURN_IF_ERROR(stream_->cache()->Get(block->layout, &data_));
     block_ = block;
     bytes_ = data_->data();
-    size_ = data_->size();
+    // At most kBlockSize: the cache decompresses a block into that much.
+    size_ = static_cast<uint32_t>(data_->size());
     offset_ = 0;
     return Status();
 }
@@ -52,7 +53,7 @@ Status Cursor::Seek(uint64_t position) {
                     static_cast<unsigned long long>(position), data_->size(), block->index,
                     stream_->name());
     }
-    offset_ = offset;
+    offset_ = static_cast<uint32_t>(offset);
     return Status();
 }
 
@@ -103,7 +104,7 @@ Status Cursor::BytesAcross(uint8_t *out, size_t count) {
         if (offset_ == size_) {
             TAVRI_RETURN_IF_ERROR(Advance());
         }
-        const size_t piece = std::min(count, size_ - offset_);
+        const size_t piece = std::min<size_t>(count, size_ - offset_);
         std::memcpy(out, bytes_ + offset_, piece);
         offset_ += piece;
         out += piece;

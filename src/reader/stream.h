@@ -54,7 +54,7 @@ class Stream {
 // Reads a stream byte by byte through the block cache.
 class Cursor {
   public:
-    Cursor(const Stream *stream, const FieldOrder &order) : stream_(stream), order_(order) {}
+    Cursor(const Stream *stream, const FieldOrder &order) : order_(order), stream_(stream) {}
 
     // Moves to a logical position; CORRUPT when no block of the stream holds it.
     Status Seek(uint64_t position);
@@ -95,11 +95,25 @@ class Cursor {
         }
         return BytesAcross(out, count);
     }
-    // Asks the processor to fetch the next bytes into its cache ahead of a
-    // read that comes later.
-    void Prefetch() const {
-        if (offset_ < size_) __builtin_prefetch(bytes_ + offset_);
+    // The next `count` bytes where the current block holds them all (moving
+    // past them), or null (not moving).
+    const uint8_t *Take(size_t count) {
+        if (count > size_ - offset_) return nullptr;
+        const uint8_t *at = bytes_ + offset_;
+        offset_ += count;
+        return at;
     }
+    // The next `count` bytes where the current block holds them all, or
+    // null; Skip then moves past those read.
+    const uint8_t *Window(size_t count) const {
+        return count <= size_ - offset_ ? bytes_ + offset_ : nullptr;
+    }
+    void Skip(size_t count) { offset_ += count; }
+    const FieldOrder &order() const { return order_; }
+    // Where the next bytes lie in memory, for fetching them into the
+    // processor's cache ahead of a read that comes later; null at the end of
+    // the block.
+    const uint8_t *Ahead() const { return offset_ < size_ ? bytes_ + offset_ : nullptr; }
 
     Status U16(uint16_t *out);
     Status U32(uint32_t *out);
@@ -134,14 +148,17 @@ class Cursor {
     // Unsigned for other widths, or across the end of the current block.
     Status UnsignedAcross(unsigned width, uint64_t *out);
 
-    const Stream *stream_;
+    // The current block's bytes (none without a block): offset_ <= size_.
+    // First, with the byte order: what reading an element needs lies in
+    // the record's first bytes.
+    // A block holds at most kBlockSize bytes: 32 bits count them.
+    const uint8_t *bytes_ = nullptr;
+    uint32_t size_ = 0;
+    uint32_t offset_ = 0;
     FieldOrder order_;
+    const Stream *stream_;
     const StreamBlock *block_ = nullptr;
     BlockData data_;
-    // The current block's bytes (none without a block): offset_ <= size_.
-    const uint8_t *bytes_ = nullptr;
-    size_t size_ = 0;
-    size_t offset_ = 0;
 };
 
 }  // namespace tavri::reader

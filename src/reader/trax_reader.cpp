@@ -474,7 +474,8 @@ uint32_t traxr_ChangeCount(const traxrChangeList *list) {
 
 namespace {
 
-void FillChange(const Change &c, const tavri::reader::StringList &strings, traxrChange *change) {
+// Inlined: called once per change of a walk.
+[[gnu::always_inline]] inline void FillChange(const Change &c, const tavri::reader::StringList &strings, traxrChange *change) {
     // Every field is set below: the walk fills one change per call.
     change->time = c.time;
     change->session = c.session;
@@ -483,8 +484,9 @@ void FillChange(const Change &c, const tavri::reader::StringList &strings, traxr
     change->format = c.format;
     change->compact = c.compact ? 1 : 0;
     change->kind = c.kind;
-    change->bits = c.bits.empty() ? nullptr : c.bits.data();
-    change->bit_count = static_cast<uint32_t>(c.bits.size());
+    const size_t codes = c.kind == TRAXR_VALUE_LOGIC ? c.code_count() : 0;
+    change->bits = codes == 0 ? nullptr : c.codes();
+    change->bit_count = static_cast<uint32_t>(codes);
     change->real = c.real;
     change->string_id = c.string_id;
     change->text = c.kind == TRAXR_VALUE_STRING ? strings.Get(c.string_id) : nullptr;

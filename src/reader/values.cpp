@@ -19,31 +19,25 @@ constexpr uint8_t kABMemory = 11;
 constexpr uint8_t kCompactBit = 0x08;
 constexpr uint32_t kValueSizeLimit = 0x8000000;
 
-// Copies per-bit codes, eight at a time where it can; true when every one
-// is a logic level (below 4).
-bool CopyLogicCodes(const uint8_t *from, size_t count, uint8_t *to) {
+// True when every per-bit code is a logic level (below 4); reads eight at
+// a time where it can.
+bool AllLogicCodes(const uint8_t *codes, size_t count) {
     uint64_t seen = 0;
     size_t i = 0;
     for (; i + 8 <= count; i += 8) {
         uint64_t eight;
-        std::memcpy(&eight, from + i, sizeof eight);
+        std::memcpy(&eight, codes + i, sizeof eight);
         seen |= eight;
-        std::memcpy(to + i, &eight, sizeof eight);
     }
     if (i + 4 <= count) {
         // The last four to seven codes, as two four-byte pieces that may
         // overlap.
         uint32_t head, tail;
-        std::memcpy(&head, from + i, sizeof head);
-        std::memcpy(&tail, from + count - 4, sizeof tail);
+        std::memcpy(&head, codes + i, sizeof head);
+        std::memcpy(&tail, codes + count - 4, sizeof tail);
         seen |= head | tail;
-        std::memcpy(to + i, &head, sizeof head);
-        std::memcpy(to + count - 4, &tail, sizeof tail);
     } else {
-        for (; i < count; ++i) {
-            seen |= from[i];
-            to[i] = from[i];
-        }
+        for (; i < count; ++i) seen |= codes[i];
     }
     return (seen & 0xFCFCFCFCFCFCFCFCu) == 0;
 }
@@ -146,28 +140,39 @@ inline void PutCodes(uint64_t eight, uint32_t index, uint32_t width, uint8_t *co
         std::memcpy(codes + (width - low - 8), &eight, sizeof eight);
         return;
     }
+    // The top byte of the value, of `left` bits: their codes are the last
+    // `left` of the eight and go to the start of the value.
+    const uint32_t left = width - low;
+    eight = std::endian::native == std::endian::little ? eight >> (8 * (8 - left))
+                                                       : eight << (8 * (8 - left));
     uint8_t spread[8];
     std::memcpy(spread, &eight, sizeof spread);
-    for (uint32_t k = 0; low + k < width; ++k) codes[width - 1 - low - k] = spread[7 - k];
+    if (left >= 4) {
+        std::memcpy(codes, spread, 4);
+        std::memcpy(codes + left - 4, spread + left - 4, 4);
+    } else {
+        codes[0] = spread[0];
+        if (left > 1) codes[1] = spread[1];
+        if (left > 2) codes[2] = spread[2];
+    }
 }
 
 // Two 32-bit words per 32 bits; `compact` keeps only word `kept` (0 or 1).
-Status DecodePairs(const Group &group, const ArrayContext &context, bool compact, unsigned kept,
-                   Change *change) {
+Status DecodePairs(const Group &group, const FieldOrder &order, const uint8_t *raw,
+                   bool compact, unsigned kept, Change *change) {
     const uint32_t width = group.value_size;
     const uint32_t pairs = ((width - 1) >> 5) + 1;
     // A/B: A gives 1 alone; C/D: D does.
     const unsigned one = group.format == kABBus ? 0 : 1;
     change->bits.resize(width);
     uint8_t *codes = change->bits.data();
-    const uint8_t *raw = change->raw.data();
     for (uint32_t p = 0; p < pairs; ++p) {
         uint32_t words[2] = {0, 0};
         if (compact) {
-            words[kept] = context.order.U32(raw + 4 * p);
+            words[kept] = order.U32(raw + 4 * p);
         } else {
-            words[0] = context.order.U32(raw + 8 * p);
-            words[1] = context.order.U32(raw + 8 * p + 4);
+            words[0] = order.U32(raw + 8 * p);
+            words[1] = order.U32(raw + 8 * p + 4);
         }
         const uint32_t used = p + 1 < pairs ? 32 : width - 32 * p;
         if (used < 32 && ((words[0] | words[1]) >> used) != 0) {
@@ -184,25 +189,29 @@ Status DecodePairs(const Group &group, const ArrayContext &context, bool compact
     return Status();
 }
 
-Status DecodeValue(const Group &group, const ArrayContext &context, Change *change) {
-    const std::vector<uint8_t> &raw = change->raw;
+// Decodes the value bytes at `raw` (a copy of them is in change->raw).
+Status DecodeValue(const Group &group, const FieldOrder &order, const ArrayContext &context,
+                   const uint8_t *raw, Change *change) {
+    const size_t size = change->raw.size();
     switch (group.format) {
         case kScalar:
             // One code: a logic level below 4.
             if (raw[0] <= 3) {
-                change->bits.resize(1);
-                change->bits[0] = raw[0];
+                change->bits.clear();
+                change->bits_in_raw = true;
                 change->kind = TRAXR_VALUE_LOGIC;
             }
             return Status();
         case kNormalBus:
             if (group.bytes_per_bit == 0) {
-                change->bits.resize(raw.size());
-                if (CopyLogicCodes(raw.data(), raw.size(), change->bits.data())) {
+                // The stored bytes are the codes: they stay where they are.
+                if (AllLogicCodes(raw, size)) {
+                    change->bits.clear();
+                    change->bits_in_raw = true;
                     change->kind = TRAXR_VALUE_LOGIC;
                 }
             } else if (group.bytes_per_bit == 2 && group.value_size == 4) {
-                change->string_id = context.order.U32(raw.data());
+                change->string_id = order.U32(raw);
                 if (context.strings->Get(change->string_id) == nullptr) {
                     return Fail(TRAXR_ERR_CORRUPT,
                                 "string id %u is not in the string list (%u texts)",
@@ -210,24 +219,24 @@ Status DecodeValue(const Group &group, const ArrayContext &context, Change *chan
                 }
                 change->kind = TRAXR_VALUE_STRING;
             } else if (group.bytes_per_bit == 3 && group.value_size == 8) {
-                change->real = context.order.F64(raw.data());
+                change->real = order.F64(raw);
                 change->kind = TRAXR_VALUE_REAL;
             } else if (group.bytes_per_bit == 2 && group.value_size > 4 && group.value_size % 4 == 0 &&
-                       raw.size() == group.value_size) {
-                change->words.resize(raw.size() / 4);
+                       size == group.value_size) {
+                change->words.resize(size / 4);
                 for (size_t i = 0; i < change->words.size(); ++i) {
-                    change->words[i] = static_cast<int32_t>(context.order.U32(raw.data() + 4 * i));
+                    change->words[i] = static_cast<int32_t>(order.U32(raw + 4 * i));
                 }
                 change->kind = TRAXR_VALUE_WORDS;
             }
             return Status();
         case kABBus:
             return group.bytes_per_bit == 0
-                       ? DecodePairs(group, context, change->compact, 0, change)
+                       ? DecodePairs(group, order, raw, change->compact, 0, change)
                        : Status();
         case kCDBus:
             return group.bytes_per_bit == 0
-                       ? DecodePairs(group, context, change->compact, 1, change)
+                       ? DecodePairs(group, order, raw, change->compact, 1, change)
                        : Status();
         case kABMemory:
             if (group.bytes_per_bit == 0) {
@@ -257,6 +266,9 @@ Status ElementDecoder::Start(const ChainEntry &entry, const ArrayContext &contex
     }
     entry_ = entry;
     context_ = context;
+    change_count_ = entry.change_count;
+    session_ = entry.session;
+    redundant_ = entry.redundant;
     time_ = 0;
     first_time_ = 0;
     count_ = 0;
@@ -268,11 +280,20 @@ Status ElementDecoder::Start(const ChainEntry &entry, const ArrayContext &contex
                     static_cast<unsigned long long>(entry.element_position),
                     cursor_.block()->owner);
     }
+    TAVRI_RETURN_IF_ERROR(ReadGroupStart());
+    ended_ = false;
+    return Status();
+}
+
+// The format byte and, for vectors, the group header.
+Status ElementDecoder::ReadGroupStart() {
     uint8_t format;
     TAVRI_RETURN_IF_ERROR(cursor_.Byte(&format));
     group_ = Group();
     TAVRI_RETURN_IF_ERROR(ReadGroupHeader(&cursor_, format, context_, &group_));
-    ended_ = false;
+    format_ = group_.format;
+    // The low three bits are 0, and the compact bit too without a compact form.
+    vector_reject_ = group_.compact_length == 0 ? 0x0F : 0x07;
     return Status();
 }
 
@@ -298,7 +319,20 @@ Status ElementDecoder::Finish() {
     return Status();
 }
 
-Status ElementDecoder::Next(Change *change, bool *done) {
+namespace {
+
+// The bytes of an element before its value: head, a scalar's own code byte,
+// time delta, sequence number.
+uint64_t ElementLeadLength(uint8_t head, bool scalar) {
+    const unsigned time_code = (head >> 4) & 3;
+    const unsigned sequence_code = head >> 6;
+    return 1 + (scalar && (head & 0x0F) == 0 ? 1 : 0) + (time_code == 3 ? 8 : 2 * time_code) +
+           2 * sequence_code;
+}
+
+}  // namespace
+
+Status ElementDecoder::ReadNextTime(bool *done) {
     *done = false;
     if (ended_) {
         *done = true;
@@ -306,22 +340,16 @@ Status ElementDecoder::Next(Change *change, bool *done) {
     }
     uint8_t head;
     for (;;) {
-        TAVRI_RETURN_IF_ERROR(cursor_.Peek(&head));
+        TAVRI_RETURN_IF_ERROR(cursor_.Byte(&head));
         if (head != kNextGroup && head != kEndArray) {
             break;
         }
-        TAVRI_RETURN_IF_ERROR(cursor_.Byte(&head));
         if (head == kEndArray) {
             *done = true;
             return Finish();
         }
-        uint8_t format;
-        TAVRI_RETURN_IF_ERROR(cursor_.Byte(&format));
-        group_ = Group();
-        TAVRI_RETURN_IF_ERROR(ReadGroupHeader(&cursor_, format, context_, &group_));
+        TAVRI_RETURN_IF_ERROR(ReadGroupStart());
     }
-    const uint64_t at = cursor_.position();
-    TAVRI_RETURN_IF_ERROR(cursor_.Byte(&head));
     const unsigned time_code = (head >> 4) & 3;
     const unsigned sequence_code = head >> 6;
     const bool scalar = group_.format == kScalar;
@@ -329,31 +357,21 @@ Status ElementDecoder::Next(Change *change, bool *done) {
     if (time_code == 0 || sequence_code == 3 || (!scalar && (head & 0x07) != 0) ||
         (compact && group_.compact_length == 0)) {
         return Fail(TRAXR_ERR_CORRUPT, "element at 0x%llx has the head byte 0x%02x",
-                    static_cast<unsigned long long>(at), head);
+                    static_cast<unsigned long long>(cursor_.position() - 1), head);
     }
-    if (++count_ > entry_.change_count) {
+    if (++count_ > change_count_) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the element array at 0x%llx holds more than the %u changes of its "
                     "vc chain entry",
                     static_cast<unsigned long long>(entry_.element_position),
                     entry_.change_count);
     }
-    change->session = entry_.session;
-    change->redundant = entry_.redundant;
-    change->format = group_.format;
-    change->compact = compact;
-    change->kind = TRAXR_VALUE_RAW;
-    change->real = 0.0;
-    change->string_id = 0;
-    change->has_sequence = false;
-    change->sequence = 0;
+    head_ = head;
     if (scalar) {
-        uint8_t code = static_cast<uint8_t>((head & 0x0F) - 1);
+        code_ = static_cast<uint8_t>((head & 0x0F) - 1);
         if ((head & 0x0F) == 0) {
-            TAVRI_RETURN_IF_ERROR(cursor_.Byte(&code));
+            TAVRI_RETURN_IF_ERROR(cursor_.Byte(&code_));
         }
-        change->raw.resize(1);
-        change->raw[0] = code;
     }
     uint64_t delta;
     if (time_code == 3) {
@@ -363,34 +381,47 @@ Status ElementDecoder::Next(Change *change, bool *done) {
     }
     if (delta > UINT64_MAX - time_) {
         return Fail(TRAXR_ERR_CORRUPT, "element at 0x%llx overflows the time",
-                    static_cast<unsigned long long>(at));
+                    static_cast<unsigned long long>(cursor_.position() -
+                                                    ElementLeadLength(head, scalar) +
+                                                    2 * sequence_code));
     }
     time_ += delta;
     if (count_ == 1) {
         first_time_ = time_;
     }
-    change->time = time_;
+    sequence_ = 0;
     if (sequence_code != 0) {
         uint64_t sequence;
         TAVRI_RETURN_IF_ERROR(cursor_.Unsigned(sequence_code == 1 ? 2 : 4, &sequence));
-        change->has_sequence = true;
-        change->sequence = static_cast<uint32_t>(sequence);
+        sequence_ = static_cast<uint32_t>(sequence);
     }
-    if (!scalar) {
-        const uint64_t length = compact ? group_.compact_length : group_.full_length;
-        if (length > cursor_.BytesInBlock() && length > cursor_.RemainingBound()) {
-            return Fail(TRAXR_ERR_CORRUPT,
-                        "the %llu value bytes of the element at 0x%llx run past the "
-                        "value-change stream",
-                        static_cast<unsigned long long>(length),
-                        static_cast<unsigned long long>(at));
-        }
-        change->raw.resize(static_cast<size_t>(length));
+    return Status();
+}
+
+Status ElementDecoder::DecodeVector(Change *change) {
+    SetChangeFields(change);
+    const uint64_t length = change->compact ? group_.compact_length : group_.full_length;
+    if (length > cursor_.BytesInBlock() && length > cursor_.RemainingBound()) {
+        return Fail(TRAXR_ERR_CORRUPT,
+                    "the %llu value bytes of the element at 0x%llx run past the "
+                    "value-change stream",
+                    static_cast<unsigned long long>(length),
+                    static_cast<unsigned long long>(cursor_.position() -
+                                                    ElementLeadLength(head_, false)));
+    }
+    change->raw.resize(static_cast<size_t>(length));
+    // Decoded from the block where it holds them rather than from the copy
+    // just written.
+    const uint8_t *source = cursor_.Take(change->raw.size());
+    if (source != nullptr) {
+        std::memcpy(change->raw.data(), source, change->raw.size());
+    } else {
         TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), change->raw.size()));
+        source = change->raw.data();
     }
     // The bits of the change before are overwritten in place, not cleared
     // first: they are dropped only when this change has none.
-    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, context_, change));
+    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, cursor_.order(), context_, source, change));
     if (change->kind != TRAXR_VALUE_LOGIC) change->bits.clear();
     return Status();
 }

@@ -28,6 +28,9 @@
 #define TAVRI_READER_VALUES_H
 
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "reader/byte_order.h"
@@ -39,6 +42,30 @@
 
 namespace tavri::reader {
 
+// Allocates for a vector whose resize leaves the new elements unset: a
+// change's value bytes are always written straight after the resize, and
+// one Change serves variables of different widths in turn.
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+    using value_type = T;
+    template <typename U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() = default;
+    template <typename U>
+    UnsetAllocator(const UnsetAllocator<U> &) noexcept {}
+    template <typename U>
+    void construct(U *at) noexcept {
+        ::new (static_cast<void *>(at)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U *at, Args &&...args) {
+        ::new (static_cast<void *>(at)) U(std::forward<Args>(args)...);
+    }
+};
+using ValueBytes = std::vector<uint8_t, UnsetAllocator<uint8_t>>;
+
 struct Change {
     uint64_t time = 0;
     uint32_t session = 0;
@@ -47,11 +74,18 @@ struct Change {
     uint8_t format = 0;
     bool compact = false;
     int kind = TRAXR_VALUE_RAW;
-    std::vector<uint8_t> bits;
+    // Logic values (kind TRAXR_VALUE_LOGIC): one code per bit, most
+    // significant first, in `bits`; or, with bits_in_raw, the stored bytes
+    // are those codes themselves (scalars and per-bit code buses) and `bits`
+    // is empty. codes() and code_count() give them either way.
+    ValueBytes bits;
+    bool bits_in_raw = false;
+    const uint8_t *codes() const { return bits_in_raw ? raw.data() : bits.data(); }
+    size_t code_count() const { return bits_in_raw ? raw.size() : bits.size(); }
     double real = 0.0;
     uint32_t string_id = 0;
     std::vector<int32_t> words;
-    std::vector<uint8_t> raw;
+    ValueBytes raw;
     // A ring file's value at the start of its retained stretch, repeated by
     // the writer rather than changed by the design (see ring.h).
     bool redundant = false;
@@ -78,6 +112,11 @@ struct Group {
 // read side by side (merging them in time order) without holding their
 // changes. Checks every change against the array's vc chain entry as it
 // goes, and the count and the first and last time tags at the end.
+//
+// A change is read in two steps: NextTime reads its element up to the value
+// bytes, Value decodes them. A merge learns each array's next time from the
+// first and decodes a value only when it hands the change out, into one
+// Change for all arrays: the decoder itself then holds no value.
 class ElementDecoder {
   public:
     ElementDecoder(const Stream *stream, const FieldOrder &order) : cursor_(stream, order) {}
@@ -85,25 +124,111 @@ class ElementDecoder {
     Status Start(const ChainEntry &entry, const ArrayContext &context);
     // Decodes the next change into `change` (its buffers are reused); sets
     // *done instead when the array has ended.
-    Status Next(Change *change, bool *done);
-    // Fetches the next element's first bytes into the cache.
-    void Prefetch() const { cursor_.Prefetch(); }
+    Status Next(Change *change, bool *done) {
+        TAVRI_RETURN_IF_ERROR(NextTime(done));
+        return *done ? Status() : Value(change);
+    }
+    // Reads the next element up to its value bytes; its time is then time().
+    // Sets *done instead when the array has ended. Value must follow before
+    // the next call.
+    Status NextTime(bool *done);
+    uint64_t time() const { return time_; }
+    // Decodes the value of the element NextTime read, and the rest of the
+    // change, into `change` (its buffers are reused).
+    Status Value(Change *change);
+    // Where the bytes the decoder reads next lie (see Cursor::Ahead).
+    const uint8_t *Ahead() const { return cursor_.Ahead(); }
     // Lets go of the block the decoder was reading.
     void Release() { cursor_.Release(); }
     const ChainEntry &entry() const { return entry_; }
 
   private:
+    // The general forms of NextTime and Value; the inline ones below take
+    // the common elements (a 2- or 4-byte time delta, no sequence number,
+    // inside the block) and scalar values without a call.
+    Status ReadNextTime(bool *done);
+    Status DecodeVector(Change *change);
+    // The fields of `change` other than its value.
+    void SetChangeFields(Change *change) const {
+        const bool compact = format_ != 0 && (head_ & 0x08) != 0;
+        change->time = time_;
+        change->session = session_;
+        change->redundant = redundant_;
+        change->format = format_;
+        change->compact = compact;
+        change->kind = TRAXR_VALUE_RAW;
+        change->bits_in_raw = false;
+        change->real = 0.0;
+        change->string_id = 0;
+        change->has_sequence = (head_ >> 6) != 0;
+        change->sequence = sequence_;
+    }
     Status Finish();
+    Status ReadGroupStart();
 
+    // What a change reads comes first, so that a merge of many arrays
+    // touches few cache lines per change: these fields and the cursor's
+    // position (its first fields) fill a line with the merge's own few
+    // bytes, and a scalar's change reads no other; a vector's reads the
+    // group too. The entry and context after them are read at the start
+    // and end of the array.
+    uint64_t time_ = 0;
+    uint32_t count_ = 0;
+    uint32_t change_count_ = 0;  // entry_.change_count
+    uint32_t session_ = 0;       // entry_.session
+    uint32_t sequence_ = 0;      // of the element read
+    uint8_t format_ = 0;         // group_.format
+    uint8_t head_ = 0;           // of the element read
+    uint8_t code_ = 0;           // a scalar element's value code
+    uint8_t vector_reject_ = 0;  // head bits a vector element of the group may not have
+    bool redundant_ = false;     // entry_.redundant
+    bool ended_ = true;
     Cursor cursor_;
+    Group group_;
+    uint64_t first_time_ = 0;
     ChainEntry entry_;
     ArrayContext context_;
-    Group group_;
-    uint64_t time_ = 0;
-    uint64_t first_time_ = 0;
-    uint32_t count_ = 0;
-    bool ended_ = true;
 };
+
+inline Status ElementDecoder::NextTime(bool *done) {
+    *done = false;
+    const uint8_t *at = cursor_.Window(5);
+    if (at != nullptr && !ended_ && count_ < change_count_) {
+        const uint8_t head = at[0];
+        const unsigned time_code = (head >> 4) & 3;
+        // No sequence number (nor a group separator), a 2- or 4-byte delta.
+        const bool plain = head < 0x40 && (time_code == 1 || time_code == 2);
+        const bool scalar = format_ == 0;
+        if (plain && (scalar ? (head & 0x0F) != 0 : (head & vector_reject_) == 0)) {
+            const uint64_t delta =
+                time_code == 1 ? cursor_.order().U16(at + 1) : cursor_.order().U32(at + 1);
+            if (delta <= UINT64_MAX - time_) {
+                cursor_.Skip(1 + 2 * time_code);
+                head_ = head;
+                code_ = static_cast<uint8_t>((head & 0x0F) - 1);
+                time_ += delta;
+                if (++count_ == 1) first_time_ = time_;
+                sequence_ = 0;
+                return Status();
+            }
+        }
+    }
+    return ReadNextTime(done);
+}
+
+inline Status ElementDecoder::Value(Change *change) {
+    if (format_ != 0) return DecodeVector(change);
+    SetChangeFields(change);
+    change->raw.resize(1);
+    change->raw[0] = code_;
+    change->bits.clear();
+    // One code: a logic level below 4.
+    if (code_ <= 3) {
+        change->bits_in_raw = true;
+        change->kind = TRAXR_VALUE_LOGIC;
+    }
+    return Status();
+}
 
 // Reads the element array that `entry` points to and appends its changes,
 // checking them against the entry's count and first and last time tags.

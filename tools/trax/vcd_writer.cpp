@@ -19,17 +19,18 @@ constexpr uint64_t kNoTime = UINT64_MAX;
 
 enum class Kind : uint8_t { kNone, kScalar, kVector, kEvent, kReal, kString };
 
-struct VcdVar {
+// One cache line per variable: a change reads and writes all of it.
+struct alignas(64) VcdVar {
     Kind kind = Kind::kNone;
+    uint8_t id_length = 0;
     // The identifier and a newline, what ends a value line: at most five
     // characters and the newline, kept in 8 bytes so that one fixed-size
     // copy writes it.
     char id_line[8] = {};
-    uint8_t id_length = 0;
     std::string_view id() const { return std::string_view(id_line, id_length); }
+    uint64_t last_time = kNoTime;  // when it was written; kNoTime after $dumpoff/$dumpon
     VarShape shape;
     std::string last;  // the last value line without the identifier (for $dumpon)
-    uint64_t last_time = kNoTime;  // when it was written; kNoTime after $dumpoff/$dumpon
 };
 
 // The VCD text waiting to be written: appended to in place, handed to the
@@ -338,23 +339,30 @@ void VcdStream::Export::Definitions(const Database &db) {
 
 VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const traxrChange &change) {
     const size_t start = out_.size();
+    char *line;
+    size_t length;
     if (change.kind == TRAXR_VALUE_LOGIC && change.bit_count > 0) {
+        // The line and its identifier in one piece of the buffer.
         const uint32_t count = change.bit_count;
         if (count == 1 && var.kind != Kind::kVector) {
-            *out_.Extend(1) = "01xz"[change.bits[0] & 3];
+            length = 1;
+            line = out_.Extend(length + sizeof var.id_line);
+            line[0] = "01xz"[change.bits[0] & 3];
         } else {
-            char *line = out_.Extend(count + 2);
+            length = count + 2;
+            line = out_.Extend(length + sizeof var.id_line);
             line[0] = 'b';
             WriteBitChars(change.bits, count, line + 1);
             line[count + 1] = ' ';
         }
-    } else if (!AppendOtherValue(var, change)) {
+    } else if (AppendOtherValue(var, change)) {
+        length = out_.size() - start;
+        line = out_.Extend(sizeof var.id_line) - length;
+    } else {
         return Appended::kNoForm;
     }
     // The same value twice at one time tells a viewer nothing; a file holds
     // that when a value was dumped again in the same time step.
-    const size_t length = out_.size() - start;
-    const char *line = out_.data() + start;
     if (var.last_time == change.time && var.last.size() == length &&
         std::memcmp(var.last.data(), line, length) == 0) {
         out_.Truncate(start);
@@ -363,9 +371,8 @@ VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const tr
     var.last.resize(length);
     CopyShort(var.last.data(), line, length);
     var.last_time = change.time;
-    char *end = out_.Extend(sizeof var.id_line);
-    std::memcpy(end, var.id_line, sizeof var.id_line);
-    out_.Truncate(out_.size() - sizeof var.id_line + var.id_length);
+    std::memcpy(line + length, var.id_line, sizeof var.id_line);
+    out_.Truncate(start + length + var.id_length);
     return Appended::kWritten;
 }
 

@@ -131,7 +131,7 @@ std::map<uint32_t, StepValues::Steps> RingSteps(RingFile &ring, std::string *err
             return {};
         }
         for (const reader::Change &change : changes) {
-            steps.Add(idcode, change.time, ValueText(change.bits.data(), static_cast<uint32_t>(change.bits.size())));
+            steps.Add(idcode, change.time, ValueText(change.codes(), static_cast<uint32_t>(change.code_count())));
         }
     }
     return steps.Result();
