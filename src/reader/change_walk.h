@@ -28,6 +28,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/large_memory.h"
 #include "reader/database.h"
 
 namespace tavri::reader {
@@ -108,7 +109,9 @@ class ChangeWalk {
     std::unordered_map<uint64_t, uint32_t> first_;   // first entry position -> idcode
     std::unordered_set<uint64_t> hidden_first_;      // redundant first entries not shown
     std::unordered_map<uint64_t, uint32_t> latest_;  // latest entry seen -> idcode
-    std::vector<Lane> lanes_;
+    // In large pages: a change reads the lines of a different lane each
+    // time, across megabytes with many variables.
+    std::vector<Lane, platform::LargeAllocator<Lane>> lanes_;
     Change current_;  // the change handed out
     uint32_t lanes_used_ = 0;
     // The merge: most lanes of a design change at the same few times, so

@@ -1,0 +1,51 @@
+// Memory for large arrays read in scattered order, such as the records of a
+// walk over many variables: on Linux in 2 MB pages where the kernel grants
+// them (transparent huge pages on request), so that touching a few bytes in
+// each of many 4 KB pages does not miss the address translation cache each
+// time. Elsewhere, and below 2 MB, ordinary memory.
+#ifndef TAVRI_PLATFORM_LARGE_MEMORY_H
+#define TAVRI_PLATFORM_LARGE_MEMORY_H
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+
+namespace tavri::platform {
+
+constexpr size_t kLargePage = size_t{2} << 20;
+
+// `bytes` (at least kLargePage) aligned to kLargePage; throws
+// std::bad_alloc when there is no memory. Freed with FreeLarge.
+void *AllocateLarge(size_t bytes);
+void FreeLarge(void *at) noexcept;
+
+// A standard allocator that takes arrays of kLargePage bytes and more from
+// AllocateLarge.
+template <typename T>
+struct LargeAllocator {
+    using value_type = T;
+    LargeAllocator() = default;
+    template <typename U>
+    LargeAllocator(const LargeAllocator<U> &) noexcept {}
+    T *allocate(size_t count) {
+        if (count > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        const size_t bytes = count * sizeof(T);
+        if (bytes >= kLargePage) return static_cast<T *>(AllocateLarge(bytes));
+        return static_cast<T *>(::operator new(bytes, std::align_val_t(alignof(T))));
+    }
+    void deallocate(T *at, size_t count) noexcept {
+        if (count * sizeof(T) >= kLargePage) {
+            FreeLarge(at);
+        } else {
+            ::operator delete(at, std::align_val_t(alignof(T)));
+        }
+    }
+    template <typename U>
+    bool operator==(const LargeAllocator<U> &) const noexcept {
+        return true;
+    }
+};
+
+}  // namespace tavri::platform
+
+#endif
