@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/large_memory.h"
 #include "values.h"
 
 namespace trax {
@@ -193,7 +194,9 @@ class VcdStream::Export {
     void DumpOn();
 
     Output out_;
-    std::vector<VcdVar> vars_;  // by idcode
+    // By idcode; in large pages: the changes of one time touch the
+    // variables of a whole design.
+    std::vector<VcdVar, tavri::platform::LargeAllocator<VcdVar>> vars_;
     std::string text_;          // room for building a value line
     bool have_time_ = false;  // a #TIME line was written; time_ is its time
     uint64_t time_ = 0;

@@ -11,6 +11,7 @@
 
 namespace {
 
+using tavri::platform::kLargeFrom;
 using tavri::platform::kLargePage;
 using tavri::platform::LargeAllocator;
 
@@ -21,6 +22,7 @@ struct alignas(64) Record {
 };
 
 TEST(LargeMemory, ArraysKeepTheirElementsAcrossTheLargePageSize) {
+    constexpr size_t kFrom = kLargeFrom / sizeof(Record);
     constexpr size_t kPerPage = kLargePage / sizeof(Record);
     struct Step {
         size_t count;  // elements after the step
@@ -28,10 +30,10 @@ TEST(LargeMemory, ArraysKeepTheirElementsAcrossTheLargePageSize) {
     };
     const Step steps[] = {
         {1, false},                 // small
-        {kPerPage - 1, false},      // just below
-        {kPerPage, true},           // grown to exactly the size
+        {kFrom - 1, false},         // just below
+        {kFrom, true},              // grown to exactly the size
         {3 * kPerPage + 5, true},   // grown further, reallocated large to large
-        {kPerPage - 1, false},      // shrunk below (shrink_to_fit moves it)
+        {kFrom - 1, false},         // shrunk below (shrink_to_fit moves it)
         {2, false},
     };
     std::vector<Record, LargeAllocator<Record>> records;
