@@ -5,38 +5,10 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/short_copy.h"
+
 namespace tavri::reader {
 namespace {
-
-// Copies `count` bytes, from one to two words' size, as a word at each end
-// (the two may overlap).
-template <typename Word>
-inline void CopyEnds(uint8_t *to, const uint8_t *from, size_t count) {
-    Word head, tail;
-    std::memcpy(&head, from, sizeof head);
-    std::memcpy(&tail, from + count - sizeof tail, sizeof tail);
-    std::memcpy(to, &head, sizeof head);
-    std::memcpy(to + count - sizeof tail, &tail, sizeof tail);
-}
-
-// Copies a value's bytes without a call when they are few, as most
-// vectors' are.
-inline void CopyValueBytes(uint8_t *to, const uint8_t *from, size_t count) {
-    struct Piece {
-        uint8_t bytes[16];
-    };
-    if (count > 32) {
-        std::memcpy(to, from, count);
-    } else if (count >= 16) {
-        CopyEnds<Piece>(to, from, count);
-    } else if (count >= 8) {
-        CopyEnds<uint64_t>(to, from, count);
-    } else if (count >= 4) {
-        CopyEnds<uint32_t>(to, from, count);
-    } else {
-        for (size_t i = 0; i < count; ++i) to[i] = from[i];
-    }
-}
 
 constexpr uint8_t kNextGroup = 0xC0;
 constexpr uint8_t kEndArray = 0xC1;
@@ -444,7 +416,8 @@ Status ElementDecoder::DecodeVector(Change *change) {
     // just written.
     const uint8_t *source = cursor_.Take(change->raw.size());
     if (source != nullptr) {
-        CopyValueBytes(change->raw.data(), source, change->raw.size());
+        // Without a call: most vectors' values are a few bytes.
+        platform::CopyShort(change->raw.data(), source, change->raw.size());
     } else {
         TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), change->raw.size()));
         source = change->raw.data();

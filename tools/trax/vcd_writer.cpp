@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/large_memory.h"
+#include "platform/short_copy.h"
 #include "values.h"
 
 namespace trax {
@@ -86,29 +87,6 @@ class Output {
     uint64_t written_ = 0;
 };
 
-// Copies `count` bytes, from one to two words' size, as a word at each end
-// (the two may overlap).
-template <typename Word>
-inline void CopyEnds(char *to, const char *from, size_t count) {
-    Word head, tail;
-    std::memcpy(&head, from, sizeof head);
-    std::memcpy(&tail, from + count - sizeof tail, sizeof tail);
-    std::memcpy(to, &head, sizeof head);
-    std::memcpy(to + count - sizeof tail, &tail, sizeof tail);
-}
-
-// Copies a few bytes without a call: most value lines are short.
-inline void CopyShort(char *to, const char *from, size_t count) {
-    if (count > 16) {
-        std::memcpy(to, from, count);
-    } else if (count >= 8) {
-        CopyEnds<uint64_t>(to, from, count);
-    } else if (count >= 4) {
-        CopyEnds<uint32_t>(to, from, count);
-    } else {
-        for (size_t i = 0; i < count; ++i) to[i] = from[i];
-    }
-}
 
 // Names in a VCD are single tokens.
 std::string Token(const char *name) {
@@ -372,7 +350,7 @@ VcdStream::Export::Appended VcdStream::Export::AppendValue(VcdVar &var, const tr
         return Appended::kRepeated;
     }
     var.last.resize(length);
-    CopyShort(var.last.data(), line, length);
+    tavri::platform::CopyShort(var.last.data(), line, length);
     var.last_time = change.time;
     std::memcpy(line + length, var.id_line, sizeof var.id_line);
     out_.Truncate(start + length + var.id_length);
