@@ -12,20 +12,25 @@
 namespace tavri::platform {
 
 void *AllocateLarge(size_t bytes) {
+#ifdef __linux__
     const size_t rounded = (bytes + kLargePage - 1) / kLargePage * kLargePage;
     if (rounded < bytes) throw std::bad_alloc();
-#ifdef _WIN32
-    void *at = ::_aligned_malloc(rounded, kLargePage);
-    if (at == nullptr) throw std::bad_alloc();
-#else
     void *at = nullptr;
     if (::posix_memalign(&at, kLargePage, rounded) != 0) throw std::bad_alloc();
-#endif
-#ifdef __linux__
     // Only a request: without huge pages the memory works as it is.
     ::madvise(at, rounded, MADV_HUGEPAGE);
-#endif
     return at;
+#elif defined(_WIN32)
+    // No large pages here: ordinary memory, without rounding that would
+    // waste a 32-bit process's address space.
+    void *at = ::_aligned_malloc(bytes, kLargeAlign);
+    if (at == nullptr) throw std::bad_alloc();
+    return at;
+#else
+    void *at = nullptr;
+    if (::posix_memalign(&at, kLargeAlign, bytes) != 0) throw std::bad_alloc();
+    return at;
+#endif
 }
 
 void FreeLarge(void *at) noexcept {

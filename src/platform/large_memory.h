@@ -16,8 +16,11 @@ constexpr size_t kLargePage = size_t{2} << 20;
 // Arrays from this size on take whole large pages: a quarter of the last
 // one may go unused.
 constexpr size_t kLargeFrom = kLargePage / 4;
+// Alignment of large arrays where there are no large pages.
+constexpr size_t kLargeAlign = 64;
 
-// `bytes` rounded up to whole large pages, aligned to kLargePage; throws
+// On Linux `bytes` rounded up to whole large pages, aligned to kLargePage;
+// elsewhere `bytes` aligned to kLargeAlign. Throws
 // std::bad_alloc when there is no memory. Freed with FreeLarge.
 void *AllocateLarge(size_t bytes);
 void FreeLarge(void *at) noexcept;
@@ -32,6 +35,7 @@ struct LargeAllocator {
     LargeAllocator(const LargeAllocator<U> &) noexcept {}
     T *allocate(size_t count) {
         if (count > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        static_assert(alignof(T) <= kLargeAlign);
         const size_t bytes = count * sizeof(T);
         if (bytes >= kLargeFrom) return static_cast<T *>(AllocateLarge(bytes));
         return static_cast<T *>(::operator new(bytes, std::align_val_t(alignof(T))));
