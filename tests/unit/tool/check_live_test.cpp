@@ -158,6 +158,7 @@ TEST_F(TraxLive, DumpsDuringFlushesSeeWholeSessions) {
     }
     ASSERT_EQ(txw_Flush(obj), 0);
     std::atomic<bool> done{false};
+    std::atomic<bool> abandoned{false};
     std::atomic<int> dumps{0};
     std::thread writer([&] {
         for (uint32_t step = 1; step <= kSessions; ++step) {
@@ -169,11 +170,22 @@ TEST_F(TraxLive, DumpsDuringFlushesSeeWholeSessions) {
             // dumps see the file at several stages.
             if (step % 25 == 0) {
                 const int seen = dumps;
-                while (dumps == seen) std::this_thread::yield();
+                while (dumps == seen && !abandoned) std::this_thread::yield();
             }
         }
         done = true;
     });
+    // A failed assertion below returns at once: the writer then stops
+    // waiting for dumps and is joined, so the failure is reported rather
+    // than ending the program with a thread still running.
+    struct JoinWriter {
+        std::thread &thread;
+        std::atomic<bool> &abandoned;
+        ~JoinWriter() {
+            abandoned = true;
+            if (thread.joinable()) thread.join();
+        }
+    } join_writer{writer, abandoned};
     std::set<size_t> sizes;
     while (!done || dumps < 3) {
         const Outcome run = Trax({"dump", PathFor("live.trax")});
