@@ -8,6 +8,8 @@
 #include "platform/short_copy.h"
 
 namespace tavri::reader {
+
+void ResizeValueBytes(ValueBytes &bytes, size_t size) { bytes.resize(size); }
 namespace {
 
 constexpr uint8_t kNextGroup = 0xC0;

@@ -66,6 +66,14 @@ struct UnsetAllocator : std::allocator<T> {
 };
 using ValueBytes = std::vector<uint8_t, UnsetAllocator<uint8_t>>;
 
+// Gives `bytes` `size` elements. The resize is out of line: inlined into the
+// walk, GCC's overflow check at -O3 misreads the growth of a vector from its
+// empty state as a write past its end.
+void ResizeValueBytes(ValueBytes &bytes, size_t size);
+inline void SetValueSize(ValueBytes &bytes, size_t size) {
+    if (bytes.size() != size) ResizeValueBytes(bytes, size);
+}
+
 struct Change {
     uint64_t time = 0;
     uint32_t session = 0;
@@ -219,7 +227,7 @@ inline Status ElementDecoder::NextTime(bool *done) {
 inline Status ElementDecoder::Value(Change *change) {
     if (format_ != 0) return DecodeVector(change);
     SetChangeFields(change);
-    change->raw.resize(1);
+    SetValueSize(change->raw, 1);
     change->raw[0] = code_;
     change->bits.clear();
     // One code: a logic level below 4.
