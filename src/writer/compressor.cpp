@@ -98,12 +98,13 @@ bool ZstdCompress(Compressor &c, const uint8_t *src, uint32_t src_len, uint8_t *
     // literals it replaces: 6 gives smaller blocks for less search at the
     // middle levels (the two fastest already ask for 6 or more; the slowest
     // parse optimally and keep their own).
-    const int min_match = c.zstd_level >= 3 && c.zstd_level <= kHighestShortMatchLevel ? 6 : 0;
-    if (ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, c.zstd_level)) != 0 ||
+    const int level = c.quick && c.zstd_level > kQuickZstdLevel ? kQuickZstdLevel : c.zstd_level;
+    const int min_match = level >= 3 && level <= kHighestShortMatchLevel ? 6 : 0;
+    if (ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, level)) != 0 ||
         ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_minMatch, min_match)) != 0) {
         return false;
     }
-    const ZstdTables tables = ZstdTablesFor(c.zstd_level, src_len);
+    const ZstdTables tables = ZstdTablesFor(level, src_len);
     if (ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_hashLog, tables.hash_log)) != 0 ||
         ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_chainLog, tables.chain_log)) != 0) {
         return false;
@@ -163,7 +164,8 @@ Compressor *OrDefault(Compressor *compressor) {
     return g_default;
 }
 
-bool Run(Compressor *compressor, bool compress, const uint8_t **output, uint32_t *length) {
+bool Run(Compressor *compressor, bool compress, bool quick, const uint8_t **output,
+         uint32_t *length) {
     *output = nullptr;
     *length = 0;
     compressor = OrDefault(compressor);
@@ -176,6 +178,7 @@ bool Run(Compressor *compressor, bool compress, const uint8_t **output, uint32_t
         return true;
     }
     const MethodRow &row = kMethods[compressor->method];
+    compressor->quick = quick;
     size_t produced = kCompressOutputSize;
     if (!(compress ? row.compress : row.decompress)(*compressor, compressor->input,
                                                     compressor->input_length, compressor->output,
@@ -323,11 +326,15 @@ void CompressorSetInput(Compressor *compressor, const void *input, uint32_t leng
 }
 
 bool Compress(Compressor *compressor, const uint8_t **output, uint32_t *length) {
-    return Run(compressor, true, output, length);
+    return Run(compressor, true, false, output, length);
+}
+
+bool CompressQuickly(Compressor *compressor, const uint8_t **output, uint32_t *length) {
+    return Run(compressor, true, true, output, length);
 }
 
 bool Decompress(Compressor *compressor, const uint8_t **output, uint32_t *length) {
-    return Run(compressor, false, output, length);
+    return Run(compressor, false, false, output, length);
 }
 
 }  // namespace tavri::writer

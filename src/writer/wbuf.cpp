@@ -169,7 +169,10 @@ void WBuf_Flush(txwObject *obj, WriteBuffer *buffer) {
     if (buffer->no_compress == 0) {
         CompressorSetMethod(obj->compressor, obj->header.U8(kHdrCompression));
         CompressorSetInput(obj->compressor, buffer->begin, pending);
-        const bool compressed = Compress(obj->compressor, &stored, &stored_length);
+        // Only value changes repay the chosen level's search.
+        const bool compressed = buffer->kind == BlockKind::kValueChange
+                                    ? Compress(obj->compressor, &stored, &stored_length)
+                                    : CompressQuickly(obj->compressor, &stored, &stored_length);
         TXW_ASSERT(compressed, kSource);
         const auto capacity = static_cast<uint32_t>(buffer->end - buffer->begin);
         if (stored_length > capacity) {

@@ -127,6 +127,39 @@ TEST(CompressionMethods, ZstdLevelChangeLeavesNothingBehind) {
 // zstd's match-finder tables are sized for blocks of at most 1 MB: a
 // context that compressed a full block stays small where the level would
 // ask for tables of millions of entries, and every level comes back exact.
+// A quick compression caps a deep zstd level at the quick one, never raises
+// a lower level, leaves LZO1B's level alone, and does not stay with the
+// compressor for the value-change blocks that follow.
+TEST(CompressionMethods, QuickBlocksCapTheLevelForThatBlockOnly) {
+    struct Case {
+        uint32_t method;
+        int level;
+        int quick_level;  // what a quick block must match
+    };
+    const Case cases[] = {{1, 19, kQuickZstdLevel}, {1, 7, kQuickZstdLevel}, {1, 1, 1}, {0, 9, 9}};
+    const std::vector<uint8_t> input = BlockLikeData();
+    Compressor *compressor = CompressorCreate();
+    ASSERT_NE(compressor, nullptr);
+    auto frame = [&](int level, bool quick) {
+        CompressorSetLevel(compressor, compressor->method, level);
+        CompressorSetInput(compressor, input.data(), static_cast<uint32_t>(input.size()));
+        const uint8_t *stored = nullptr;
+        uint32_t length = 0;
+        EXPECT_TRUE(quick ? CompressQuickly(compressor, &stored, &length)
+                          : Compress(compressor, &stored, &length));
+        return std::vector<uint8_t>(stored, stored + length);
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(CompressionChoiceText({c.method, c.level}));
+        CompressorSetMethod(compressor, c.method);
+        const std::vector<uint8_t> expected_quick = frame(c.quick_level, false);
+        const std::vector<uint8_t> full = frame(c.level, false);
+        EXPECT_EQ(frame(c.level, true), expected_quick);
+        EXPECT_EQ(frame(c.level, false), full);
+    }
+    CompressorFree(compressor);
+}
+
 TEST(CompressionMethods, ZstdContextIsSizedForTheBlockAtEveryLevel) {
     const std::vector<uint8_t> block = BlockLikeData();
     for (int level = 1; level <= 19; ++level) {
