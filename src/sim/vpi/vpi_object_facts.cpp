@@ -10,10 +10,12 @@
 // the simulator frees and reuses; it is asked afresh every time.
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
+#include "sim/pointer_table.h"
 #include "sim/vpi/vpi_binding.h"
 
 namespace tavri::vpi {
@@ -89,7 +91,14 @@ bool Lasting(int vpi_type) {
 // the dumper as its process ends: they are left to the exit instead of being
 // freed entry by entry then, which took 7.6 M instructions for 17,000
 // signals.
-std::unordered_map<vpiHandle, Facts> &g_kept = *new std::unordered_map<vpiHandle, Facts>;
+// The facts are packed in chunks (a deque never moves what it holds) and
+// found through a pointer table: the traversal asks about every object a
+// dozen times, and a node per object with a hashed lookup cost more than the
+// answers it saved.
+// Created with the first facts: a deque allocates as it is made, and the
+// dumper is loaded before the simulator reads the design.
+std::deque<Facts> *g_facts = nullptr;
+sim::PointerTable<__vpiHandle, Facts> &g_kept = *new sim::PointerTable<__vpiHandle, Facts>;
 NameStore &g_names = *new NameStore;
 
 // The dumper asks several questions in a row about one object: the last
@@ -97,22 +106,18 @@ NameStore &g_names = *new NameStore;
 vpiHandle g_last = nullptr;
 Facts *g_last_facts = nullptr;
 
-// The facts of `object`: kept ones, or a fresh record for a handle that may
-// not last (valid until the next call).
-Facts &FactsOf(vpiHandle object) {
-    if (object == g_last) {
-        return *g_last_facts;
-    }
-    auto found = g_kept.find(object);
-    if (found != g_kept.end()) {
-        g_last = object;
-        g_last_facts = &found->second;
-        return found->second;
-    }
+// The facts of an object seen for the first time: kept ones for an object
+// that lasts, else a fresh record (valid until the next call). Out of line,
+// so that the lookups before it need no stack frame.
+[[gnu::noinline]] Facts &NewFacts(vpiHandle object) {
     const int vpi_type = vpi_get(vpiType, object);
     if (Lasting(vpi_type)) {
-        Facts &facts = g_kept[object];
+        if (g_facts == nullptr) {
+            g_facts = new std::deque<Facts>;
+        }
+        Facts &facts = g_facts->emplace_back();
         facts.vpi_type = vpi_type;
+        g_kept.Insert(object, &facts);
         g_last = object;
         g_last_facts = &facts;
         return facts;
@@ -121,6 +126,19 @@ Facts &FactsOf(vpiHandle object) {
     transient = Facts{};
     transient.vpi_type = vpi_type;
     return transient;
+}
+
+// The facts of `object` (see NewFacts).
+Facts &FactsOf(vpiHandle object) {
+    if (object == g_last) {
+        return *g_last_facts;
+    }
+    if (Facts *found = g_kept.Find(object)) {
+        g_last = object;
+        g_last_facts = found;
+        return *found;
+    }
+    return NewFacts(object);
 }
 
 int TypeOf(int vpi_type) {
@@ -361,6 +379,35 @@ const char *ObjectName(vpiHandle object) {
         facts.name = name != nullptr ? g_names.Keep(name) : nullptr;
     }
     return facts.name;
+}
+
+bool IsScopeKind(int vpi_type) {
+    return vpi_type == vpiModule || vpi_type == vpiTask || vpi_type == vpiFunction || vpi_type == vpiNamedBegin ||
+           vpi_type == vpiNamedFork || vpi_type == vpiGenScope;
+}
+
+bool ObjectIsOfType(vpiHandle object, int type) {
+    // One lookup for all the questions: the traversal asks this of every
+    // variable several times over.
+    Facts &facts = FactsOf(object);
+    if (type == TypeOf(facts.vpi_type) || type == Fulltype(object, facts)) {
+        return true;
+    }
+    const bool signal = facts.vpi_type == vpiNet || facts.vpi_type == vpiReg;
+    switch (type) {
+        case accScalar:
+            return facts.vpi_type == vpiNetBit || facts.vpi_type == vpiRegBit || (signal && !IsVector(object, facts));
+        case accVector:
+            return signal && IsVector(object, facts);
+        case accScope:
+            return IsScopeKind(facts.vpi_type);
+        // A signal that shares its simulated net with one looked at before
+        // it (a port connection the simulator merged into one net).
+        case accCollapsedNet:
+            return signal && SimulatedNet(object) != object;
+        default:
+            return false;
+    }
 }
 
 vpiHandle SimulatedNet(vpiHandle signal) {
