@@ -32,6 +32,7 @@ struct Facts {
     PLI_INT32 nexus = 0;
     int8_t vector = -1;
     bool range_known = false;
+    int8_t bounds = -1;  // a signal's integer bounds: -1 not asked, 0 none, 1 in left and right
     bool name_known = false;
     bool nexus_known = false;
     const char *name = nullptr;  // null for an object without a name
@@ -218,10 +219,36 @@ int ParameterFulltype(vpiHandle parameter) {
     }
 }
 
+// This simulator answers the bounds of a signal's range as integer
+// properties, far more cheaply than through the range expressions; they
+// give its size too (the simulator counts it from the same two bounds).
+// False, for good, when the object is no signal or does not answer.
+bool SignalBounds(vpiHandle object, Facts &facts) {
+    if (facts.bounds < 0) {
+        facts.bounds = 0;
+        if (facts.vpi_type == vpiNet || facts.vpi_type == vpiReg) {
+            const int left = vpi_get(vpiLeftRange, object);
+            const int right = vpi_get(vpiRightRange, object);
+            if (left != vpiUndefined && right != vpiUndefined) {
+                facts.left = left;
+                facts.right = right;
+                facts.range_known = true;
+                facts.bounds = 1;
+            }
+        }
+    }
+    return facts.bounds > 0;
+}
+
 int Size(vpiHandle object, Facts &facts) {
     if (facts.size < 0) {
-        facts.size = vpi_get(vpiSize, object);
-        facts.size = facts.size < 0 ? 0 : facts.size;
+        if (SignalBounds(object, facts)) {
+            const int64_t span = static_cast<int64_t>(facts.left) - facts.right;
+            facts.size = static_cast<int32_t>((span < 0 ? -span : span) + 1);
+        } else {
+            facts.size = vpi_get(vpiSize, object);
+            facts.size = facts.size < 0 ? 0 : facts.size;
+        }
     }
     return facts.size;
 }
@@ -274,18 +301,10 @@ void Range(vpiHandle object, Facts &facts) {
     if (facts.range_known) {
         return;
     }
-    facts.range_known = true;
-    // This simulator answers the bounds of a signal's range as integer
-    // properties, far more cheaply than through the range expressions.
-    if (facts.vpi_type == vpiNet || facts.vpi_type == vpiReg) {
-        const int left_bound = vpi_get(vpiLeftRange, object);
-        const int right_bound = vpi_get(vpiRightRange, object);
-        if (left_bound != vpiUndefined && right_bound != vpiUndefined) {
-            facts.left = left_bound;
-            facts.right = right_bound;
-            return;
-        }
+    if (SignalBounds(object, facts)) {
+        return;
     }
+    facts.range_known = true;
     vpiHandle left = vpi_handle(vpiLeftRange, object);
     vpiHandle right = vpi_handle(vpiRightRange, object);
     if (left == nullptr || right == nullptr) {
