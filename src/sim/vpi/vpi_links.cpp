@@ -279,8 +279,10 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
     if (Link *first = FirstLink(user_data)) {
         link.next = first->next;
         first->next = &link;
+    } else if (user_data != nullptr) {
+        g_links.Insert(user_data, &link);
     } else {
-        SetFirstLink(user_data, &link);
+        g_links_of_null = &link;
     }
 }
 

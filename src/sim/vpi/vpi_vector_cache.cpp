@@ -21,6 +21,7 @@
 // stay so for the rest of the run.
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <vector>
 
 #include "sim/pointer_table.h"
@@ -54,9 +55,29 @@ constexpr int32_t kExcessFloor = -8 * kRead;
 
 sim::PointerTable<__vpiHandle, VectorCache> g_caches;
 
+// Entries are made in chunks (created with the first) and a dropped one is
+// reused: every narrow vector of the design gets one as it is hooked. Left
+// to the exit, as the object facts are (vpi_object_facts.cpp).
+std::deque<VectorCache> *g_cache_store = nullptr;
+std::vector<VectorCache *> *g_free_caches = nullptr;
+
+VectorCache *NewCache() {
+    if (g_free_caches != nullptr && !g_free_caches->empty()) {
+        VectorCache *cache = g_free_caches->back();
+        g_free_caches->pop_back();
+        return cache;
+    }
+    if (g_cache_store == nullptr) {
+        g_cache_store = new std::deque<VectorCache>;
+        g_free_caches = new std::vector<VectorCache *>;
+    }
+    return &g_cache_store->emplace_back();
+}
+
 void Drop(vpiHandle object, VectorCache *cache) {
     g_caches.Remove(object);
-    delete cache;
+    *cache = VectorCache{};
+    g_free_caches->push_back(cache);
 }
 
 // Registers the links of `cache` again without the value and drops it;
@@ -79,7 +100,7 @@ VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link) {
     }
     VectorCache *cache = g_caches.Find(object);
     if (cache == nullptr) {
-        cache = new VectorCache;
+        cache = NewCache();
         cache->width = static_cast<uint8_t>(width);
         g_caches.Insert(object, cache);
     }
