@@ -4,6 +4,7 @@
 // each object is comes from its facts (vpi_object_facts.cpp), asked once.
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -107,12 +108,20 @@ Caches &TheCaches() {
     return caches;
 }
 
-void AddAll(Listing &listing, int kind, vpiHandle scope) {
-    if (vpiHandle iterator = vpi_iterate(kind, scope)) {
-        while (vpiHandle item = vpi_scan(iterator)) {
-            listing.items.push_back(item);
+// Appends the objects of each of `kinds` in `scope` to the listing. They
+// are gathered in a vector kept from call to call and copied once, as a
+// listing of a few objects would otherwise grow several times.
+void AddAll(Listing &listing, std::initializer_list<int> kinds, vpiHandle scope) {
+    static std::vector<vpiHandle> &gathered = *new std::vector<vpiHandle>;
+    gathered.assign(listing.items.begin(), listing.items.end());
+    for (int kind : kinds) {
+        if (vpiHandle iterator = vpi_iterate(kind, scope)) {
+            while (vpiHandle item = vpi_scan(iterator)) {
+                gathered.push_back(item);
+            }
         }
     }
+    listing.items.assign(gathered.begin(), gathered.end());
 }
 
 // The objects of a scope that have an ACC type (memories have none: no
@@ -121,9 +130,7 @@ const ObjectListing &ClassifiedObjectsOf(vpiHandle scope) {
     auto &slot = TheCaches().objects[scope];
     if (slot == nullptr) {
         slot = std::make_unique<ObjectListing>();
-        for (int kind : {vpiNet, vpiReg, vpiVariables, vpiNamedEvent, vpiParameter}) {
-            AddAll(slot->listing, kind, scope);
-        }
+        AddAll(slot->listing, {vpiNet, vpiReg, vpiVariables, vpiNamedEvent, vpiParameter}, scope);
         slot->listing.DropRepeats();
         slot->kinds.reserve(slot->listing.items.size());
         for (vpiHandle item : slot->listing.items) {
@@ -139,7 +146,7 @@ const Listing &ObjectsOf(vpiHandle scope) {
     if (slot == nullptr) {
         slot = std::make_unique<Listing>();
         slot->items = ClassifiedObjectsOf(scope).listing.items;
-        AddAll(*slot, vpiMemory, scope);
+        AddAll(*slot, {vpiMemory}, scope);
         slot->DropRepeats();
     }
     return *slot;
@@ -149,7 +156,7 @@ const Listing &ScopesOf(vpiHandle scope) {
     auto &slot = TheCaches().scopes[scope];
     if (slot == nullptr) {
         slot = std::make_unique<Listing>();
-        AddAll(*slot, vpiInternalScope, scope);
+        AddAll(*slot, {vpiInternalScope}, scope);
     }
     return *slot;
 }
@@ -158,7 +165,7 @@ const Listing &TopModules() {
     auto &slot = TheCaches().top_modules;
     if (slot == nullptr) {
         slot = std::make_unique<Listing>();
-        AddAll(*slot, vpiModule, nullptr);
+        AddAll(*slot, {vpiModule}, nullptr);
     }
     return *slot;
 }
@@ -167,7 +174,7 @@ const Listing &PortsOf(vpiHandle module) {
     auto &slot = TheCaches().ports[module];
     if (slot == nullptr) {
         slot = std::make_unique<Listing>();
-        AddAll(*slot, vpiPort, module);
+        AddAll(*slot, {vpiPort}, module);
     }
     return *slot;
 }
