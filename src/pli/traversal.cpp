@@ -138,7 +138,9 @@ void WarnUnnamed(handle object, handle scope, const char *trace) {
 }
 
 // A name that already ends in a select keeps it; others get the range.
-std::string WithRange(const std::string &name, int left, int right) {
+// The text is valid until the next call: it is built in a buffer kept from
+// call to call, as this runs for every vector of the design.
+const std::string &WithRange(const std::string &name, int left, int right) {
     if (!name.empty() && name.back() == ']') {
         return name;
     }
@@ -148,9 +150,8 @@ std::string WithRange(const std::string &name, int left, int right) {
         const char *end = std::to_chars(digits, digits + sizeof digits, number).ptr;
         text.append(digits, static_cast<size_t>(end - digits));
     };
-    std::string named;
-    named.reserve(name.size() + 25);
-    named.append(name).push_back('[');
+    static std::string named;
+    named.assign(name).push_back('[');
     append_number(named, left);
     if (left != right) {
         named.push_back(':');
@@ -386,7 +387,10 @@ void TraverseVarsOnUnexpandVars(handle object, int direction) {
                     "DACC_fetch_name return NULL(at TraverseVarsOnUnexpandVars)\n");
         return;
     }
-    const std::string name(short_name);
+    // Copied (ACC strings are reused by later calls) into a buffer kept from
+    // variable to variable.
+    static std::string name;
+    name.assign(short_name);
 
     handle hook = object;
     if (!InScopeFileMode() && sim::g_sim.acc_object_of_type(object, accCollapsedNet) != 0) {

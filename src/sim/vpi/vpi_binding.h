@@ -94,6 +94,10 @@ int ObjectSize(vpiHandle object);
 void ObjectRange(vpiHandle object, int *left, int *right);
 bool ObjectIsVector(vpiHandle object);  // a net or reg declared with a range
 const char *ObjectName(vpiHandle object);
+// Whether `object` is of the ACC type or fulltype `type`, or of the classes
+// accScalar, accVector, accScope and accCollapsedNet.
+bool ObjectIsOfType(vpiHandle object, int type);
+bool IsScopeKind(int vpi_type);
 // The first net or reg the dumper looked at of those the simulator
 // simulates as one net with `signal` (itself when it is the first, or when
 // the simulator does not say: vectors and other objects).
@@ -133,6 +137,8 @@ void AccVclDelete(handle object, p_vc_consumer consumer, char *user_data, int fl
 // made on it and detached by every link removed.
 struct Link;
 struct VectorCache;
+// The widest vector whose callback delivers its value.
+constexpr int kDeliveredWidthLimit = 16;
 VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link);
 void DetachVectorCache(vpiHandle object, Link *link);
 // Keeps a value delivered as binary text; any other value drops the kept one.

@@ -9,9 +9,10 @@
 // Strengths cannot come with the callback (the simulator does not deliver
 // that format), so a strength link is called without a value and reads the
 // strengths then.
-#include <unordered_map>
+#include <deque>
 #include <vector>
 
+#include "sim/pointer_table.h"
 #include "sim/vpi/vpi_binding.h"
 
 namespace tavri::vpi {
@@ -27,19 +28,56 @@ struct Link {
     vpiHandle callback = nullptr;
     s_vpi_time time{};
     s_vpi_value value{};
+    Link *next = nullptr;  // the next link of the same user data, or the next free one
 };
 
 namespace {
 
 vpiHandle Vpi(handle object) { return static_cast<vpiHandle>(object); }
 
-// Links by their user data (a hook entry per link in the dumper). A link
-// stays where it was made: the simulator's callback points at it. Left to
-// the exit, as the object facts are (vpi_object_facts.cpp).
-std::unordered_multimap<char *, Link> &g_links = *new std::unordered_multimap<char *, Link>;
+// Links by their user data (a hook entry per link in the dumper), those of
+// one user data chained from the first. A link stays where it was made (the
+// simulator's callback points at it): they are made in chunks, which a deque
+// never moves, created with the first link, and a removed one is reused.
+// Left to the exit, as the object facts are (vpi_object_facts.cpp).
+sim::PointerTable<char, Link> &g_links = *new sim::PointerTable<char, Link>;
+std::deque<Link> *g_link_store = nullptr;
+Link *g_free_links = nullptr;
 
-// The widest vector whose callback delivers its value.
-constexpr int kDeliveredWidthLimit = 16;
+Link *NewLink() {
+    if (Link *link = g_free_links) {
+        g_free_links = link->next;
+        *link = Link{};
+        return link;
+    }
+    if (g_link_store == nullptr) {
+        g_link_store = new std::deque<Link>;
+    }
+    return &g_link_store->emplace_back();
+}
+
+// The table cannot hold a null key: the links of null user data have a
+// chain of their own.
+Link *g_links_of_null = nullptr;
+
+Link *FirstLink(char *user_data) { return user_data != nullptr ? g_links.Find(user_data) : g_links_of_null; }
+
+// Makes `link` (or none) the first of `user_data`'s chain.
+void SetFirstLink(char *user_data, Link *link) {
+    if (user_data == nullptr) {
+        g_links_of_null = link;
+        return;
+    }
+    g_links.Remove(user_data);
+    if (link != nullptr) {
+        g_links.Insert(user_data, link);
+    }
+}
+
+void FreeLink(Link *link) {
+    link->next = g_free_links;
+    g_free_links = link;
+}
 
 // Value-change callbacks running now (a consumer may cause another).
 int g_callback_depth = 0;
@@ -220,8 +258,7 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
     if (DeliversValue(reason, Vpi(object))) {
         value_format = vpiBinStrVal;
     }
-    auto made = g_links.emplace(user_data, Link{});
-    Link &link = made->second;
+    Link &link = *NewLink();
     link.object = Vpi(object);
     link.consumer = consumer;
     link.user_data = user_data;
@@ -236,20 +273,32 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
         if (link.cache != nullptr) {
             DetachVectorCache(link.object, &link);
         }
-        g_links.erase(made);
+        FreeLink(&link);
+        return;
+    }
+    if (Link *first = FirstLink(user_data)) {
+        link.next = first->next;
+        first->next = &link;
+    } else if (user_data != nullptr) {
+        g_links.Insert(user_data, &link);
+    } else {
+        g_links_of_null = &link;
     }
 }
 
 void AccVclDelete(handle object, p_vc_consumer consumer, char *user_data, int flags) {
-    auto [first, last] = g_links.equal_range(user_data);
-    for (auto it = first; it != last; ++it) {
-        Link &link = it->second;
-        if (link.object == Vpi(object) && link.consumer == consumer && link.flags == flags) {
-            vpi_remove_cb(link.callback);
-            if (link.cache != nullptr) {
-                DetachVectorCache(link.object, &link);
+    for (Link *before = nullptr, *link = FirstLink(user_data); link != nullptr; before = link, link = link->next) {
+        if (link->object == Vpi(object) && link->consumer == consumer && link->flags == flags) {
+            vpi_remove_cb(link->callback);
+            if (link->cache != nullptr) {
+                DetachVectorCache(link->object, link);
             }
-            g_links.erase(it);
+            if (before != nullptr) {
+                before->next = link->next;
+            } else {
+                SetFirstLink(user_data, link->next);
+            }
+            FreeLink(link);
             return;
         }
     }

@@ -10,10 +10,12 @@
 // the simulator frees and reuses; it is asked afresh every time.
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
+#include "sim/pointer_table.h"
 #include "sim/vpi/vpi_binding.h"
 
 namespace tavri::vpi {
@@ -30,6 +32,7 @@ struct Facts {
     PLI_INT32 nexus = 0;
     int8_t vector = -1;
     bool range_known = false;
+    int8_t bounds = -1;  // a signal's integer bounds: -1 not asked, 0 none, 1 in left and right
     bool name_known = false;
     bool nexus_known = false;
     const char *name = nullptr;  // null for an object without a name
@@ -89,7 +92,14 @@ bool Lasting(int vpi_type) {
 // the dumper as its process ends: they are left to the exit instead of being
 // freed entry by entry then, which took 7.6 M instructions for 17,000
 // signals.
-std::unordered_map<vpiHandle, Facts> &g_kept = *new std::unordered_map<vpiHandle, Facts>;
+// The facts are packed in chunks (a deque never moves what it holds) and
+// found through a pointer table: the traversal asks about every object a
+// dozen times, and a node per object with a hashed lookup cost more than the
+// answers it saved.
+// Created with the first facts: a deque allocates as it is made, and the
+// dumper is loaded before the simulator reads the design.
+std::deque<Facts> *g_facts = nullptr;
+sim::PointerTable<__vpiHandle, Facts> &g_kept = *new sim::PointerTable<__vpiHandle, Facts>;
 NameStore &g_names = *new NameStore;
 
 // The dumper asks several questions in a row about one object: the last
@@ -97,22 +107,18 @@ NameStore &g_names = *new NameStore;
 vpiHandle g_last = nullptr;
 Facts *g_last_facts = nullptr;
 
-// The facts of `object`: kept ones, or a fresh record for a handle that may
-// not last (valid until the next call).
-Facts &FactsOf(vpiHandle object) {
-    if (object == g_last) {
-        return *g_last_facts;
-    }
-    auto found = g_kept.find(object);
-    if (found != g_kept.end()) {
-        g_last = object;
-        g_last_facts = &found->second;
-        return found->second;
-    }
+// The facts of an object seen for the first time: kept ones for an object
+// that lasts, else a fresh record (valid until the next call). Out of line,
+// so that the lookups before it need no stack frame.
+[[gnu::noinline]] Facts &NewFacts(vpiHandle object) {
     const int vpi_type = vpi_get(vpiType, object);
     if (Lasting(vpi_type)) {
-        Facts &facts = g_kept[object];
+        if (g_facts == nullptr) {
+            g_facts = new std::deque<Facts>;
+        }
+        Facts &facts = g_facts->emplace_back();
         facts.vpi_type = vpi_type;
+        g_kept.Insert(object, &facts);
         g_last = object;
         g_last_facts = &facts;
         return facts;
@@ -121,6 +127,19 @@ Facts &FactsOf(vpiHandle object) {
     transient = Facts{};
     transient.vpi_type = vpi_type;
     return transient;
+}
+
+// The facts of `object` (see NewFacts).
+Facts &FactsOf(vpiHandle object) {
+    if (object == g_last) {
+        return *g_last_facts;
+    }
+    if (Facts *found = g_kept.Find(object)) {
+        g_last = object;
+        g_last_facts = found;
+        return *found;
+    }
+    return NewFacts(object);
 }
 
 int TypeOf(int vpi_type) {
@@ -200,10 +219,36 @@ int ParameterFulltype(vpiHandle parameter) {
     }
 }
 
+// This simulator answers the bounds of a signal's range as integer
+// properties, far more cheaply than through the range expressions; they
+// give its size too (the simulator counts it from the same two bounds).
+// False, for good, when the object is no signal or does not answer.
+bool SignalBounds(vpiHandle object, Facts &facts) {
+    if (facts.bounds < 0) {
+        facts.bounds = 0;
+        if (facts.vpi_type == vpiNet || facts.vpi_type == vpiReg) {
+            const int left = vpi_get(vpiLeftRange, object);
+            const int right = vpi_get(vpiRightRange, object);
+            if (left != vpiUndefined && right != vpiUndefined) {
+                facts.left = left;
+                facts.right = right;
+                facts.range_known = true;
+                facts.bounds = 1;
+            }
+        }
+    }
+    return facts.bounds > 0;
+}
+
 int Size(vpiHandle object, Facts &facts) {
     if (facts.size < 0) {
-        facts.size = vpi_get(vpiSize, object);
-        facts.size = facts.size < 0 ? 0 : facts.size;
+        if (SignalBounds(object, facts)) {
+            const int64_t span = static_cast<int64_t>(facts.left) - facts.right;
+            facts.size = static_cast<int32_t>((span < 0 ? -span : span) + 1);
+        } else {
+            facts.size = vpi_get(vpiSize, object);
+            facts.size = facts.size < 0 ? 0 : facts.size;
+        }
     }
     return facts.size;
 }
@@ -256,18 +301,10 @@ void Range(vpiHandle object, Facts &facts) {
     if (facts.range_known) {
         return;
     }
-    facts.range_known = true;
-    // This simulator answers the bounds of a signal's range as integer
-    // properties, far more cheaply than through the range expressions.
-    if (facts.vpi_type == vpiNet || facts.vpi_type == vpiReg) {
-        const int left_bound = vpi_get(vpiLeftRange, object);
-        const int right_bound = vpi_get(vpiRightRange, object);
-        if (left_bound != vpiUndefined && right_bound != vpiUndefined) {
-            facts.left = left_bound;
-            facts.right = right_bound;
-            return;
-        }
+    if (SignalBounds(object, facts)) {
+        return;
     }
+    facts.range_known = true;
     vpiHandle left = vpi_handle(vpiLeftRange, object);
     vpiHandle right = vpi_handle(vpiRightRange, object);
     if (left == nullptr || right == nullptr) {
@@ -361,6 +398,35 @@ const char *ObjectName(vpiHandle object) {
         facts.name = name != nullptr ? g_names.Keep(name) : nullptr;
     }
     return facts.name;
+}
+
+bool IsScopeKind(int vpi_type) {
+    return vpi_type == vpiModule || vpi_type == vpiTask || vpi_type == vpiFunction || vpi_type == vpiNamedBegin ||
+           vpi_type == vpiNamedFork || vpi_type == vpiGenScope;
+}
+
+bool ObjectIsOfType(vpiHandle object, int type) {
+    // One lookup for all the questions: the traversal asks this of every
+    // variable several times over.
+    Facts &facts = FactsOf(object);
+    if (type == TypeOf(facts.vpi_type) || type == Fulltype(object, facts)) {
+        return true;
+    }
+    const bool signal = facts.vpi_type == vpiNet || facts.vpi_type == vpiReg;
+    switch (type) {
+        case accScalar:
+            return facts.vpi_type == vpiNetBit || facts.vpi_type == vpiRegBit || (signal && !IsVector(object, facts));
+        case accVector:
+            return signal && IsVector(object, facts);
+        case accScope:
+            return IsScopeKind(facts.vpi_type);
+        // A signal that shares its simulated net with one looked at before
+        // it (a port connection the simulator merged into one net).
+        case accCollapsedNet:
+            return signal && SimulatedNet(object) != object;
+        default:
+            return false;
+    }
 }
 
 vpiHandle SimulatedNet(vpiHandle signal) {

@@ -4,6 +4,7 @@
 // each object is comes from its facts (vpi_object_facts.cpp), asked once.
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -21,6 +22,7 @@ vpiHandle Vpi(handle object) { return static_cast<vpiHandle>(object); }
 // answers; the positions of all items are indexed on the first other
 // question.
 struct Listing {
+    static constexpr size_t kFewItems = 32;
     std::vector<vpiHandle> items;
     mutable size_t cursor = 0;  // the position of the item handed out last
     mutable std::unordered_map<vpiHandle, size_t> position;
@@ -52,6 +54,18 @@ struct Listing {
     // Drops the repeats of items listed before (an object that two kinds
     // of iteration both return), keeping the first.
     void DropRepeats() {
+        // A scope holds a few objects: compared pairwise without a copy.
+        if (items.size() <= kFewItems) {
+            size_t kept = 0;
+            for (size_t i = 0; i < items.size(); ++i) {
+                if (std::find(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(kept), items[i]) ==
+                    items.begin() + static_cast<std::ptrdiff_t>(kept)) {
+                    items[kept++] = items[i];
+                }
+            }
+            items.resize(kept);
+            return;
+        }
         std::vector<std::pair<vpiHandle, size_t>> sorted;
         sorted.reserve(items.size());
         for (size_t i = 0; i < items.size(); ++i) {
@@ -83,6 +97,7 @@ struct Caches {
     std::unique_ptr<Listing> top_modules;
     std::unordered_map<vpiHandle, std::unique_ptr<Listing>> bits;
     std::unordered_map<vpiHandle, std::unique_ptr<ObjectListing>> objects;
+    std::unordered_map<vpiHandle, std::unique_ptr<Listing>> named;
     std::unordered_map<vpiHandle, std::unique_ptr<Listing>> scopes;
     std::unordered_map<vpiHandle, std::unique_ptr<Listing>> ports;
 };
@@ -93,21 +108,29 @@ Caches &TheCaches() {
     return caches;
 }
 
-void AddAll(Listing &listing, int kind, vpiHandle scope) {
-    if (vpiHandle iterator = vpi_iterate(kind, scope)) {
-        while (vpiHandle item = vpi_scan(iterator)) {
-            listing.items.push_back(item);
+// Appends the objects of each of `kinds` in `scope` to the listing. They
+// are gathered in a vector kept from call to call and copied once, as a
+// listing of a few objects would otherwise grow several times.
+void AddAll(Listing &listing, std::initializer_list<int> kinds, vpiHandle scope) {
+    static std::vector<vpiHandle> &gathered = *new std::vector<vpiHandle>;
+    gathered.assign(listing.items.begin(), listing.items.end());
+    for (int kind : kinds) {
+        if (vpiHandle iterator = vpi_iterate(kind, scope)) {
+            while (vpiHandle item = vpi_scan(iterator)) {
+                gathered.push_back(item);
+            }
         }
     }
+    listing.items.assign(gathered.begin(), gathered.end());
 }
 
+// The objects of a scope that have an ACC type (memories have none: no
+// walk over a scope's objects returns them).
 const ObjectListing &ClassifiedObjectsOf(vpiHandle scope) {
     auto &slot = TheCaches().objects[scope];
     if (slot == nullptr) {
         slot = std::make_unique<ObjectListing>();
-        for (int kind : {vpiNet, vpiReg, vpiVariables, vpiNamedEvent, vpiParameter, vpiMemory}) {
-            AddAll(slot->listing, kind, scope);
-        }
+        AddAll(slot->listing, {vpiNet, vpiReg, vpiVariables, vpiNamedEvent, vpiParameter}, scope);
         slot->listing.DropRepeats();
         slot->kinds.reserve(slot->listing.items.size());
         for (vpiHandle item : slot->listing.items) {
@@ -117,13 +140,23 @@ const ObjectListing &ClassifiedObjectsOf(vpiHandle scope) {
     return *slot;
 }
 
-const Listing &ObjectsOf(vpiHandle scope) { return ClassifiedObjectsOf(scope).listing; }
+// Every object declared in a scope, memories too, as names find them.
+const Listing &ObjectsOf(vpiHandle scope) {
+    auto &slot = TheCaches().named[scope];
+    if (slot == nullptr) {
+        slot = std::make_unique<Listing>();
+        slot->items = ClassifiedObjectsOf(scope).listing.items;
+        AddAll(*slot, {vpiMemory}, scope);
+        slot->DropRepeats();
+    }
+    return *slot;
+}
 
 const Listing &ScopesOf(vpiHandle scope) {
     auto &slot = TheCaches().scopes[scope];
     if (slot == nullptr) {
         slot = std::make_unique<Listing>();
-        AddAll(*slot, vpiInternalScope, scope);
+        AddAll(*slot, {vpiInternalScope}, scope);
     }
     return *slot;
 }
@@ -132,7 +165,7 @@ const Listing &TopModules() {
     auto &slot = TheCaches().top_modules;
     if (slot == nullptr) {
         slot = std::make_unique<Listing>();
-        AddAll(*slot, vpiModule, nullptr);
+        AddAll(*slot, {vpiModule}, nullptr);
     }
     return *slot;
 }
@@ -141,14 +174,9 @@ const Listing &PortsOf(vpiHandle module) {
     auto &slot = TheCaches().ports[module];
     if (slot == nullptr) {
         slot = std::make_unique<Listing>();
-        AddAll(*slot, vpiPort, module);
+        AddAll(*slot, {vpiPort}, module);
     }
     return *slot;
-}
-
-bool IsScopeKind(int vpi_type) {
-    return vpi_type == vpiModule || vpi_type == vpiTask || vpi_type == vpiFunction || vpi_type == vpiNamedBegin ||
-           vpi_type == vpiNamedFork || vpi_type == vpiGenScope;
 }
 
 // The components of a hierarchical name, split at the dots that are not in
@@ -234,29 +262,7 @@ char *AccFetchTypeStr(int type) {
 }
 
 int AccObjectOfType(handle object, int type) {
-    if (object == nullptr) {
-        return 0;
-    }
-    vpiHandle item = Vpi(object);
-    if (type == ObjectType(item) || type == ObjectFulltype(item)) {
-        return 1;
-    }
-    const int vpi_type = ObjectKind(item);
-    const bool signal = vpi_type == vpiNet || vpi_type == vpiReg;
-    switch (type) {
-        case accScalar:
-            return vpi_type == vpiNetBit || vpi_type == vpiRegBit || (signal && !ObjectIsVector(item)) ? 1 : 0;
-        case accVector:
-            return signal && ObjectIsVector(item) ? 1 : 0;
-        case accScope:
-            return IsScopeKind(vpi_type) ? 1 : 0;
-        // A signal that shares its simulated net with one looked at before
-        // it (a port connection the simulator merged into one net).
-        case accCollapsedNet:
-            return signal && SimulatedNet(item) != item ? 1 : 0;
-        default:
-            return 0;
-    }
+    return object != nullptr && ObjectIsOfType(Vpi(object), type) ? 1 : 0;
 }
 
 char *AccFetchName(handle object) {

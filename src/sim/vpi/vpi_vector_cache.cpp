@@ -19,8 +19,9 @@
 // than one and a half per read its links are registered again without the
 // value and the entry goes, so that their reads ask the simulator; they
 // stay so for the rest of the run.
+#include <cstdint>
 #include <cstring>
-#include <string>
+#include <deque>
 #include <vector>
 
 #include "sim/pointer_table.h"
@@ -28,11 +29,15 @@
 
 namespace tavri::vpi {
 
+// One allocation per linked vector: the value and the usual single link are
+// held in place.
 struct VectorCache {
-    std::vector<Link *> links;  // the links on the object that deliver
+    Link *link = nullptr;     // the first link on the object that delivers
+    std::vector<Link *> more;  // the others
     bool valid = false;
-    int32_t excess = 0;         // kDelivered per delivery less kRead per read
-    std::string bits;           // most significant bit first, as delivered
+    uint8_t width = 0;
+    int32_t excess = 0;                  // kDelivered per delivery less kRead per read
+    char bits[kDeliveredWidthLimit]{};   // most significant bit first, as delivered
 };
 
 namespace {
@@ -50,15 +55,37 @@ constexpr int32_t kExcessFloor = -8 * kRead;
 
 sim::PointerTable<__vpiHandle, VectorCache> g_caches;
 
+// Entries are made in chunks (created with the first) and a dropped one is
+// reused: every narrow vector of the design gets one as it is hooked. Left
+// to the exit, as the object facts are (vpi_object_facts.cpp).
+std::deque<VectorCache> *g_cache_store = nullptr;
+std::vector<VectorCache *> *g_free_caches = nullptr;
+
+VectorCache *NewCache() {
+    if (g_free_caches != nullptr && !g_free_caches->empty()) {
+        VectorCache *cache = g_free_caches->back();
+        g_free_caches->pop_back();
+        return cache;
+    }
+    if (g_cache_store == nullptr) {
+        g_cache_store = new std::deque<VectorCache>;
+        g_free_caches = new std::vector<VectorCache *>;
+    }
+    return &g_cache_store->emplace_back();
+}
+
 void Drop(vpiHandle object, VectorCache *cache) {
     g_caches.Remove(object);
-    delete cache;
+    *cache = VectorCache{};
+    g_free_caches->push_back(cache);
 }
 
 // Registers the links of `cache` again without the value and drops it;
 // false, with all as it was, when the simulator refuses.
 [[gnu::noinline]] bool StopDelivering(vpiHandle object, VectorCache *cache) {
-    if (!StopDeliveringValues(cache->links.data(), cache->links.size())) {
+    std::vector<Link *> links{cache->link};
+    links.insert(links.end(), cache->more.begin(), cache->more.end());
+    if (!StopDeliveringValues(links.data(), links.size())) {
         return false;
     }
     Drop(object, cache);
@@ -68,16 +95,20 @@ void Drop(vpiHandle object, VectorCache *cache) {
 }  // namespace
 
 VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link) {
-    if (width < 1) {
+    if (width < 1 || width > kDeliveredWidthLimit) {
         return nullptr;
     }
     VectorCache *cache = g_caches.Find(object);
     if (cache == nullptr) {
-        cache = new VectorCache;
-        cache->bits.assign(static_cast<size_t>(width), 'x');
+        cache = NewCache();
+        cache->width = static_cast<uint8_t>(width);
         g_caches.Insert(object, cache);
     }
-    cache->links.push_back(link);
+    if (cache->link == nullptr) {
+        cache->link = link;
+    } else {
+        cache->more.push_back(link);
+    }
     return cache;
 }
 
@@ -86,8 +117,16 @@ void DetachVectorCache(vpiHandle object, Link *link) {
     if (cache == nullptr) {
         return;
     }
-    std::erase(cache->links, link);
-    if (cache->links.empty()) {
+    if (cache->link == link) {
+        cache->link = nullptr;
+        if (!cache->more.empty()) {
+            cache->link = cache->more.back();
+            cache->more.pop_back();
+        }
+    } else {
+        std::erase(cache->more, link);
+    }
+    if (cache->link == nullptr) {
         Drop(object, cache);
     }
 }
@@ -97,9 +136,9 @@ void StoreVector(VectorCache *cache, const s_vpi_value *value) {
     // Anything but text of the object's width leaves the next read to the
     // simulator.
     cache->valid = value != nullptr && value->format == vpiBinStrVal && value->value.str != nullptr &&
-                   std::strlen(value->value.str) == cache->bits.size();
+                   std::strlen(value->value.str) == cache->width;
     if (cache->valid) {
-        std::memcpy(cache->bits.data(), value->value.str, cache->bits.size());
+        std::memcpy(cache->bits, value->value.str, cache->width);
     }
 }
 
@@ -124,8 +163,8 @@ const char *CachedVectorBits(vpiHandle object, int *width) {
     if (!cache->valid) {
         return nullptr;
     }
-    *width = static_cast<int>(cache->bits.size());
-    return cache->bits.data();
+    *width = cache->width;
+    return cache->bits;
 }
 
 }  // namespace tavri::vpi
