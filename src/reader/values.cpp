@@ -193,6 +193,31 @@ Status DecodePairs(const Group &group, const FieldOrder &order, const uint8_t *r
     return Status();
 }
 
+// A value of at most 32 bits, one word pair, inline: the common narrow bus,
+// where the general loop's set-up costs more than the codes. False when the
+// value has bits set above its width (DecodePairs then reports it).
+inline bool DecodeOnePair(uint32_t width, const FieldOrder &order, const uint8_t *raw,
+                          bool compact, bool ab, Change *change) {
+    uint32_t ones, others;
+    if (compact) {
+        // The word kept is the one that gives 1 alone: A of A/B, D of C/D.
+        ones = order.U32(raw);
+        others = 0;
+    } else {
+        const uint32_t first = order.U32(raw), second = order.U32(raw + 4);
+        ones = ab ? first : second;
+        others = ab ? second : first;
+    }
+    if (width < 32 && ((ones | others) >> width) != 0) return false;
+    SetValueSize(change->bits, width);
+    uint8_t *codes = change->bits.data();
+    for (uint32_t k = 0; 8 * k < width; ++k, ones >>= 8, others >>= 8) {
+        PutCodes(PairCodes(ones & 0xFF, others & 0xFF), k, width, codes);
+    }
+    change->kind = TRAXR_VALUE_LOGIC;
+    return true;
+}
+
 // Decodes the value bytes at `raw` (a copy of them is in change->raw).
 Status DecodeValue(const Group &group, const FieldOrder &order, const ArrayContext &context,
                    const uint8_t *raw, Change *change) {
@@ -235,13 +260,15 @@ Status DecodeValue(const Group &group, const FieldOrder &order, const ArrayConte
             }
             return Status();
         case kABBus:
-            return group.bytes_per_bit == 0
-                       ? DecodePairs(group, order, raw, change->compact, 0, change)
-                       : Status();
-        case kCDBus:
-            return group.bytes_per_bit == 0
-                       ? DecodePairs(group, order, raw, change->compact, 1, change)
-                       : Status();
+        case kCDBus: {
+            if (group.bytes_per_bit != 0) return Status();
+            const bool ab = group.format == kABBus;
+            if (group.value_size <= 32 &&
+                DecodeOnePair(group.value_size, order, raw, change->compact, ab, change)) {
+                return Status();
+            }
+            return DecodePairs(group, order, raw, change->compact, ab ? 0 : 1, change);
+        }
         case kABMemory:
             if (group.bytes_per_bit == 0) {
                 const uint32_t width = group.value_size;
