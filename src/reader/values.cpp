@@ -218,10 +218,9 @@ inline bool DecodeOnePair(uint32_t width, const FieldOrder &order, const uint8_t
     return true;
 }
 
-// Decodes the value bytes at `raw` (a copy of them is in change->raw).
+// Decodes the `size` value bytes at `raw` (a copy of them is in change->raw).
 Status DecodeValue(const Group &group, const FieldOrder &order, const ArrayContext &context,
-                   const uint8_t *raw, Change *change) {
-    const size_t size = change->raw.size();
+                   const uint8_t *raw, size_t size, Change *change) {
     switch (group.format) {
         case kScalar:
             // One code: a logic level below 4.
@@ -431,7 +430,27 @@ Status ElementDecoder::ReadNextTime(bool *done) {
 
 Status ElementDecoder::DecodeVector(Change *change) {
     SetChangeFields(change);
-    const uint64_t length = change->compact ? group_.compact_length : group_.full_length;
+    const size_t length = change->compact ? group_.compact_length : group_.full_length;
+    // Decoded from the block where it holds them rather than from the copy
+    // just written.
+    const uint8_t *source = cursor_.Take(length);
+    if (source != nullptr) {
+        change->raw.resize(length);
+        // Without a call: most vectors' values are a few bytes.
+        platform::CopyShort(change->raw.data(), source, length);
+    } else {
+        TAVRI_RETURN_IF_ERROR(ReadValueAcross(length, change));
+        source = change->raw.data();
+    }
+    // The bits of the change before are overwritten in place, not cleared
+    // first: they are dropped only when this change has none.
+    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, cursor_.order(), context_, source, length, change));
+    if (change->kind != TRAXR_VALUE_LOGIC) change->bits.clear();
+    return Status();
+}
+
+// Value bytes that run into the next block, or past the stream's end.
+Status ElementDecoder::ReadValueAcross(size_t length, Change *change) {
     if (length > cursor_.BytesInBlock() && length > cursor_.RemainingBound()) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the %llu value bytes of the element at 0x%llx run past the "
@@ -440,22 +459,8 @@ Status ElementDecoder::DecodeVector(Change *change) {
                     static_cast<unsigned long long>(cursor_.position() -
                                                     ElementLeadLength(head_, false)));
     }
-    change->raw.resize(static_cast<size_t>(length));
-    // Decoded from the block where it holds them rather than from the copy
-    // just written.
-    const uint8_t *source = cursor_.Take(change->raw.size());
-    if (source != nullptr) {
-        // Without a call: most vectors' values are a few bytes.
-        platform::CopyShort(change->raw.data(), source, change->raw.size());
-    } else {
-        TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), change->raw.size()));
-        source = change->raw.data();
-    }
-    // The bits of the change before are overwritten in place, not cleared
-    // first: they are dropped only when this change has none.
-    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, cursor_.order(), context_, source, change));
-    if (change->kind != TRAXR_VALUE_LOGIC) change->bits.clear();
-    return Status();
+    change->raw.resize(length);
+    return cursor_.Bytes(change->raw.data(), length);
 }
 
 Status ReadElementArray(Cursor *cursor, const ChainEntry &entry, const ArrayContext &context,
