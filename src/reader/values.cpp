@@ -196,7 +196,7 @@ Status DecodePairs(const Group &group, const FieldOrder &order, const uint8_t *r
 // A value of at most 32 bits, one word pair, inline: the common narrow bus,
 // where the general loop's set-up costs more than the codes. False when the
 // value has bits set above its width (DecodePairs then reports it).
-inline bool DecodeOnePair(uint32_t width, const FieldOrder &order, const uint8_t *raw,
+[[gnu::always_inline]] inline bool DecodeOnePair(uint32_t width, const FieldOrder &order, const uint8_t *raw,
                           bool compact, bool ab, Change *change) {
     uint32_t ones, others;
     if (compact) {
@@ -259,15 +259,13 @@ Status DecodeValue(const Group &group, const FieldOrder &order, const ArrayConte
             }
             return Status();
         case kABBus:
-        case kCDBus: {
-            if (group.bytes_per_bit != 0) return Status();
-            const bool ab = group.format == kABBus;
-            if (group.value_size <= 32 &&
-                DecodeOnePair(group.value_size, order, raw, change->compact, ab, change)) {
-                return Status();
-            }
-            return DecodePairs(group, order, raw, change->compact, ab ? 0 : 1, change);
-        }
+            return group.bytes_per_bit == 0
+                       ? DecodePairs(group, order, raw, change->compact, 0, change)
+                       : Status();
+        case kCDBus:
+            return group.bytes_per_bit == 0
+                       ? DecodePairs(group, order, raw, change->compact, 1, change)
+                       : Status();
         case kABMemory:
             if (group.bytes_per_bit == 0) {
                 const uint32_t width = group.value_size;
@@ -428,20 +426,39 @@ Status ElementDecoder::ReadNextTime(bool *done) {
     return Status();
 }
 
+// The common forms, per-bit codes and narrow word pairs, take a short path
+// here; the others, and values that leave the block, go out of line, so that
+// the short path sets up little.
 Status ElementDecoder::DecodeVector(Change *change) {
     SetChangeFields(change);
     const size_t length = change->compact ? group_.compact_length : group_.full_length;
     // Decoded from the block where it holds them rather than from the copy
     // just written.
     const uint8_t *source = cursor_.Take(length);
-    if (source != nullptr) {
-        change->raw.resize(length);
-        // Without a call: most vectors' values are a few bytes.
-        platform::CopyShort(change->raw.data(), source, length);
-    } else {
-        TAVRI_RETURN_IF_ERROR(ReadValueAcross(length, change));
-        source = change->raw.data();
+    if (source == nullptr) return DecodeVectorAcross(length, change);
+    change->raw.resize(length);
+    // Without a call: most vectors' values are a few bytes.
+    platform::CopyShort(change->raw.data(), source, length);
+    if (group_.bytes_per_bit == 0) {
+        const uint8_t format = group_.format;
+        if (format == kNormalBus) {
+            // The stored bytes are the codes: they stay where they are.
+            if (AllLogicCodes(source, length)) {
+                change->bits_in_raw = true;
+                change->kind = TRAXR_VALUE_LOGIC;
+                return Status();
+            }
+        } else if ((format == kABBus || format == kCDBus) && group_.value_size <= 32 &&
+                   DecodeOnePair(group_.value_size, cursor_.order(), source, change->compact,
+                                 format == kABBus, change)) {
+            return Status();
+        }
     }
+    return DecodeOtherValue(source, length, change);
+}
+
+[[gnu::noinline]] Status ElementDecoder::DecodeOtherValue(const uint8_t *source, size_t length,
+                                                          Change *change) {
     // The bits of the change before are overwritten in place, not cleared
     // first: they are dropped only when this change has none.
     TAVRI_RETURN_IF_ERROR(DecodeValue(group_, cursor_.order(), context_, source, length, change));
@@ -450,7 +467,7 @@ Status ElementDecoder::DecodeVector(Change *change) {
 }
 
 // Value bytes that run into the next block, or past the stream's end.
-Status ElementDecoder::ReadValueAcross(size_t length, Change *change) {
+Status ElementDecoder::DecodeVectorAcross(size_t length, Change *change) {
     if (length > cursor_.BytesInBlock() && length > cursor_.RemainingBound()) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the %llu value bytes of the element at 0x%llx run past the "
@@ -460,7 +477,8 @@ Status ElementDecoder::ReadValueAcross(size_t length, Change *change) {
                                                     ElementLeadLength(head_, false)));
     }
     change->raw.resize(length);
-    return cursor_.Bytes(change->raw.data(), length);
+    TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), length));
+    return DecodeOtherValue(change->raw.data(), length, change);
 }
 
 Status ReadElementArray(Cursor *cursor, const ChainEntry &entry, const ArrayContext &context,

@@ -156,7 +156,8 @@ class ElementDecoder {
     // inside the block) and scalar values without a call.
     Status ReadNextTime(bool *done);
     Status DecodeVector(Change *change);
-    Status ReadValueAcross(size_t length, Change *change);
+    Status DecodeVectorAcross(size_t length, Change *change);
+    Status DecodeOtherValue(const uint8_t *source, size_t length, Change *change);
     // The fields of `change` other than its value.
     void SetChangeFields(Change *change) const {
         const bool compact = format_ != 0 && (head_ & 0x08) != 0;
