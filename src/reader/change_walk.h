@@ -210,7 +210,7 @@ class ChangeWalk {
 // each read once per time: their records are fetched a few lanes ahead, and
 // the bytes their decoders read next (from ahead_, not from the records, so
 // that fetching them waits for nothing).
-inline void ChangeWalk::Prefetch() const {
+[[gnu::always_inline]] inline void ChangeWalk::Prefetch() const {
     constexpr size_t kRecordsAhead = 24;
     constexpr size_t kBytesAhead = 8;
     constexpr size_t kHotBytes = 128;  // see Lane
