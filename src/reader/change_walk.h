@@ -68,13 +68,14 @@ class ChangeWalk {
     // A variable's element array in the session. It holds the time of its
     // next change (decoder.time()) but not the value: that is decoded into
     // current_ when the change is handed out. Lanes lie side by side, each
-    // from a cache line boundary, the few fields a step reads in its first
-    // two lines.
+    // from a cache line boundary, in two lines: what a decoder reads only at
+    // the ends of its array lies elsewhere.
     struct alignas(64) Lane {
         explicit Lane(const Stream *stream, const FieldOrder &order) : decoder(stream, order) {}
         uint32_t idcode = 0;
         ElementDecoder decoder;
     };
+    static_assert(sizeof(Lane) == 128, "a lane fills two cache lines");
     // A variable's chain entry whose lane starts once the session's
     // entries are all read.
     struct Starting {

@@ -292,13 +292,13 @@ Status ElementDecoder::Start(const ChainEntry &entry, const ArrayContext &contex
                     "value changes of files with %s time tags are not decoded",
                     context.xtag_type == 2 ? "double" : "float");
     }
-    entry_ = entry;
-    context_ = context;
+    cold_->entry = entry;
+    cold_->context = context;
     change_count_ = entry.change_count;
     session_ = entry.session;
     redundant_ = entry.redundant;
     time_ = 0;
-    first_time_ = 0;
+    cold_->first_time = 0;
     count_ = 0;
     TAVRI_RETURN_IF_ERROR(cursor_.Seek(entry.element_position));
     if (cursor_.block()->owner != entry.session) {
@@ -318,7 +318,7 @@ Status ElementDecoder::ReadGroupStart() {
     uint8_t format;
     TAVRI_RETURN_IF_ERROR(cursor_.Byte(&format));
     group_ = Group();
-    TAVRI_RETURN_IF_ERROR(ReadGroupHeader(&cursor_, format, context_, &group_));
+    TAVRI_RETURN_IF_ERROR(ReadGroupHeader(&cursor_, format, cold_->context, &group_));
     format_ = group_.format;
     // The low three bits are 0, and the compact bit too without a compact form.
     vector_reject_ = group_.compact_length == 0 ? 0x0F : 0x07;
@@ -328,21 +328,23 @@ Status ElementDecoder::ReadGroupStart() {
 Status ElementDecoder::Finish() {
     ended_ = true;
     cursor_.Release();
-    if (count_ != entry_.change_count) {
+    const ChainEntry &chain_entry = cold_->entry;
+    const uint64_t first_time = cold_->first_time;
+    if (count_ != chain_entry.change_count) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the element array at 0x%llx holds %u changes, its vc chain entry %u",
-                    static_cast<unsigned long long>(entry_.element_position), count_,
-                    entry_.change_count);
+                    static_cast<unsigned long long>(chain_entry.element_position), count_,
+                    chain_entry.change_count);
     }
-    if (first_time_ != entry_.first_time || time_ != entry_.last_time) {
+    if (first_time != chain_entry.first_time || time_ != chain_entry.last_time) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the element array at 0x%llx runs from %llu to %llu, its vc chain entry "
                     "from %llu to %llu",
-                    static_cast<unsigned long long>(entry_.element_position),
-                    static_cast<unsigned long long>(first_time_),
+                    static_cast<unsigned long long>(chain_entry.element_position),
+                    static_cast<unsigned long long>(first_time),
                     static_cast<unsigned long long>(time_),
-                    static_cast<unsigned long long>(entry_.first_time),
-                    static_cast<unsigned long long>(entry_.last_time));
+                    static_cast<unsigned long long>(chain_entry.first_time),
+                    static_cast<unsigned long long>(chain_entry.last_time));
     }
     return Status();
 }
@@ -391,8 +393,8 @@ Status ElementDecoder::ReadNextTime(bool *done) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the element array at 0x%llx holds more than the %u changes of its "
                     "vc chain entry",
-                    static_cast<unsigned long long>(entry_.element_position),
-                    entry_.change_count);
+                    static_cast<unsigned long long>(cold_->entry.element_position),
+                    cold_->entry.change_count);
     }
     head_ = head;
     if (scalar) {
@@ -415,7 +417,7 @@ Status ElementDecoder::ReadNextTime(bool *done) {
     }
     time_ += delta;
     if (count_ == 1) {
-        first_time_ = time_;
+        cold_->first_time = time_;
     }
     sequence_ = 0;
     if (sequence_code != 0) {
@@ -461,7 +463,7 @@ Status ElementDecoder::DecodeVector(Change *change) {
                                                           Change *change) {
     // The bits of the change before are overwritten in place, not cleared
     // first: they are dropped only when this change has none.
-    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, cursor_.order(), context_, source, length, change));
+    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, cursor_.order(), cold_->context, source, length, change));
     if (change->kind != TRAXR_VALUE_LOGIC) change->bits.clear();
     return Status();
 }
