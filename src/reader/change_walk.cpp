@@ -207,12 +207,14 @@ void ChangeWalk::OrderNow() {
     if (now_.size() * 16 >= lanes_used_) {
         marks_.assign((lanes_used_ + 63) / 64, 0);
         for (uint32_t lane : now_) marks_[lane / 64] |= uint64_t{1} << (lane % 64);
-        now_.clear();
+        // No more lanes come back out than went in: written in place.
+        uint32_t *out = now_.data();
         for (size_t word = 0; word < marks_.size(); ++word) {
             for (uint64_t bits = marks_[word]; bits != 0; bits &= bits - 1) {
-                now_.push_back(static_cast<uint32_t>(word * 64 + std::countr_zero(bits)));
+                *out++ = static_cast<uint32_t>(word * 64 + std::countr_zero(bits));
             }
         }
+        now_.resize(static_cast<size_t>(out - now_.data()));
         return;
     }
     const auto first_run_end = std::is_sorted_until(now_.begin(), now_.end());

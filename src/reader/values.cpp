@@ -25,7 +25,7 @@ constexpr uint32_t kValueSizeLimit = 0x8000000;
 
 // True when every per-bit code is a logic level (below 4); reads eight at
 // a time where it can.
-bool AllLogicCodes(const uint8_t *codes, size_t count) {
+[[gnu::always_inline]] inline bool AllLogicCodes(const uint8_t *codes, size_t count) {
     uint64_t seen = 0;
     size_t i = 0;
     for (; i + 8 <= count; i += 8) {
