@@ -27,6 +27,7 @@
 #ifndef TAVRI_READER_VALUES_H
 #define TAVRI_READER_VALUES_H
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -66,12 +67,17 @@ struct UnsetAllocator : std::allocator<T> {
 };
 using ValueBytes = std::vector<uint8_t, UnsetAllocator<uint8_t>>;
 
-// Gives `bytes` `size` elements. The resize is out of line: inlined into the
+// Gives `bytes` `size` elements. Growth is out of line: inlined into the
 // walk, GCC's overflow check at -O3 misreads the growth of a vector from its
-// empty state as a write past its end.
+// empty state as a write past its end. Shrinking, as a scalar's change does
+// after a vector's, stays inline.
 void ResizeValueBytes(ValueBytes &bytes, size_t size);
 inline void SetValueSize(ValueBytes &bytes, size_t size) {
-    if (bytes.size() != size) ResizeValueBytes(bytes, size);
+    if (bytes.size() > size) {
+        bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(size), bytes.end());
+    } else if (bytes.size() < size) {
+        ResizeValueBytes(bytes, size);
+    }
 }
 
 struct Change {
