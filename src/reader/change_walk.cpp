@@ -179,31 +179,6 @@ Status ChangeWalk::EnterSession(uint32_t s) {
     return Status();
 }
 
-// Inlined: called once per change.
-[[gnu::always_inline]] inline Status ChangeWalk::Advance(uint32_t lane) {
-    ElementDecoder &decoder = lanes_[lane].decoder;
-    bool done = false;
-    TAVRI_RETURN_IF_ERROR(decoder.NextTime(&done));
-    if (done) {
-        return Status();
-    }
-    ++changes_decoded_;
-    if (prefetch_) ahead_[lane] = decoder.Ahead();
-    const uint64_t time = decoder.time();
-    // A lane's times never go down: at the current time again, it comes
-    // before the lanes of higher idcodes still due then.
-    if (have_now_ && time == now_time_) {
-        again_ = lane;
-        return Status();
-    }
-    Pending::iterator &filed = FiledFor(time);
-    if (filed == pending_.end() || filed->first != time) {
-        filed = pending_.try_emplace(time).first;
-    }
-    filed->second.push_back(lane);
-    return Status();
-}
-
 Status ChangeWalk::TakeEarliest() {
     const auto earliest = pending_.begin();
     Pending::iterator &filed = FiledFor(earliest->first);
@@ -232,12 +207,14 @@ void ChangeWalk::OrderNow() {
     if (now_.size() * 16 >= lanes_used_) {
         marks_.assign((lanes_used_ + 63) / 64, 0);
         for (uint32_t lane : now_) marks_[lane / 64] |= uint64_t{1} << (lane % 64);
-        now_.clear();
+        // No more lanes come back out than went in: written in place.
+        uint32_t *out = now_.data();
         for (size_t word = 0; word < marks_.size(); ++word) {
             for (uint64_t bits = marks_[word]; bits != 0; bits &= bits - 1) {
-                now_.push_back(static_cast<uint32_t>(word * 64 + std::countr_zero(bits)));
+                *out++ = static_cast<uint32_t>(word * 64 + std::countr_zero(bits));
             }
         }
+        now_.resize(static_cast<size_t>(out - now_.data()));
         return;
     }
     const auto first_run_end = std::is_sorted_until(now_.begin(), now_.end());
@@ -251,24 +228,6 @@ void ChangeWalk::OrderNow() {
         now_.swap(merged_);
     } else {
         std::sort(now_.begin(), now_.end());
-    }
-}
-
-// With many variables the lanes due at one time lie far apart in memory,
-// each read once per time: their records are fetched a few lanes ahead, and
-// the bytes their decoders read next (from ahead_, not from the records, so
-// that fetching them waits for nothing).
-void ChangeWalk::Prefetch() const {
-    constexpr size_t kRecordsAhead = 24;
-    constexpr size_t kBytesAhead = 8;
-    constexpr size_t kHotBytes = 128;  // see Lane
-    if (prefetch_ && now_next_ + kRecordsAhead < now_.size()) {
-        const char *record = reinterpret_cast<const char *>(&lanes_[now_[now_next_ + kRecordsAhead]]);
-        for (size_t at = 0; at < kHotBytes; at += 64) __builtin_prefetch(record + at);
-    }
-    if (now_next_ + kBytesAhead < now_.size()) {
-        const uint8_t *bytes = ahead_[now_[now_next_ + kBytesAhead]];
-        if (bytes != nullptr) __builtin_prefetch(bytes);
     }
 }
 
@@ -303,7 +262,10 @@ Status ChangeWalk::CheckEnd() const {
     return Status();
 }
 
-Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
+// Every step the inline Next does not take: a lane due again at once, the
+// next time, the next session, the end, changes before the window, a
+// failure left from reading ahead.
+Status ChangeWalk::NextStep(uint32_t *idcode, const Change **change, bool *done) {
     *done = false;
     if (!deferred_.ok()) {
         Status failure = std::move(deferred_);
@@ -349,22 +311,13 @@ Status ChangeWalk::Next(uint32_t *idcode, const Change **change, bool *done) {
             TAVRI_RETURN_IF_ERROR(EnterSession(s));
             continue;
         }
+        if (now_time_ >= options_.from) return HandOut(lane, idcode, change);
+        // Before the window: decoded for its checks, not handed out.
         Lane &l = lanes_[lane];
         last_time_ = now_time_;
         last_idcode_ = l.idcode;
         TAVRI_RETURN_IF_ERROR(l.decoder.Value(&current_));
-        // The lane's next element follows the value just read, in bytes
-        // still in the cache: it is read now, not at the next call. A
-        // failure there belongs to the next change and is reported then.
-        Status advanced = Advance(lane);
-        if (now_time_ < options_.from) {
-            TAVRI_RETURN_IF_ERROR(advanced);
-            continue;
-        }
-        if (!advanced.ok()) deferred_ = std::move(advanced);
-        *idcode = l.idcode;
-        *change = &current_;
-        return Status();
+        TAVRI_RETURN_IF_ERROR(Advance(lane));
     }
 }
 

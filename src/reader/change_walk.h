@@ -56,6 +56,7 @@ class ChangeWalk {
     // The next change: in time order; at one time, by session, then by
     // idcode, each idcode's changes in their recorded order. The change
     // stays valid until the next call. Sets *done when none is left.
+    // Inline for the common step (see below); NextStep takes the rest.
     Status Next(uint32_t *idcode, const Change **change, bool *done);
 
     // Chain entries seen and changes decoded so far (those outside the
@@ -67,13 +68,14 @@ class ChangeWalk {
     // A variable's element array in the session. It holds the time of its
     // next change (decoder.time()) but not the value: that is decoded into
     // current_ when the change is handed out. Lanes lie side by side, each
-    // from a cache line boundary, the few fields a step reads in its first
-    // two lines.
+    // from a cache line boundary, in two lines: what a decoder reads only at
+    // the ends of its array lies elsewhere.
     struct alignas(64) Lane {
         explicit Lane(const Stream *stream, const FieldOrder &order) : decoder(stream, order) {}
         uint32_t idcode = 0;
         ElementDecoder decoder;
     };
+    static_assert(sizeof(Lane) == 128, "a lane fills two cache lines");
     // A variable's chain entry whose lane starts once the session's
     // entries are all read.
     struct Starting {
@@ -83,6 +85,9 @@ class ChangeWalk {
     // Lanes by the time of their next change.
     using Pending = std::map<uint64_t, std::vector<uint32_t>>;
 
+    Status NextStep(uint32_t *idcode, const Change **change, bool *done);
+    // Hands out the change the lane stands at and reads the lane's next.
+    Status HandOut(uint32_t lane, uint32_t *idcode, const Change **change);
     Status FindFirstEntries();
     Status EnterSession(uint32_t session);
     // Reads the lane's next change up to its value and files the lane under
@@ -148,6 +153,77 @@ class ChangeWalk {
     uint64_t entries_seen_ = 0;
     uint64_t changes_decoded_ = 0;
 };
+
+// Called once per change: the common step, a lane due at the current time
+// inside the window with no failure waiting, goes without a call.
+[[gnu::always_inline]] inline Status ChangeWalk::Next(uint32_t *idcode, const Change **change,
+                                                      bool *done) {
+    if (now_next_ < now_.size() && again_ == UINT32_MAX && now_time_ >= options_.from &&
+        deferred_.ok()) {
+        *done = false;
+        if (prefetch_) Prefetch();
+        return HandOut(now_[now_next_++], idcode, change);
+    }
+    return NextStep(idcode, change, done);
+}
+
+[[gnu::always_inline]] inline Status ChangeWalk::HandOut(uint32_t lane, uint32_t *idcode,
+                                                         const Change **change) {
+    Lane &l = lanes_[lane];
+    last_time_ = now_time_;
+    last_idcode_ = l.idcode;
+    TAVRI_RETURN_IF_ERROR(l.decoder.Value(&current_));
+    // The lane's next element follows the value just read, in bytes still
+    // in the cache: it is read now, not at the next call. A failure there
+    // belongs to the next change and is reported then.
+    Status advanced = Advance(lane);
+    if (!advanced.ok()) deferred_ = std::move(advanced);
+    *idcode = l.idcode;
+    *change = &current_;
+    return Status();
+}
+
+[[gnu::always_inline]] inline Status ChangeWalk::Advance(uint32_t lane) {
+    ElementDecoder &decoder = lanes_[lane].decoder;
+    bool done = false;
+    TAVRI_RETURN_IF_ERROR(decoder.NextTime(&done));
+    if (done) {
+        return Status();
+    }
+    ++changes_decoded_;
+    if (prefetch_) ahead_[lane] = decoder.Ahead();
+    const uint64_t time = decoder.time();
+    // A lane's times never go down: at the current time again, it comes
+    // before the lanes of higher idcodes still due then.
+    if (have_now_ && time == now_time_) {
+        again_ = lane;
+        return Status();
+    }
+    Pending::iterator &filed = FiledFor(time);
+    if (filed == pending_.end() || filed->first != time) {
+        filed = pending_.try_emplace(time).first;
+    }
+    filed->second.push_back(lane);
+    return Status();
+}
+
+// With many variables the lanes due at one time lie far apart in memory,
+// each read once per time: their records are fetched a few lanes ahead, and
+// the bytes their decoders read next (from ahead_, not from the records, so
+// that fetching them waits for nothing).
+[[gnu::always_inline]] inline void ChangeWalk::Prefetch() const {
+    constexpr size_t kRecordsAhead = 24;
+    constexpr size_t kBytesAhead = 8;
+    constexpr size_t kHotBytes = 128;  // see Lane
+    if (prefetch_ && now_next_ + kRecordsAhead < now_.size()) {
+        const char *record = reinterpret_cast<const char *>(&lanes_[now_[now_next_ + kRecordsAhead]]);
+        for (size_t at = 0; at < kHotBytes; at += 64) __builtin_prefetch(record + at);
+    }
+    if (now_next_ + kBytesAhead < now_.size()) {
+        const uint8_t *bytes = ahead_[now_[now_next_ + kBytesAhead]];
+        if (bytes != nullptr) __builtin_prefetch(bytes);
+    }
+}
 
 }  // namespace tavri::reader
 

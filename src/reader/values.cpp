@@ -25,7 +25,7 @@ constexpr uint32_t kValueSizeLimit = 0x8000000;
 
 // True when every per-bit code is a logic level (below 4); reads eight at
 // a time where it can.
-bool AllLogicCodes(const uint8_t *codes, size_t count) {
+[[gnu::always_inline]] inline bool AllLogicCodes(const uint8_t *codes, size_t count) {
     uint64_t seen = 0;
     size_t i = 0;
     for (; i + 8 <= count; i += 8) {
@@ -193,10 +193,34 @@ Status DecodePairs(const Group &group, const FieldOrder &order, const uint8_t *r
     return Status();
 }
 
-// Decodes the value bytes at `raw` (a copy of them is in change->raw).
+// A value of at most 32 bits, one word pair, inline: the common narrow bus,
+// where the general loop's set-up costs more than the codes. False when the
+// value has bits set above its width (DecodePairs then reports it).
+[[gnu::always_inline]] inline bool DecodeOnePair(uint32_t width, const FieldOrder &order, const uint8_t *raw,
+                          bool compact, bool ab, Change *change) {
+    uint32_t ones, others;
+    if (compact) {
+        // The word kept is the one that gives 1 alone: A of A/B, D of C/D.
+        ones = order.U32(raw);
+        others = 0;
+    } else {
+        const uint32_t first = order.U32(raw), second = order.U32(raw + 4);
+        ones = ab ? first : second;
+        others = ab ? second : first;
+    }
+    if (width < 32 && ((ones | others) >> width) != 0) return false;
+    SetValueSize(change->bits, width);
+    uint8_t *codes = change->bits.data();
+    for (uint32_t k = 0; 8 * k < width; ++k, ones >>= 8, others >>= 8) {
+        PutCodes(PairCodes(ones & 0xFF, others & 0xFF), k, width, codes);
+    }
+    change->kind = TRAXR_VALUE_LOGIC;
+    return true;
+}
+
+// Decodes the `size` value bytes at `raw` (a copy of them is in change->raw).
 Status DecodeValue(const Group &group, const FieldOrder &order, const ArrayContext &context,
-                   const uint8_t *raw, Change *change) {
-    const size_t size = change->raw.size();
+                   const uint8_t *raw, size_t size, Change *change) {
     switch (group.format) {
         case kScalar:
             // One code: a logic level below 4.
@@ -268,13 +292,13 @@ Status ElementDecoder::Start(const ChainEntry &entry, const ArrayContext &contex
                     "value changes of files with %s time tags are not decoded",
                     context.xtag_type == 2 ? "double" : "float");
     }
-    entry_ = entry;
-    context_ = context;
+    cold_->entry = entry;
+    cold_->context = context;
     change_count_ = entry.change_count;
     session_ = entry.session;
     redundant_ = entry.redundant;
     time_ = 0;
-    first_time_ = 0;
+    cold_->first_time = 0;
     count_ = 0;
     TAVRI_RETURN_IF_ERROR(cursor_.Seek(entry.element_position));
     if (cursor_.block()->owner != entry.session) {
@@ -294,7 +318,7 @@ Status ElementDecoder::ReadGroupStart() {
     uint8_t format;
     TAVRI_RETURN_IF_ERROR(cursor_.Byte(&format));
     group_ = Group();
-    TAVRI_RETURN_IF_ERROR(ReadGroupHeader(&cursor_, format, context_, &group_));
+    TAVRI_RETURN_IF_ERROR(ReadGroupHeader(&cursor_, format, cold_->context, &group_));
     format_ = group_.format;
     // The low three bits are 0, and the compact bit too without a compact form.
     vector_reject_ = group_.compact_length == 0 ? 0x0F : 0x07;
@@ -304,21 +328,23 @@ Status ElementDecoder::ReadGroupStart() {
 Status ElementDecoder::Finish() {
     ended_ = true;
     cursor_.Release();
-    if (count_ != entry_.change_count) {
+    const ChainEntry &chain_entry = cold_->entry;
+    const uint64_t first_time = cold_->first_time;
+    if (count_ != chain_entry.change_count) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the element array at 0x%llx holds %u changes, its vc chain entry %u",
-                    static_cast<unsigned long long>(entry_.element_position), count_,
-                    entry_.change_count);
+                    static_cast<unsigned long long>(chain_entry.element_position), count_,
+                    chain_entry.change_count);
     }
-    if (first_time_ != entry_.first_time || time_ != entry_.last_time) {
+    if (first_time != chain_entry.first_time || time_ != chain_entry.last_time) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the element array at 0x%llx runs from %llu to %llu, its vc chain entry "
                     "from %llu to %llu",
-                    static_cast<unsigned long long>(entry_.element_position),
-                    static_cast<unsigned long long>(first_time_),
+                    static_cast<unsigned long long>(chain_entry.element_position),
+                    static_cast<unsigned long long>(first_time),
                     static_cast<unsigned long long>(time_),
-                    static_cast<unsigned long long>(entry_.first_time),
-                    static_cast<unsigned long long>(entry_.last_time));
+                    static_cast<unsigned long long>(chain_entry.first_time),
+                    static_cast<unsigned long long>(chain_entry.last_time));
     }
     return Status();
 }
@@ -367,8 +393,8 @@ Status ElementDecoder::ReadNextTime(bool *done) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the element array at 0x%llx holds more than the %u changes of its "
                     "vc chain entry",
-                    static_cast<unsigned long long>(entry_.element_position),
-                    entry_.change_count);
+                    static_cast<unsigned long long>(cold_->entry.element_position),
+                    cold_->entry.change_count);
     }
     head_ = head;
     if (scalar) {
@@ -391,7 +417,7 @@ Status ElementDecoder::ReadNextTime(bool *done) {
     }
     time_ += delta;
     if (count_ == 1) {
-        first_time_ = time_;
+        cold_->first_time = time_;
     }
     sequence_ = 0;
     if (sequence_code != 0) {
@@ -402,9 +428,48 @@ Status ElementDecoder::ReadNextTime(bool *done) {
     return Status();
 }
 
+// The common forms, per-bit codes and narrow word pairs, take a short path
+// here; the others, and values that leave the block, go out of line, so that
+// the short path sets up little.
 Status ElementDecoder::DecodeVector(Change *change) {
     SetChangeFields(change);
-    const uint64_t length = change->compact ? group_.compact_length : group_.full_length;
+    const size_t length = change->compact ? group_.compact_length : group_.full_length;
+    // Decoded from the block where it holds them rather than from the copy
+    // just written.
+    const uint8_t *source = cursor_.Take(length);
+    if (source == nullptr) return DecodeVectorAcross(length, change);
+    change->raw.resize(length);
+    // Without a call: most vectors' values are a few bytes.
+    platform::CopyShort(change->raw.data(), source, length);
+    if (group_.bytes_per_bit == 0) {
+        const uint8_t format = group_.format;
+        if (format == kNormalBus) {
+            // The stored bytes are the codes: they stay where they are.
+            if (AllLogicCodes(source, length)) {
+                change->bits_in_raw = true;
+                change->kind = TRAXR_VALUE_LOGIC;
+                return Status();
+            }
+        } else if ((format == kABBus || format == kCDBus) && group_.value_size <= 32 &&
+                   DecodeOnePair(group_.value_size, cursor_.order(), source, change->compact,
+                                 format == kABBus, change)) {
+            return Status();
+        }
+    }
+    return DecodeOtherValue(source, length, change);
+}
+
+[[gnu::noinline]] Status ElementDecoder::DecodeOtherValue(const uint8_t *source, size_t length,
+                                                          Change *change) {
+    // The bits of the change before are overwritten in place, not cleared
+    // first: they are dropped only when this change has none.
+    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, cursor_.order(), cold_->context, source, length, change));
+    if (change->kind != TRAXR_VALUE_LOGIC) change->bits.clear();
+    return Status();
+}
+
+// Value bytes that run into the next block, or past the stream's end.
+Status ElementDecoder::DecodeVectorAcross(size_t length, Change *change) {
     if (length > cursor_.BytesInBlock() && length > cursor_.RemainingBound()) {
         return Fail(TRAXR_ERR_CORRUPT,
                     "the %llu value bytes of the element at 0x%llx run past the "
@@ -413,22 +478,9 @@ Status ElementDecoder::DecodeVector(Change *change) {
                     static_cast<unsigned long long>(cursor_.position() -
                                                     ElementLeadLength(head_, false)));
     }
-    change->raw.resize(static_cast<size_t>(length));
-    // Decoded from the block where it holds them rather than from the copy
-    // just written.
-    const uint8_t *source = cursor_.Take(change->raw.size());
-    if (source != nullptr) {
-        // Without a call: most vectors' values are a few bytes.
-        platform::CopyShort(change->raw.data(), source, change->raw.size());
-    } else {
-        TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), change->raw.size()));
-        source = change->raw.data();
-    }
-    // The bits of the change before are overwritten in place, not cleared
-    // first: they are dropped only when this change has none.
-    TAVRI_RETURN_IF_ERROR(DecodeValue(group_, cursor_.order(), context_, source, change));
-    if (change->kind != TRAXR_VALUE_LOGIC) change->bits.clear();
-    return Status();
+    change->raw.resize(length);
+    TAVRI_RETURN_IF_ERROR(cursor_.Bytes(change->raw.data(), length));
+    return DecodeOtherValue(change->raw.data(), length, change);
 }
 
 Status ReadElementArray(Cursor *cursor, const ChainEntry &entry, const ArrayContext &context,

@@ -27,6 +27,7 @@
 #ifndef TAVRI_READER_VALUES_H
 #define TAVRI_READER_VALUES_H
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -66,12 +67,17 @@ struct UnsetAllocator : std::allocator<T> {
 };
 using ValueBytes = std::vector<uint8_t, UnsetAllocator<uint8_t>>;
 
-// Gives `bytes` `size` elements. The resize is out of line: inlined into the
+// Gives `bytes` `size` elements. Growth is out of line: inlined into the
 // walk, GCC's overflow check at -O3 misreads the growth of a vector from its
-// empty state as a write past its end.
+// empty state as a write past its end. Shrinking, as a scalar's change does
+// after a vector's, stays inline.
 void ResizeValueBytes(ValueBytes &bytes, size_t size);
 inline void SetValueSize(ValueBytes &bytes, size_t size) {
-    if (bytes.size() != size) ResizeValueBytes(bytes, size);
+    if (bytes.size() > size) {
+        bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(size), bytes.end());
+    } else if (bytes.size() < size) {
+        ResizeValueBytes(bytes, size);
+    }
 }
 
 struct Change {
@@ -148,7 +154,7 @@ class ElementDecoder {
     const uint8_t *Ahead() const { return cursor_.Ahead(); }
     // Lets go of the block the decoder was reading.
     void Release() { cursor_.Release(); }
-    const ChainEntry &entry() const { return entry_; }
+    const ChainEntry &entry() const { return cold_->entry; }
 
   private:
     // The general forms of NextTime and Value; the inline ones below take
@@ -156,6 +162,8 @@ class ElementDecoder {
     // inside the block) and scalar values without a call.
     Status ReadNextTime(bool *done);
     Status DecodeVector(Change *change);
+    Status DecodeVectorAcross(size_t length, Change *change);
+    Status DecodeOtherValue(const uint8_t *source, size_t length, Change *change);
     // The fields of `change` other than its value.
     void SetChangeFields(Change *change) const {
         const bool compact = format_ != 0 && (head_ & 0x08) != 0;
@@ -174,28 +182,34 @@ class ElementDecoder {
     Status Finish();
     Status ReadGroupStart();
 
+    // What the array's start and end, its group headers and its rarer
+    // values read, apart from the fields below: a merge of many arrays then
+    // keeps each decoder in two cache lines.
+    struct Cold {
+        uint64_t first_time = 0;
+        ChainEntry entry;
+        ArrayContext context;
+    };
+
     // What a change reads comes first, so that a merge of many arrays
     // touches few cache lines per change: these fields and the cursor's
     // position (its first fields) fill a line with the merge's own few
     // bytes, and a scalar's change reads no other; a vector's reads the
-    // group too. The entry and context after them are read at the start
-    // and end of the array.
+    // group too.
     uint64_t time_ = 0;
     uint32_t count_ = 0;
-    uint32_t change_count_ = 0;  // entry_.change_count
-    uint32_t session_ = 0;       // entry_.session
+    uint32_t change_count_ = 0;  // entry.change_count
+    uint32_t session_ = 0;       // entry.session
     uint32_t sequence_ = 0;      // of the element read
     uint8_t format_ = 0;         // group_.format
     uint8_t head_ = 0;           // of the element read
     uint8_t code_ = 0;           // a scalar element's value code
     uint8_t vector_reject_ = 0;  // head bits a vector element of the group may not have
-    bool redundant_ = false;     // entry_.redundant
+    bool redundant_ = false;     // entry.redundant
     bool ended_ = true;
     Cursor cursor_;
     Group group_;
-    uint64_t first_time_ = 0;
-    ChainEntry entry_;
-    ArrayContext context_;
+    std::unique_ptr<Cold> cold_ = std::make_unique<Cold>();
 };
 
 inline Status ElementDecoder::NextTime(bool *done) {
@@ -215,7 +229,7 @@ inline Status ElementDecoder::NextTime(bool *done) {
                 head_ = head;
                 code_ = static_cast<uint8_t>((head & 0x0F) - 1);
                 time_ += delta;
-                if (++count_ == 1) first_time_ = time_;
+                if (++count_ == 1) cold_->first_time = time_;
                 sequence_ = 0;
                 return Status();
             }

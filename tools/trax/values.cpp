@@ -17,6 +17,7 @@ VarKind KindOfVar(const traxrVar &var) {
 
 void WriteBitChars(const uint8_t *codes, size_t count, char *chars) {
     constexpr uint64_t kOnes = 0x0101010101010101;
+    constexpr uint32_t kFourOnes = 0x01010101;
     size_t i = 0;
     // Eight 0/1 codes at a time: each byte plus '0' is its character.
     for (; i + 8 <= count; i += 8) {
@@ -29,14 +30,28 @@ void WriteBitChars(const uint8_t *codes, size_t count, char *chars) {
             for (size_t k = i; k < i + 8; ++k) chars[k] = "01xz"[codes[k] & 3];
         }
     }
-    if (i + 4 <= count) {
-        constexpr uint32_t kFourOnes = 0x01010101;
-        uint32_t four;
-        std::memcpy(&four, codes + i, sizeof four);
-        if ((four & ~kFourOnes) == 0) {
-            four += kFourOnes * '0';
-            std::memcpy(chars + i, &four, sizeof four);
-            i += 4;
+    if (i == count) return;
+    // The last one to seven codes without a loop: as the eight that end the
+    // value, or from four to seven as two fours, each overlapping characters
+    // already written (with the same ones).
+    if (count >= 8) {
+        uint64_t eight;
+        std::memcpy(&eight, codes + count - 8, sizeof eight);
+        if ((eight & ~kOnes) == 0) {
+            eight += kOnes * '0';
+            std::memcpy(chars + count - 8, &eight, sizeof eight);
+            return;
+        }
+    } else if (count >= 4) {
+        uint32_t head, tail;
+        std::memcpy(&head, codes, sizeof head);
+        std::memcpy(&tail, codes + count - 4, sizeof tail);
+        if (((head | tail) & ~kFourOnes) == 0) {
+            head += kFourOnes * '0';
+            tail += kFourOnes * '0';
+            std::memcpy(chars, &head, sizeof head);
+            std::memcpy(chars + count - 4, &tail, sizeof tail);
+            return;
         }
     }
     for (; i < count; ++i) chars[i] = "01xz"[codes[i] & 3];
