@@ -53,7 +53,12 @@ struct DumpFileRecord {
 // A hooked variable: its writer record and the file it belongs to. Its
 // address is the user data of the variable's value-change link, so entries
 // never move while they are hooked.
-struct VclEntry {
+//
+// A change reads its entry and nothing else of the dumper's: what the
+// callbacks need of the writer's record (idcode, width) is copied here, and
+// the entry fills one cache line of its own, since changes come in no order
+// a cache would follow.
+struct alignas(64) VclEntry {
     txwVarMapRec *record = nullptr;
     // The simulator object hooked: kept here too, since the hook is removed
     // (at finish, reset, restart) after the writer that owns `record` may
@@ -61,13 +66,17 @@ struct VclEntry {
     handle object = nullptr;
     DumpFileRecord *file = nullptr;  // none once released or its file finished
     p_vc_consumer callback = nullptr;
+    txwValueSlot slot{};   // the writer's record of the variable, found once
+    int32_t idcode = 0;    // the record's idcode
+    uint32_t bit_size = 0; // the record's width
     int flags = 0;
     bool hooked = false;
-    bool pending = false;  // a vector waiting for the end of the time step
-    int32_t idcode = 0;    // the record's idcode, kept beside the entry the
-                           // callbacks read anyway
-    txwValueSlot slot{};   // the writer's record of the variable, found once
+    // A vector waiting for the end of the time step: its further changes in
+    // the step are not looked at, and whole-file value dumps leave it to
+    // the end of the step too.
+    bool pending = false;
 };
+static_assert(sizeof(VclEntry) == 64);
 
 // `$traxDumpvars` requests recorded while dumping waits for its start time:
 // the file name to create and the (scope, level) pairs to dump.

@@ -528,7 +528,7 @@ void TraverseAllVars(int mode, size_t first_hook) {
         WriteTimeTag(file);
         for (size_t i = first_hook; i < state.hooks.size(); ++i) {
             VclEntry &entry = state.hooks[i];
-            if (entry.file == &file) {
+            if (entry.file == &file && !entry.pending) {
                 DumpValue(file, entry.record, mode);
             }
         }

@@ -42,9 +42,10 @@ void ForgetFileOfHooks(DumpFileRecord *file);
 // Writes the values of the vectors deferred to the end of the time step.
 void SamplePendingVectors();
 
-// Reads a vector's present value and hands it to the writer (through the
-// hook entry's slot when there is one).
-void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record, txwValueSlot *slot = nullptr);
+// Reads a vector's present value and hands it to the writer: by the
+// record's idcode, or through the hook entry's slot.
+void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record);
+void WriteVectorValue(DumpFileRecord &file, VclEntry &entry);
 
 // Value dumps of a whole file: 2 initial, 3 current (dump on), 4 off (X).
 enum DumpValueMode { kModeInitial = 2, kModeCurrent = 3, kModeOff = 4 };

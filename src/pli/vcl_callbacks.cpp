@@ -88,21 +88,20 @@ int vectorTypeVclCB(p_vc_record record) {
         return 1;
     }
     DumpFileRecord &file = *entry.file;
-    // Already waiting for the end of this step: nothing to learn from the writer.
-    if (entry.pending || !g_txw.IsVarRecEnabled(file.writer, entry.record)) {
+    // Already waiting for the end of this step.
+    if (entry.pending) {
         state.needs_flush = true;
         return 1;
     }
     if (!state.glitch_off || state.sync_instance == nullptr) {
         if (Prologue(entry, record)) {
-            WriteVectorValue(file, entry.record, &entry.slot);
+            WriteVectorValue(file, entry);
             Epilogue(entry, record);
         }
         return 1;
     }
     // Further changes of this variable in this time step are ignored; its
     // final value is written when the step ends.
-    g_txw.DisableVarRec(file.writer, entry.record);
     entry.pending = true;
     file.pending.push_back(&entry);
     if (state.rosync_idle) {

@@ -53,6 +53,7 @@ void AddHook(txwVarMapRec *record, DumpFileRecord *file) {
     entry.record = record;
     entry.object = record->handle;
     entry.idcode = record->idcode;
+    entry.bit_size = record->bit_size;
     entry.file = file;
     entry.callback = callback;
     entry.flags = flags;

@@ -9,6 +9,9 @@
 namespace tavri::pli {
 namespace {
 
+// How many pending vectors ahead of the one sampled their memory is fetched.
+constexpr size_t kFetchAhead = 4;
+
 // (bval << 1) | aval as writer codes: 0, 1, Z, X.
 constexpr uint8_t kPairCode[4] = {0, 1, 3, 2};
 
@@ -23,12 +26,11 @@ void ToBytes(const s_acc_vecval *words, uint32_t width, uint8_t *bytes) {
     bytes[width] = 0;
 }
 
-}  // namespace
-
-void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record, txwValueSlot *slot) {
-    // The variable's width was the object's size when it was created; asking
-    // the simulator again for every sample would cost as much as the value.
-    const uint32_t width = record->bit_size;
+// Reads `object`'s present value and hands it to the writer as the change
+// of `idcode` (through `slot` when there is one). The width is the
+// variable's when it was created; asking the simulator again for every
+// sample would cost as much as the value.
+void WriteVector(DumpFileRecord &file, handle object, int32_t idcode, uint32_t width, txwValueSlot *slot) {
     if (width < 1) {
         return;
     }
@@ -51,22 +53,32 @@ void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record, txwValueSlot *
     s_acc_value value{};
     value.format = accVectorVal;
     value.value.vector = words;
-    sim::g_sim.acc_fetch_value(record->handle, "%%", &value);
+    sim::g_sim.acc_fetch_value(object, "%%", &value);
     if (state.options.bus_compression && width >= 8) {
         auto *pairs = reinterpret_cast<uint32_t *>(words);
         if (slot != nullptr) {
-            txw_CreateABBusValueInSlot(file.writer, slot, record->idcode, pairs);
+            txw_CreateABBusValueInSlot(file.writer, slot, idcode, pairs);
         } else {
-            g_txw.CreateABBusValueByIdcode(file.writer, record->idcode, pairs, width);
+            g_txw.CreateABBusValueByIdcode(file.writer, idcode, pairs, width);
         }
         return;
     }
     ToBytes(words, width, bytes);
     if (slot != nullptr) {
-        txw_CreateVarValueInSlot(file.writer, slot, record->idcode, bytes);
+        txw_CreateVarValueInSlot(file.writer, slot, idcode, bytes);
     } else {
-        g_txw.CreateVarValueByIdcode(file.writer, record->idcode, bytes, record->bit_size);
+        g_txw.CreateVarValueByIdcode(file.writer, idcode, bytes, width);
     }
+}
+
+}  // namespace
+
+void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record) {
+    WriteVector(file, record->handle, record->idcode, record->bit_size, nullptr);
+}
+
+void WriteVectorValue(DumpFileRecord &file, VclEntry &entry) {
+    WriteVector(file, entry.object, entry.idcode, entry.bit_size, &entry.slot);
 }
 
 void SamplePendingVectors() {
@@ -76,10 +88,21 @@ void SamplePendingVectors() {
     for (DumpFileRecord &file : state.files) {
         SetCurrent(file);
         WriteTimeTag(file);
-        for (VclEntry *entry : file.pending) {
-            g_txw.EnableVarRec(file.writer, entry->record);
-            entry->pending = false;
-            WriteVectorValue(file, entry->record, &entry->slot);
+        // The entries and the writer's records they lead to lie anywhere in
+        // memory: fetch both some entries ahead, so that their misses
+        // overlap the work on the ones before.
+        const size_t count = file.pending.size();
+        VclEntry *const *pending = file.pending.data();
+        for (size_t i = 0; i < count; ++i) {
+            if (i + 2 * kFetchAhead < count) {
+                __builtin_prefetch(pending[i + 2 * kFetchAhead]);
+            }
+            if (i + kFetchAhead < count) {
+                __builtin_prefetch(pending[i + kFetchAhead]->slot.var);
+            }
+            VclEntry &entry = *pending[i];
+            entry.pending = false;
+            WriteVectorValue(file, entry);
         }
         file.pending.clear();
     }

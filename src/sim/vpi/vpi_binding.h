@@ -136,10 +136,25 @@ void AccVclDelete(handle object, p_vc_consumer consumer, char *user_data, int fl
 // (vpi_vector_cache.cpp): an entry per linked object, attached by every link
 // made on it and detached by every link removed.
 struct Link;
-struct VectorCache;
 // The widest vector whose callback delivers its value.
 constexpr int kDeliveredWidthLimit = 16;
-VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link);
+// One entry per linked vector: the value and the usual single link are held
+// in place, in one cache line.
+struct alignas(64) VectorCache {
+    Link *link = nullptr;     // the first link on the object that delivers
+    std::vector<Link *> more;  // the others
+    bool valid = false;
+    uint8_t width = 0;
+    int32_t excess = 0;                  // kDelivered per delivery less kRead per read
+    char bits[kDeliveredWidthLimit]{};   // most significant bit first, as delivered
+};
+static_assert(sizeof(VectorCache) == 64);
+// Whether a new entry for `object` would need new room: it has none, and no
+// dropped one waits to be reused.
+bool NeedsRoomForVectorCache(vpiHandle object);
+// Attaches `link` to the entry of `object`, made in `room` (when given) if
+// there is none yet; null when the width is not one kept.
+VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link, VectorCache *room);
 void DetachVectorCache(vpiHandle object, Link *link);
 // Keeps a value delivered as binary text; any other value drops the kept one.
 void StoreVector(VectorCache *cache, const s_vpi_value *value);

@@ -17,19 +17,29 @@
 
 namespace tavri::vpi {
 
-struct Link {
+// Everything a link holds fits one cache line: links are reached in no
+// order a cache would follow.
+struct alignas(64) Link {
     vpiHandle object = nullptr;
     p_vc_consumer consumer = nullptr;
     char *user_data = nullptr;
-    int flags = 0;
-    int reason = 0;        // the value-change reason its records carry
-    int value_format = 0;  // what the simulator delivers with the callback
     VectorCache *cache = nullptr;  // where a vector's delivered value is kept
     vpiHandle callback = nullptr;
-    s_vpi_time time{};
-    s_vpi_value value{};
     Link *next = nullptr;  // the next link of the same user data, or the next free one
+    int reason = 0;        // the value-change reason its records carry
+    int value_format = 0;  // what the simulator delivers with the callback
+    int flags = 0;
 };
+static_assert(sizeof(Link) == 64);
+
+// A vector link made together with its object's cache entry. A change reads
+// the one right after the other, so they share an aligned pair of cache
+// lines, which the processor fetches together.
+struct alignas(128) LinkWithCache {
+    Link link;
+    VectorCache cache;
+};
+static_assert(sizeof(LinkWithCache) == 128);
 
 namespace {
 
@@ -42,6 +52,7 @@ vpiHandle Vpi(handle object) { return static_cast<vpiHandle>(object); }
 // Left to the exit, as the object facts are (vpi_object_facts.cpp).
 sim::PointerTable<char, Link> &g_links = *new sim::PointerTable<char, Link>;
 std::deque<Link> *g_link_store = nullptr;
+std::deque<LinkWithCache> *g_paired_store = nullptr;
 Link *g_free_links = nullptr;
 
 Link *NewLink() {
@@ -54,6 +65,16 @@ Link *NewLink() {
         g_link_store = new std::deque<Link>;
     }
     return &g_link_store->emplace_back();
+}
+
+// A new link with room beside it for its object's new cache entry.
+Link *NewLinkBesideCache(VectorCache **room) {
+    if (g_paired_store == nullptr) {
+        g_paired_store = new std::deque<LinkWithCache>;
+    }
+    LinkWithCache &pair = g_paired_store->emplace_back();
+    *room = &pair.cache;
+    return &pair.link;
 }
 
 // The table cannot hold a null key: the links of null user data have a
@@ -136,6 +157,9 @@ void FetchStrengths(vpiHandle object, s_strengths *out) {
 
 PLI_INT32 ValueChanged(p_cb_data data) {
     const Link &link = *reinterpret_cast<const Link *>(data->user_data);
+    // The consumer reads its user data next: fetch it while the value is
+    // stored.
+    __builtin_prefetch(link.user_data);
     s_vc_record record{};
     record.vc_reason = link.reason;
     record.vc_hightime = data->time != nullptr ? static_cast<int>(data->time->high) : 0;
@@ -166,17 +190,24 @@ PLI_INT32 ValueChanged(p_cb_data data) {
 }
 
 // Registers the value-change callback of `link` as its value format says;
-// the simulator's handle of it, or null when refused.
+// the simulator's handle of it, or null when refused. The time and value
+// records the simulator is given only say which formats to deliver: it
+// fills in the ones each call gets. They are shared by all links, which
+// holds whether the simulator keeps copies of them or fills these in place,
+// since callbacks run one at a time and read them only while they run.
 vpiHandle RegisterCallback(Link &link) {
-    link.time.type = vpiSimTime;
-    link.value = {};
-    link.value.format = link.value_format;
+    static s_vpi_time time{};
+    static s_vpi_value value{};
+    time = {};
+    time.type = vpiSimTime;
+    value = {};
+    value.format = link.value_format;
     s_cb_data data{};
     data.reason = cbValueChange;
     data.cb_rtn = ValueChanged;
     data.obj = link.object;
-    data.time = &link.time;
-    data.value = &link.value;
+    data.time = &time;
+    data.value = &value;
     data.user_data = reinterpret_cast<PLI_BYTE8 *>(&link);
     return vpi_register_cb(&data);
 }
@@ -258,7 +289,11 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
     if (DeliversValue(reason, Vpi(object))) {
         value_format = vpiBinStrVal;
     }
-    Link &link = *NewLink();
+    // A vector's first link is made beside its new cache entry.
+    VectorCache *room = nullptr;
+    Link &link = value_format == vpiBinStrVal && NeedsRoomForVectorCache(Vpi(object))
+                     ? *NewLinkBesideCache(&room)
+                     : *NewLink();
     link.object = Vpi(object);
     link.consumer = consumer;
     link.user_data = user_data;
@@ -266,7 +301,7 @@ void AccVclAdd(handle object, p_vc_consumer consumer, char *user_data, int flags
     link.reason = reason;
     link.value_format = value_format;
     if (value_format == vpiBinStrVal) {
-        link.cache = AttachVectorCache(link.object, ObjectSize(link.object), &link);
+        link.cache = AttachVectorCache(link.object, ObjectSize(link.object), &link, room);
     }
     link.callback = RegisterCallback(link);
     if (link.callback == nullptr) {
@@ -316,8 +351,6 @@ bool StopDeliveringValues(Link *const *links, size_t count) {
         if (callback == nullptr) {
             for (size_t j = 0; j <= i; ++j) {
                 links[j]->value_format = vpiBinStrVal;
-                links[j]->value = {};
-                links[j]->value.format = vpiBinStrVal;
                 if (j < i) {
                     vpi_remove_cb(callbacks[j]);
                 }

@@ -29,17 +29,6 @@
 
 namespace tavri::vpi {
 
-// One allocation per linked vector: the value and the usual single link are
-// held in place.
-struct VectorCache {
-    Link *link = nullptr;     // the first link on the object that delivers
-    std::vector<Link *> more;  // the others
-    bool valid = false;
-    uint8_t width = 0;
-    int32_t excess = 0;                  // kDelivered per delivery less kRead per read
-    char bits[kDeliveredWidthLimit]{};   // most significant bit first, as delivered
-};
-
 namespace {
 
 // The weights of a delivery and of a read: the excess grows while a vector
@@ -55,9 +44,10 @@ constexpr int32_t kExcessFloor = -8 * kRead;
 
 sim::PointerTable<__vpiHandle, VectorCache> g_caches;
 
-// Entries are made in chunks (created with the first) and a dropped one is
-// reused: every narrow vector of the design gets one as it is hooked. Left
-// to the exit, as the object facts are (vpi_object_facts.cpp).
+// Entries are made in chunks (created with the first), or beside a link
+// (vpi_links.cpp), and a dropped one is reused: every narrow vector of the
+// design gets one as it is hooked. Left to the exit, as the object facts
+// are (vpi_object_facts.cpp).
 std::deque<VectorCache> *g_cache_store = nullptr;
 std::vector<VectorCache *> *g_free_caches = nullptr;
 
@@ -69,7 +59,6 @@ VectorCache *NewCache() {
     }
     if (g_cache_store == nullptr) {
         g_cache_store = new std::deque<VectorCache>;
-        g_free_caches = new std::vector<VectorCache *>;
     }
     return &g_cache_store->emplace_back();
 }
@@ -77,6 +66,9 @@ VectorCache *NewCache() {
 void Drop(vpiHandle object, VectorCache *cache) {
     g_caches.Remove(object);
     *cache = VectorCache{};
+    if (g_free_caches == nullptr) {
+        g_free_caches = new std::vector<VectorCache *>;
+    }
     g_free_caches->push_back(cache);
 }
 
@@ -94,13 +86,17 @@ void Drop(vpiHandle object, VectorCache *cache) {
 
 }  // namespace
 
-VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link) {
+bool NeedsRoomForVectorCache(vpiHandle object) {
+    return (g_free_caches == nullptr || g_free_caches->empty()) && g_caches.Find(object) == nullptr;
+}
+
+VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link, VectorCache *room) {
     if (width < 1 || width > kDeliveredWidthLimit) {
         return nullptr;
     }
     VectorCache *cache = g_caches.Find(object);
     if (cache == nullptr) {
-        cache = NewCache();
+        cache = room != nullptr ? room : NewCache();
         cache->width = static_cast<uint8_t>(width);
         g_caches.Insert(object, cache);
     }
