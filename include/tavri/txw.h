@@ -397,6 +397,10 @@ int txw_CreateVarValueByVarRec(txwObject *obj, txwVarMapRec *record, const void 
 typedef struct txwValueSlot {
     uint64_t writer_serial; /* the writer it was filled for; 0 = empty */
     void *var;              /* that writer's record of the variable */
+    /* Where the writer put this variable's last change (or null): a caller
+     * may fetch it and `var` into the cache ahead of the next change. Only
+     * a hint, never to be read: it may be stale. */
+    const void *last_unit;
 } txwValueSlot;
 int txw_CreateVarValueInSlot(txwObject *obj, txwValueSlot *slot, int32_t idcode, const void *value);
 int txw_CreateABBusValueInSlot(txwObject *obj, txwValueSlot *slot, int32_t idcode, uint32_t *words);

@@ -68,13 +68,14 @@ struct alignas(64) VclEntry {
     p_vc_consumer callback = nullptr;
     txwValueSlot slot{};   // the writer's record of the variable, found once
     int32_t idcode = 0;    // the record's idcode
-    uint32_t bit_size = 0; // the record's width
-    int flags = 0;
-    bool hooked = false;
+    // The record's width, or 0 when it is wider than this field holds.
+    uint32_t bit_size : 29 = 0;
+    uint32_t strength_link : 1 = 0;  // linked with vcl_verilog_strength, else vcl_verilog_logic
+    uint32_t hooked : 1 = 0;
     // A vector waiting for the end of the time step: its further changes in
     // the step are not looked at, and whole-file value dumps leave it to
     // the end of the step too.
-    bool pending = false;
+    uint32_t pending : 1 = 0;
 };
 static_assert(sizeof(VclEntry) == 64);
 

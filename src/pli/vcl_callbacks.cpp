@@ -38,6 +38,13 @@ bool Prologue(VclEntry &entry, p_vc_record record) {
     return true;
 }
 
+// The writer's record of the variable and the unit its last change went to
+// lie anywhere in memory: both are asked for at once, before the time tag.
+void FetchWriterRecord(const VclEntry &entry) {
+    __builtin_prefetch(entry.slot.var);
+    __builtin_prefetch(entry.slot.last_unit);
+}
+
 void Epilogue(VclEntry &entry, p_vc_record record) {
     entry.file->last_time_low = static_cast<uint32_t>(record->vc_lowtime);
     entry.file->last_time_high = static_cast<uint32_t>(record->vc_hightime);
@@ -56,6 +63,7 @@ int scalarTypeVclCB(p_vc_record record) {
         return generalTypeVclCB(record);
     }
     VclEntry &entry = EntryOf(record);
+    FetchWriterRecord(entry);
     if (!Prologue(entry, record)) {
         return 1;
     }
@@ -70,6 +78,7 @@ int strengthTypeVclCB(p_vc_record record) {
         return scalarTypeVclCB(record);
     }
     VclEntry &entry = EntryOf(record);
+    FetchWriterRecord(entry);
     if (!Prologue(entry, record)) {
         return 1;
     }
@@ -113,6 +122,7 @@ int vectorTypeVclCB(p_vc_record record) {
 
 int realTypeVclCB(p_vc_record record) {
     VclEntry &entry = EntryOf(record);
+    FetchWriterRecord(entry);
     if (!Prologue(entry, record)) {
         return 1;
     }
@@ -124,6 +134,7 @@ int realTypeVclCB(p_vc_record record) {
 
 int eventTypeVclCB(p_vc_record record) {
     VclEntry &entry = EntryOf(record);
+    FetchWriterRecord(entry);
     if (!Prologue(entry, record)) {
         return 1;
     }

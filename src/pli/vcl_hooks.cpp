@@ -33,11 +33,16 @@ bool ChooseCallback(handle object, p_vc_consumer *callback, int *flags) {
     return true;
 }
 
+// The widest variable whose width its hook entry holds.
+constexpr uint32_t kEntryWidthLimit = (1u << 29) - 1;
+
+int LinkFlags(const VclEntry &entry) { return entry.strength_link != 0 ? vcl_verilog_strength : vcl_verilog_logic; }
+
 void Link(VclEntry &entry) {
     if (entry.callback == nullptr) {
         return;  // parameters: values come from the file's value dumps only
     }
-    sim::g_sim.acc_vcl_add(entry.object, entry.callback, reinterpret_cast<char *>(&entry), entry.flags);
+    sim::g_sim.acc_vcl_add(entry.object, entry.callback, reinterpret_cast<char *>(&entry), LinkFlags(entry));
     entry.hooked = true;
 }
 
@@ -53,17 +58,17 @@ void AddHook(txwVarMapRec *record, DumpFileRecord *file) {
     entry.record = record;
     entry.object = record->handle;
     entry.idcode = record->idcode;
-    entry.bit_size = record->bit_size;
+    entry.bit_size = record->bit_size <= kEntryWidthLimit ? record->bit_size : 0;
     entry.file = file;
     entry.callback = callback;
-    entry.flags = flags;
+    entry.strength_link = flags == vcl_verilog_strength ? 1 : 0;
     Link(entry);
 }
 
 void Unhook(VclEntry &entry) {
     if (entry.hooked) {
         sim::g_sim.acc_vcl_delete(entry.object, entry.callback, reinterpret_cast<char *>(&entry),
-                                  entry.flags);
+                                  LinkFlags(entry));
         entry.hooked = false;
     }
 }

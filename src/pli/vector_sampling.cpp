@@ -78,7 +78,8 @@ void WriteVectorValue(DumpFileRecord &file, txwVarMapRec *record) {
 }
 
 void WriteVectorValue(DumpFileRecord &file, VclEntry &entry) {
-    WriteVector(file, entry.object, entry.idcode, entry.bit_size, &entry.slot);
+    const uint32_t width = entry.bit_size != 0 ? entry.bit_size : entry.record->bit_size;
+    WriteVector(file, entry.object, entry.idcode, width, &entry.slot);
 }
 
 void SamplePendingVectors() {
@@ -98,7 +99,9 @@ void SamplePendingVectors() {
                 __builtin_prefetch(pending[i + 2 * kFetchAhead]);
             }
             if (i + kFetchAhead < count) {
-                __builtin_prefetch(pending[i + kFetchAhead]->slot.var);
+                const txwValueSlot &slot = pending[i + kFetchAhead]->slot;
+                __builtin_prefetch(slot.var);
+                __builtin_prefetch(slot.last_unit);
             }
             VclEntry &entry = *pending[i];
             entry.pending = false;

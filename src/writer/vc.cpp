@@ -382,7 +382,12 @@ int txw_CreateVarValueInSlot(txwObject *obj, txwValueSlot *slot, int32_t idcode,
         return 0;
     }
     IncoreVar *var = SlotTarget(obj, slot, idcode, kVarValueUnknown);
-    return var != nullptr ? RecordValue(obj, var, idcode, value) : 0;
+    if (var == nullptr) {
+        return 0;
+    }
+    const int result = RecordValue(obj, var, idcode, value);
+    slot->last_unit = var->chain_tail;
+    return result;
 }
 
 int txw_CreateABBusValueInSlot(txwObject *obj, txwValueSlot *slot, int32_t idcode, uint32_t *words) {
@@ -391,7 +396,12 @@ int txw_CreateABBusValueInSlot(txwObject *obj, txwValueSlot *slot, int32_t idcod
         return 0;
     }
     IncoreVar *var = SlotTarget(obj, slot, idcode, kABBusValueUnknown);
-    return var != nullptr ? RecordABBus(obj, var, idcode, words) : 0;
+    if (var == nullptr) {
+        return 0;
+    }
+    const int result = RecordABBus(obj, var, idcode, words);
+    slot->last_unit = var->chain_tail;
+    return result;
 }
 
 int txw_CreateVarValueByVarHdl(txwObject *obj, txwHandle handle, const void *value) {
