@@ -50,6 +50,9 @@ void WriteAnnotation(txwObject *obj) {
     RaiseHighWater(obj);
 }
 
+// How many variables ahead of the one written their first unit is fetched.
+constexpr uint32_t kFetchAhead = 2;
+
 // Writes every variable's pending changes as one session. False when
 // nothing was pending.
 bool WriteSession(txwObject *obj) {
@@ -61,6 +64,11 @@ bool WriteSession(txwObject *obj) {
             continue;
         }
         for (uint32_t i = 0; i < tree->count; ++i) {
+            // The first unit of a variable a little further on is fetched
+            // while this one's are written.
+            if (i + kFetchAhead < tree->count) {
+                __builtin_prefetch(tree->vars[i + kFetchAhead].chain_head);
+            }
             IncoreVar &var = tree->vars[i];
             if (var.chain_head == nullptr) {
                 continue;

@@ -123,6 +123,9 @@ inline __attribute__((always_inline)) void ForEachPendingChange(const IncoreVar 
                                                                Visit visit) {
     const bool blocks = InBlocks(value_length);
     for (const VcUnit *unit = var.chain_head; unit != nullptr; unit = unit->next) {
+        // A variable's units lie among those of all others: the next one is
+        // fetched while this one is read.
+        __builtin_prefetch(unit->next);
         const uint32_t xtag_size = unit->sizes & 0xF;
         const uint32_t seq_size = unit->sizes >> 4;
         const bool filterable = (unit->flags & kUnitGlitchReplaced) != 0;
