@@ -143,9 +143,11 @@ constexpr int kDeliveredWidthLimit = 16;
 struct alignas(64) VectorCache {
     Link *link = nullptr;     // the first link on the object that delivers
     std::vector<Link *> more;  // the others
+    vpiHandle object = nullptr;
+    int32_t excess = 0;                  // kDelivered per delivery less kRead per read
+    uint16_t delivery_step = 0;          // the step of its last delivery (wraps)
     bool valid = false;
     uint8_t width = 0;
-    int32_t excess = 0;                  // kDelivered per delivery less kRead per read
     char bits[kDeliveredWidthLimit]{};   // most significant bit first, as delivered
 };
 static_assert(sizeof(VectorCache) == 64);
@@ -157,7 +159,7 @@ bool NeedsRoomForVectorCache(vpiHandle object);
 VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link, VectorCache *room);
 void DetachVectorCache(vpiHandle object, Link *link);
 // Keeps a value delivered as binary text; any other value drops the kept one.
-void StoreVector(VectorCache *cache, const s_vpi_value *value);
+void StoreVector(VectorCache *cache, const s_vpi_value *value, const s_vpi_time *time);
 // The kept binary text of `object` and its width (the object's), or null
 // when none is kept: not linked, or no change since it was linked. A vector
 // whose callbacks fire clearly more often than it is read stops having its

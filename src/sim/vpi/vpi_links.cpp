@@ -178,7 +178,7 @@ PLI_INT32 ValueChanged(p_cb_data data) {
             break;
         default:
             if (link.cache != nullptr) {
-                StoreVector(link.cache, data->value);
+                StoreVector(link.cache, data->value, data->time);
             }
             record.out_value.vector_handle = link.object;
             break;

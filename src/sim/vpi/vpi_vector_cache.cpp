@@ -84,6 +84,32 @@ void Drop(vpiHandle object, VectorCache *cache) {
     return true;
 }
 
+// The entries delivered to in the present time step, in the order of their
+// first delivery in it. The dumper reads its vectors at the end of the step
+// in the order their first change came, so a read usually finds its entry
+// next here, without looking its handle up, and the entries of the reads to
+// come are fetched meanwhile. Emptied when deliveries come at a new time; an
+// entry's step number (which wraps) tells whether it is here already.
+std::vector<VectorCache *> g_delivered;
+size_t g_next_read = 0;
+uint64_t g_delivery_time = ~uint64_t{0};
+uint16_t g_delivery_step = 0;
+
+// How many entries ahead of the one read are fetched.
+constexpr size_t kFetchAhead = 4;
+
+// The entry of `object` when it is the next delivered one, else null.
+VectorCache *NextDelivered(vpiHandle object) {
+    if (g_next_read >= g_delivered.size() || g_delivered[g_next_read]->object != object) {
+        return nullptr;
+    }
+    VectorCache *cache = g_delivered[g_next_read++];
+    if (g_next_read + kFetchAhead < g_delivered.size()) {
+        __builtin_prefetch(g_delivered[g_next_read + kFetchAhead]);
+    }
+    return cache;
+}
+
 }  // namespace
 
 bool NeedsRoomForVectorCache(vpiHandle object) {
@@ -98,6 +124,7 @@ VectorCache *AttachVectorCache(vpiHandle object, int width, Link *link, VectorCa
     if (cache == nullptr) {
         cache = room != nullptr ? room : NewCache();
         cache->width = static_cast<uint8_t>(width);
+        cache->object = object;
         g_caches.Insert(object, cache);
     }
     if (cache->link == nullptr) {
@@ -127,7 +154,18 @@ void DetachVectorCache(vpiHandle object, Link *link) {
     }
 }
 
-void StoreVector(VectorCache *cache, const s_vpi_value *value) {
+void StoreVector(VectorCache *cache, const s_vpi_value *value, const s_vpi_time *time) {
+    const uint64_t now = time != nullptr ? (uint64_t{time->high} << 32) | time->low : 0;
+    if (now != g_delivery_time) {
+        g_delivery_time = now;
+        ++g_delivery_step;
+        g_delivered.clear();
+        g_next_read = 0;
+    }
+    if (cache->delivery_step != g_delivery_step) {
+        cache->delivery_step = g_delivery_step;
+        g_delivered.push_back(cache);
+    }
     cache->excess += kDelivered;
     // Anything but text of the object's width leaves the next read to the
     // simulator.
@@ -139,7 +177,10 @@ void StoreVector(VectorCache *cache, const s_vpi_value *value) {
 }
 
 const char *CachedVectorBits(vpiHandle object, int *width) {
-    VectorCache *cache = g_caches.Find(object);
+    VectorCache *cache = NextDelivered(object);
+    if (cache == nullptr) {
+        cache = g_caches.Find(object);
+    }
     if (cache == nullptr) {
         return nullptr;
     }
