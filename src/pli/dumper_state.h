@@ -54,10 +54,10 @@ struct DumpFileRecord {
 // address is the user data of the variable's value-change link, so entries
 // never move while they are hooked.
 //
-// A change reads its entry and nothing else of the dumper's: what the
-// callbacks need of the writer's record (idcode, width) is copied here, and
-// the entry fills one cache line of its own, since changes come in no order
-// a cache would follow.
+// A change reads its entry and, of the writer's memory, only what its slot
+// leads to: what the callbacks need of the variable map record (idcode,
+// width) is copied here. The entry fills one cache line of its own, since
+// changes come in no order a cache would follow.
 struct alignas(64) VclEntry {
     txwVarMapRec *record = nullptr;
     // The simulator object hooked: kept here too, since the hook is removed

@@ -138,8 +138,8 @@ void AccVclDelete(handle object, p_vc_consumer consumer, char *user_data, int fl
 struct Link;
 // The widest vector whose callback delivers its value.
 constexpr int kDeliveredWidthLimit = 16;
-// One entry per linked vector: the value and the usual single link are held
-// in place, in one cache line.
+// One entry per linked vector, in one cache line: the value delivered last
+// and the links that deliver it.
 struct alignas(64) VectorCache {
     Link *link = nullptr;     // the first link on the object that delivers
     std::vector<Link *> more;  // the others

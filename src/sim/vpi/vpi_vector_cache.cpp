@@ -8,9 +8,10 @@
 //
 // Kept by handle: only signals and variables are linked as vectors, and
 // their handles last for the whole run. An entry lives while any link on its
-// object does; a new entry holds no value until the first callback. The
-// entries are found through a pointer table: every read of a changed vector
-// at the end of a step looks its handle up.
+// object does; a new entry holds no value until the first callback. A read
+// takes the next entry delivered to in the step when it is the one read
+// (reads come in the order of the deliveries), else looks its handle up in
+// a pointer table.
 //
 // Delivering pays only when a vector's callbacks fire about once per read.
 // One driven bit by bit fires a callback per bit for a single change, and
